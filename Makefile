@@ -1,0 +1,40 @@
+# Front door: `make run` starts the player, `make test` runs every test.
+# Both first install the Debian packages of tools/packages.txt that are missing.
+PRESET ?= default
+BUILD := build/$(PRESET)
+JOBS ?= 2
+
+.PHONY: deps configure build run test bench asan tsan soak fuzz clean
+
+deps:
+	@tools/install-deps
+
+configure: deps
+	@cmake --preset $(PRESET) >/dev/null
+
+build: configure
+	@cmake --build --preset $(PRESET) -j $(JOBS)
+
+run: build
+	$(BUILD)/src/kalvo2
+
+test: build
+	@tools/run-tests $(BUILD)
+
+bench: build
+	@bench/run $(BUILD)
+
+asan:
+	@$(MAKE) --no-print-directory test PRESET=asan
+
+tsan:
+	@$(MAKE) --no-print-directory test PRESET=tsan
+
+soak: build
+	@tools/soak $(BUILD)
+
+fuzz:
+	@tools/fuzz
+
+clean:
+	rm -rf build

@@ -1,0 +1,1 @@
+// The windows of the player live in this folder.

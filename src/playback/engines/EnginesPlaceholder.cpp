@@ -1,0 +1,1 @@
+// The real engines live in this folder.

@@ -1,0 +1,36 @@
+#pragma once
+#include <QString>
+#include <QtGlobal>
+
+// Handle of the song loaded into the media engine; 0 means none.
+using MediaHandle = int;
+
+// The media engine: plays whatever the installed decoders take. Holds at
+// most one song. All calls come from the UI thread; queries never block.
+class MediaEngine {
+public:
+    virtual ~MediaEngine() = default;
+    // Once at start-up; false when media output cannot be used.
+    virtual bool initialise() = 0;
+    virtual bool isLoaded() const = 0;
+    // Synchronous: builds the decoding chain and prerolls before returning.
+    // Releases a song loaded before. Returns 0 (and leaves the engine empty)
+    // when no decoder takes the file.
+    virtual MediaHandle load(const QString& path) = 0;
+    // Switches position, length and seek to 100-ns units.
+    virtual void setTimeUnit(MediaHandle h) = 0;
+    // volume 0..100 (0 = silence, 100 = full level), balance -100..100.
+    virtual void setAudio(int volume, int balance) = 0;
+    // Starts playing from the current position; returns once the pipeline runs.
+    virtual void play() = 0;
+    // Length and position in 100-ns units; 0 when nothing is loaded.
+    // The position stays constant once the song has ended.
+    virtual qint64 length(MediaHandle h) = 0;
+    virtual qint64 position(MediaHandle h) = 0;
+    // Absolute seek of the current position; the stop position stays.
+    virtual void seek(MediaHandle h, qint64 position) = 0;
+    // Stops and rewinds to 0; the song stays loaded.
+    virtual void stop() = 0;
+    // Frees the song; the file is closed when this returns.
+    virtual void release() = 0;
+};

@@ -1,0 +1,31 @@
+#pragma once
+#include <QString>
+
+// The tracker-module engine. Holds at most one module (slot 0). All calls
+// come from the UI thread; pattern/row/isLoaded never block.
+class ModuleEngine {
+public:
+    virtual ~ModuleEngine() = default;
+    // Once at start-up; false when module output cannot be used.
+    virtual bool initialise() = 0;
+    virtual bool isLoaded() const = 0;
+    // Reads the whole file and loads it; releases a module loaded before.
+    // The file is not held open afterwards. False on any failure (the
+    // engine is then empty).
+    virtual bool load(const QString& path) = 0;
+    // Starts output from the current position; returns at once.
+    virtual void play() = 0;
+    // 0..100; 0 is silence.
+    virtual void setVolume(int volume) = 0;
+    // Milliseconds, negative taken as 0, clamped to the song's length.
+    virtual void seek(int ms) = 0;
+    // Pattern and row of the mixing position; 0 when empty or stopped,
+    // frozen after the natural end.
+    virtual int currentPattern() const = 0;
+    virtual int currentRow() const = 0;
+    // Stops output; returns only after the renderer has let go of the
+    // module. The module stays loaded.
+    virtual void stop() = 0;
+    // Stop, then free the module.
+    virtual void release() = 0;
+};

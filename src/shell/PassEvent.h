@@ -1,0 +1,53 @@
+#pragma once
+
+// Window numbers the dispatch knows.
+enum WindowNumber : int {
+    MainWindowNo = 1,
+    RestoreDialogNo = 45,
+    KeyConfigNo = 55,
+    InfoWindowNo = 95,
+    BlackWindowNo = 101,
+    SongSelectionNo = 200,
+};
+
+// Menu item numbers of the main menu.
+enum MenuItem : int {
+    MenuTrashOpen = 1,       // "Kalvo Papierkorb öffnen"
+    MenuRestore = 2,         // "Dateien wiederherstellen"
+    MenuQuit = 3,            // "Beenden"
+    MenuListOpen = 4,        // "Liste öffnen"
+    MenuListNew = 5,         // "Neue Liste"
+    MenuListSaveAs = 6,      // "Speichern als"
+    MenuListEdit = 7,        // "Bearbeiten"
+    MenuNewRandom = 8,       // "Zufallswerte neu"
+    MenuInfo = 9,            // "Info"
+    MenuKeyConfig = 10,      // "Tasten Konfig."
+};
+
+// Control numbers of the main window.
+enum MainControl : int {
+    CtlListLabel = 2, CtlListName = 3, CtlPath = 4, CtlPathButton = 5, CtlSongButton = 6,
+    CtlSong = 7, CtlCounter = 8, CtlPanelToggle = 9, CtlPanelList = 10, CtlPanelDel = 11,
+    CtlTime = 12, CtlPosition = 13, CtlVolumeLabel = 14, CtlVolume = 15, CtlPlay = 16,
+    CtlStop = 17, CtlPrev = 18, CtlJumpBack = 19, CtlJumpForward = 20, CtlNext = 21,
+    CtlDelete = 22, CtlBlackscreen = 23, CtlWecken = 24, CtlWeckenH = 25, CtlWeckenM = 26,
+    CtlSnoozeLabel = 27, CtlSnooze = 28, CtlFortf = 29, CtlZufall = 30,
+};
+
+// Controls of the song selection window that the dispatch handles.
+enum SongSelectionControl : int {
+    CtlSelRefresh = 201,   // "Aktualisieren"
+    CtlSelFind = 202,      // "Finde:"
+    CtlSelList = 203,      // the song list
+};
+
+// One pass of the event loop gets at most one event; a timeout has none.
+struct PassEvent {
+    enum class Kind { Timeout, Close, Size, Menu, Control, KeyDown, Hotkey, Input };
+    Kind kind = Kind::Timeout;
+    int window = 0;       // window number
+    int item = 0;         // menu item or control number
+    int subType = 0;      // control event sub-type (click, double-click, ...)
+    int code = 0;         // virtual key code (KeyDown) or hotkey id (Hotkey)
+    int rawMessage = 0;   // raw message number for the monitor step; 0 after a timeout
+};

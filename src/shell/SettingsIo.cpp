@@ -1,0 +1,4 @@
+#include "shell/Kalvo.h"
+
+void Shell::LoadSettings() {}
+void Shell::SaveSettings() {}

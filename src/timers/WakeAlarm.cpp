@@ -1,0 +1,5 @@
+#include "timers/WakeAlarm.h"
+
+#include "shell/Kalvo.h"
+
+void WakeAlarm::WeckenPruefen() {}

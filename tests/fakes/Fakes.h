@@ -1,0 +1,272 @@
+#pragma once
+// Fakes for headless logic tests: they record what the logic did and answer
+// as a test scripts them. Use them in addition to tests on the real things.
+#include <QDir>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <QVector>
+#include <deque>
+#include <memory>
+#include <ostream>
+
+#include "playback/engines/MediaEngine.h"
+#include "playback/engines/ModuleEngine.h"
+#include "playback/engines/SoundEffects.h"
+#include "shell/Clock.h"
+#include "shell/Desktop.h"
+#include "shell/FileDialogs.h"
+#include "shell/FileOps.h"
+#include "shell/Kalvo.h"
+#include "shell/MainView.h"
+#include "shell/Messages.h"
+#include "shell/RandomSource.h"
+#include "shell/ScanProgress.h"
+#include "shell/Windows.h"
+
+// GoogleTest prints QStrings readably.
+void PrintTo(const QString& s, std::ostream* os);
+
+class FakeView : public MainView {
+public:
+    QString title, listName, path, song, counter, time, position, snooze;
+    int volume = 0, hour = 0, minute = 0, x = 100, y = 100, panelColumn = 0;
+    bool bs = false, wecken = false, fortf = false, zufall = false;
+    QStringList songHistory;  // every text the song field showed
+
+    void setTitle(const QString& t) override { title = t; }
+    void setListName(const QString& t) override { listName = t; }
+    void setPathText(const QString& t) override { path = t; }
+    QString pathText() const override { return path; }
+    void setSongText(const QString& t) override { song = t; songHistory << t; }
+    QString songText() const override { return song; }
+    void setCounterText(const QString& t) override { counter = t; }
+    void setTimeText(const QString& t) override { time = t; }
+    void setPositionText(const QString& t) override { position = t; }
+    int volumeSlider() const override { return volume; }
+    void setVolumeSlider(int v) override { volume = v; }
+    bool blackscreenBox() const override { return bs; }
+    void setBlackscreenBox(bool on) override { bs = on; }
+    bool weckenBox() const override { return wecken; }
+    void setWeckenBox(bool on) override { wecken = on; }
+    int alarmHour() const override { return hour; }
+    void setAlarmHour(int h) override { hour = h; }
+    int alarmMinute() const override { return minute; }
+    void setAlarmMinute(int m) override { minute = m; }
+    QString snoozeText() const override { return snooze; }
+    void setSnoozeText(const QString& t) override { snooze = t; }
+    bool fortfBox() const override { return fortf; }
+    void setFortfBox(bool on) override { fortf = on; }
+    bool zufallBox() const override { return zufall; }
+    void setZufallBox(bool on) override { zufall = on; }
+    int windowX() const override { return x; }
+    int windowY() const override { return y; }
+    void moveWindow(int nx, int ny) override { x = nx; y = ny; }
+    int innerWidth() const override { return 400; }
+    int innerHeight() const override { return 180; }
+    void setListPanelColumnWidth(int w) override { panelColumn = w; }
+};
+
+class FakeMessages : public Messages {
+public:
+    struct Shown { QString text; bool ask; };
+    QVector<Shown> shown;
+    std::deque<bool> answers;  // answers to asks, in order; default No
+    int errorBeeps = 0, asteriskBeeps = 0;
+
+    bool showMessage(const QString& text, bool ask) override {
+        shown.push_back({text, ask});
+        if (!ask) return false;
+        if (answers.empty()) return false;
+        bool a = answers.front();
+        answers.pop_front();
+        return a;
+    }
+    void errorBeep() override { ++errorBeeps; }
+    void asteriskBeep() override { ++asteriskBeeps; }
+};
+
+// A clock that advances instead of sleeping.
+class FakeClock : public Clock {
+public:
+    uint32_t tick = 1000000;
+    qint64 local = 1796663109;  // 2026-12-07 17:05:09 local wall clock
+    int totalSlept = 0;
+    uint32_t tickMs() override { return tick; }
+    qint64 localSeconds() override { return local; }
+    void sleepMs(int ms) override { totalSlept += ms; advance(ms); }
+    void advance(int ms) {
+        tick += uint32_t(ms);
+        subMs += ms;
+        local += subMs / 1000;
+        subMs %= 1000;
+    }
+private:
+    int subMs = 0;
+};
+
+class FakeDesktop : public Desktop {
+public:
+    QStringList opened;
+    QVector<int> registered;
+    bool acceptHotkeys = true;
+    int screensaverOff = 0, lowPower = 0;
+    bool openFolder(const QString& f) override { opened << f; return true; }
+    void setScreensaverEnabled(bool enabled) override { if (!enabled) ++screensaverOff; }
+    void monitorLowPower() override { ++lowPower; }
+    bool registerHotkey(int id, int, int) override { if (acceptHotkeys) registered << id; return acceptHotkeys; }
+    void unregisterHotkey(int id) override { registered.removeAll(id); }
+};
+
+// Real file operations with failures a test can switch on.
+class FaultyFileOps : public FileOps {
+public:
+    bool failCopy = false, failRemove = false, failRename = false;
+    QStringList removeRefused;  // paths whose removal fails
+    bool copyFile(const QString& from, const QString& to) override {
+        return failCopy ? false : FileOps::copyFile(from, to);
+    }
+    bool removeFile(const QString& p) override {
+        return (failRemove || removeRefused.contains(p)) ? false : FileOps::removeFile(p);
+    }
+    bool renameNoReplace(const QString& from, const QString& to) override {
+        return failRename ? false : FileOps::renameNoReplace(from, to);
+    }
+};
+
+// Deals keys from a script, then counts up.
+class ScriptedRandom : public RandomSource {
+public:
+    std::deque<int32_t> script;
+    int32_t nextValue = 1000;
+    int32_t nextKey() override {
+        if (!script.empty()) { int32_t v = script.front(); script.pop_front(); return v; }
+        return nextValue++;
+    }
+};
+
+class FakeProgress : public ScanProgress {
+public:
+    bool canOpen = true;
+    int opens = 0, closes = 0;
+    QStringList directories, files;
+    bool open() override { ++opens; return canOpen; }
+    void setDirectory(const QString& t) override { directories << t; }
+    void setFile(const QString& t) override { files << t; }
+    void close() override { ++closes; }
+};
+
+class FakeFileDialogs : public FileDialogs {
+public:
+    QString answer;  // empty: cancel
+    QStringList titles, proposals;
+    QString saveFile(const QString& t, const QString& p, const QString&) override { titles << t; proposals << p; return answer; }
+    QString openFile(const QString& t, const QString& p, const QString&) override { titles << t; proposals << p; return answer; }
+};
+
+class FakeWindows : public Windows {
+public:
+    QStringList opened;
+    bool selectionOpen = false;
+    QStringList marked;
+    void openRestoreDialog() override { opened << "restore"; }
+    void openListEdit() override { opened << "listedit"; }
+    void openKeyConfig() override { opened << "keyconfig"; }
+    void openInfo() override { opened << "info"; }
+    void openSongSelection() override { opened << "selection"; selectionOpen = true; }
+    void closeSongSelection() override { selectionOpen = false; }
+    bool songSelectionOpen() const override { return selectionOpen; }
+    void markSongInSelection(const QString& p) override { marked << p; }
+};
+
+// Records every call; loads succeed unless the path is listed in failLoads
+// or the file does not exist (when requireFiles is set).
+class RecordingMediaEngine : public MediaEngine {
+public:
+    QStringList calls;
+    QStringList failLoads;
+    bool requireFiles = false;
+    bool initOk = true;
+    bool loaded = false;
+    QString loadedPath;
+    int nextHandle = 1;
+    MediaHandle handle = 0;
+    qint64 len = 3000000000LL;  // 300 s
+    qint64 pos = 0;
+    int lastVolume = -1, lastBalance = 0;
+
+    bool initialise() override { calls << "initialise"; return initOk; }
+    bool isLoaded() const override { return loaded; }
+    MediaHandle load(const QString& path) override;
+    void setTimeUnit(MediaHandle) override { calls << "setTimeUnit"; }
+    void setAudio(int v, int b) override { lastVolume = v; lastBalance = b; calls << QStringLiteral("setAudio %1").arg(v); }
+    void play() override { calls << "play"; }
+    qint64 length(MediaHandle) override { return loaded ? len : 0; }
+    qint64 position(MediaHandle) override { return loaded ? pos : 0; }
+    void seek(MediaHandle, qint64 p) override { calls << QStringLiteral("seek %1").arg(p); pos = p; }
+    void stop() override { calls << "stop"; pos = 0; }
+    void release() override { calls << "release"; loaded = false; handle = 0; loadedPath.clear(); }
+};
+
+class RecordingModuleEngine : public ModuleEngine {
+public:
+    QStringList calls;
+    QStringList failLoads;
+    bool requireFiles = false;
+    bool initOk = true;
+    bool loaded = false, playing = false;
+    QString loadedPath;
+    int pattern = 0, row = 0;
+    int lastVolume = -1;
+    int lastSeekMs = -1;
+
+    bool initialise() override { calls << "initialise"; return initOk; }
+    bool isLoaded() const override { return loaded; }
+    bool load(const QString& path) override;
+    void play() override { calls << "play"; playing = true; }
+    void setVolume(int v) override { lastVolume = v; calls << QStringLiteral("setVolume %1").arg(v); }
+    void seek(int ms) override { lastSeekMs = ms < 0 ? 0 : ms; calls << QStringLiteral("seek %1").arg(lastSeekMs); }
+    int currentPattern() const override { return (loaded && playing) ? pattern : 0; }
+    int currentRow() const override { return (loaded && playing) ? row : 0; }
+    void stop() override { calls << "stop"; playing = false; }
+    void release() override { calls << "release"; playing = false; loaded = false; loadedPath.clear(); }
+};
+
+class RecordingSoundEffects : public SoundEffects {
+public:
+    bool initOk = true;
+    QVector<int> loadedNumbers;
+    QVector<int> played;
+    QString loadedFrom;  // "memory" or the file path
+    bool initialise() override { return initOk; }
+    bool loadFromFile(int n, const QString& p) override { loadedNumbers << n; loadedFrom = p; return true; }
+    bool loadFromMemory(int n, const QByteArray&) override { loadedNumbers << n; loadedFrom = "memory"; return true; }
+    bool exists(int n) const override { return loadedNumbers.contains(n); }
+    void play(int n) override { played << n; }
+};
+
+// A whole player on fakes, with its data folder in a fresh temporary folder.
+// Folders are set as start-up would set them, without running start-up.
+struct TestKalvo {
+    QTemporaryDir temp;
+    FakeView view;
+    FakeMessages messages;
+    FakeClock clock;
+    FakeDesktop desktop;
+    FaultyFileOps files;
+    ScriptedRandom random;
+    FakeProgress progress;
+    FakeFileDialogs fileDialogs;
+    FakeWindows windows;
+    RecordingMediaEngine media;
+    RecordingModuleEngine modules;
+    RecordingSoundEffects sounds;
+    std::unique_ptr<Kalvo> k;
+
+    TestKalvo();
+    // Full path of a file below the temporary folder.
+    QString path(const QString& relative) const { return temp.path() + QLatin1Char('/') + relative; }
+    // Creates a file of the given size (parent folders too); returns its path.
+    QString makeFile(const QString& relative, qint64 size = 1000);
+    // The log file's lines (without date prefix).
+    QStringList logLines() const;
+};
