@@ -1,0 +1,3 @@
+#include "dialogs/CrashReportMode.h"
+
+int runCrashReportMode(int, char**) { return -1; }

@@ -1,1 +1,0 @@
-// The windows of the player live in this folder.

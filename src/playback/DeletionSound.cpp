@@ -1,0 +1,3 @@
+#include "playback/DeletionSound.h"
+
+QByteArray builtinDeletionSound() { return {}; }

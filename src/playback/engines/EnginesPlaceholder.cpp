@@ -1,1 +1,0 @@
-// The real engines live in this folder.
