@@ -1,14 +1,306 @@
 #include "playback/PlaybackController.h"
 
-#include "shell/Kalvo.h"
+#include <algorithm>
+#include <limits>
 
-bool PlaybackController::LiedBestimmen(const QString&) { return false; }
-bool PlaybackController::Spielen(const QString&) { return false; }
-void PlaybackController::Stoppen() {}
-void PlaybackController::MusNext() {}
-void PlaybackController::MusPrev() {}
-void PlaybackController::VorwaertsSpringen() {}
-void PlaybackController::ZurueckSpringen() {}
-void PlaybackController::Lautstaerke(int32_t) {}
-void PlaybackController::LoeschTon() {}
-QString timeText(qint64) { return {}; }
+#include "playback/engines/ModuleEngine.h"
+#include "playback/engines/SoundEffects.h"
+#include "shell/Clock.h"
+#include "shell/Kalvo.h"
+#include "shell/MainView.h"
+#include "shell/Messages.h"
+#include "shell/Windows.h"
+
+namespace {
+
+constexpr qint64 MediaUnitsPerSecond = 10000000;  // 100-ns units
+constexpr qint64 QuietSaveOnStopSeconds = 120;
+
+int lastSeparator(const QString& path) {
+    return int(qMax(path.lastIndexOf(QLatin1Char('/')), path.lastIndexOf(QLatin1Char('\\'))));
+}
+
+// Signed 64-bit a + b, saturated instead of wrapping.
+qint64 saturatedAdd(qint64 a, qint64 b) {
+    qint64 r;
+    if (__builtin_add_overflow(a, b, &r))
+        return b > 0 ? std::numeric_limits<qint64>::max() : std::numeric_limits<qint64>::min();
+    return r;
+}
+
+int32_t clampToInt32(qint64 v) {
+    return int32_t(std::clamp<qint64>(v, std::numeric_limits<int32_t>::min(),
+                                      std::numeric_limits<int32_t>::max()));
+}
+
+}  // namespace
+
+QString songExtension(const QString& path) {
+    const int sep = lastSeparator(path);
+    const int dot = int(path.lastIndexOf(QLatin1Char('.')));
+    if (dot <= sep) return {};
+    return path.mid(dot + 1).toLower();
+}
+
+QString folderPart(const QString& path) { return path.left(lastSeparator(path) + 1); }
+
+bool lowerPathGreater(const QString& path, const QString& lowerOther) {
+    // ASCII maps one code unit to one code unit, so the lowered prefix lines
+    // up with lowerOther; anything else goes through the full mapping.
+    const int n = int(path.size());
+    const int m = int(lowerOther.size());
+    const char16_t* a = reinterpret_cast<const char16_t*>(path.utf16());
+    const char16_t* b = reinterpret_cast<const char16_t*>(lowerOther.utf16());
+    for (int i = 0; i < n; ++i) {
+        char16_t c = a[i];
+        if (c >= 0x80) {
+            const QString lowered = path.toLower();
+            const char16_t* la = reinterpret_cast<const char16_t*>(lowered.utf16());
+            return std::lexicographical_compare(b, b + m, la, la + lowered.size());
+        }
+        if (c >= u'A' && c <= u'Z') c = char16_t(c + (u'a' - u'A'));
+        if (i >= m) return true;  // lowerOther is a proper prefix
+        if (c != b[i]) return c > b[i];
+    }
+    return false;  // path is a prefix of lowerOther, or equal
+}
+
+QString timeText(qint64 seconds) {
+    qint64 s = seconds % 86400;
+    if (s < 0) s += 86400;
+    return QStringLiteral("%1:%2:%3")
+        .arg(s / 3600, 2, 10, QLatin1Char('0'))
+        .arg((s / 60) % 60, 2, 10, QLatin1Char('0'))
+        .arg(s % 60, 2, 10, QLatin1Char('0'));
+}
+
+int PlaybackController::presentCount() const {
+    int n = 0;
+    for (const SongEntry& e : k.library.songList.raw())
+        if (e.presence > 0) ++n;
+    return n;
+}
+
+bool PlaybackController::LiedBestimmen(const QString& path) {
+    SongList& list = k.library.songList;
+    if (!path.isEmpty()) {
+        k.s.view.setCounterText(QString());
+        currentSong = path;
+    } else {
+        if (list.isEmpty()) {
+            lastSongPath.clear();
+            lastSongKey = 0;
+            currentSong.clear();
+            return false;
+        }
+        const int n = presentCount();
+        int p = 0;
+        const QVector<SongEntry>& items = list.raw();
+        const int size = int(items.size());
+        int stopAt = size - 1;  // a walk without a stop leaves the cursor on the last entry
+        if (k.settings.ZufallAbspielen) {
+            if (lastSongKey != 0) {
+                for (int i = 0; i < size; ++i) {
+                    const SongEntry& e = items[i];
+                    if (e.presence <= 0) continue;
+                    ++p;
+                    if (e.randomKey == lastSongKey) { stopAt = i; break; }
+                    if (e.randomKey > lastSongKey) { lastSongKey = e.randomKey; stopAt = i; break; }
+                }
+            } else {
+                stopAt = 0;
+                lastSongKey = items[0].randomKey;
+            }
+        } else {
+            if (!lastSongPath.isEmpty()) {
+                const QString lowerLast = lastSongPath.toLower();
+                for (int i = 0; i < size; ++i) {
+                    const SongEntry& e = items[i];
+                    if (e.presence <= 0) continue;
+                    ++p;
+                    if (e.filePath == lastSongPath) { stopAt = i; break; }
+                    if (lowerPathGreater(e.filePath, lowerLast)) {
+                        lastSongPath = e.filePath;
+                        stopAt = i;
+                        break;
+                    }
+                }
+            } else {
+                stopAt = 0;
+                lastSongPath = items[0].filePath;
+            }
+        }
+        list.select(stopAt);
+        k.s.view.setCounterText(QStringLiteral("%1/%2").arg(p).arg(n));
+        currentSong = items[stopAt].filePath;
+    }
+
+    offeredSong = currentSong;
+
+    const QString ext = songExtension(currentSong);
+    if (!ext.isEmpty() && k.settings.TrackerModDateiPattern.toLower().contains(ext)) {
+        moduleSong = 1;
+    } else if (!ext.isEmpty() && k.settings.WinMediaDateiPattern.toLower().contains(ext)) {
+        moduleSong = 0;
+    } else {
+        k.shell.LogLine(QStringLiteral("Fehler - Datei mit illegaler Extension! ") + currentSong);
+        k.shell.ShowSongText(QStringLiteral("Illegale Extension: ") + currentSong);
+        return false;
+    }
+
+    k.s.view.setPathText(folderPart(currentSong));
+    k.shell.ShowSongText(filePart(currentSong));
+    k.s.view.setTimeText(QString());
+    return true;
+}
+
+void PlaybackController::releaseMedia() {
+    k.s.media.stop();
+    k.s.media.release();
+    mediaHandle = 0;
+}
+
+void PlaybackController::releaseModule() {
+    k.s.modules.stop();
+    k.s.modules.release();
+}
+
+bool PlaybackController::Spielen(const QString& path) {
+    if (!LiedBestimmen(path)) {
+        k.shell.ShowMessage(QStringLiteral("Fehler - Liedliste leer - kann nichts abspielen!"));
+        return false;
+    }
+
+    if (moduleSong == 1 && k.s.media.isLoaded()) releaseMedia();
+    if (moduleSong == 0 && k.s.modules.isLoaded()) releaseModule();
+
+    bool ok = false;
+    if (moduleSong == 1) {
+        if (k.s.modules.load(currentSong)) {
+            Lautstaerke(0);
+            k.s.modules.play();
+            ok = true;
+        }
+    } else {
+        if (k.s.media.isLoaded()) releaseMedia();
+        const MediaHandle h = k.s.media.load(currentSong);
+        if (h != 0) {
+            k.s.media.setTimeUnit(h);
+            mediaHandle = h;
+            Lautstaerke(0);
+            k.s.media.play();
+            k.s.view.setTimeText(timeText(k.s.media.length(h) / MediaUnitsPerSecond));
+            ok = true;
+        }
+    }
+
+    if (!ok) {
+        const QString text = QStringLiteral("Fehler - kann <") + filePart(currentSong) +
+                             QStringLiteral("> nicht laden!");
+        k.shell.ShowSongText(text);
+        k.shell.LogLine(text);
+        k.s.messages.errorBeep();
+        return false;
+    }
+
+    if (k.s.windows.songSelectionOpen()) k.s.windows.markSongInSelection(offeredSong);
+    if (k.settings.GBlackScreen && path.isEmpty()) k.blackscreen.OpenBlackscreen();
+    return true;
+}
+
+void PlaybackController::Stoppen() {
+    // Both engines are looked at: a determination without playing (a new
+    // random order, a closed list edit) may have moved moduleSong away from
+    // the engine that still plays.
+    if (k.s.modules.isLoaded()) releaseModule();
+    if (k.s.media.isLoaded()) releaseMedia();
+    mediaHandle = 0;
+
+    currentSong.clear();
+    k.s.view.setPositionText(QString());
+    k.s.view.setTimeText(QString());
+
+    if (k.s.clock.localSeconds() - k.shell.lastListSave > QuietSaveOnStopSeconds)
+        k.library.ListeSpeichern(true);
+}
+
+void PlaybackController::makeResumePoint(const SongEntry& e) {
+    if (k.settings.ZufallAbspielen)
+        lastSongKey = e.randomKey;
+    else
+        lastSongPath = e.filePath;
+}
+
+void PlaybackController::MusNext() {
+    if (!LiedBestimmen(QString())) return;
+    SongList& list = k.library.songList;
+    SongEntry* e = list.next();
+    if (!e) {
+        if (!k.settings.Repeat) return;
+        e = list.first();
+        if (!e) return;
+    }
+    makeResumePoint(*e);
+    Spielen(QString());
+}
+
+void PlaybackController::MusPrev() {
+    if (!LiedBestimmen(QString())) return;
+    SongList& list = k.library.songList;
+    while (SongEntry* e = list.previous()) {
+        if (e->presence <= 0) continue;
+        makeResumePoint(*e);
+        if (Spielen(QString())) return;
+    }
+}
+
+void PlaybackController::VorwaertsSpringen() {
+    const qint64 w = k.settings.SprungwertWM;
+    if (moduleSong == 1) {
+        if (!k.s.modules.isLoaded()) return;
+        positionMs = std::max<int32_t>(0, clampToInt32(qint64(positionMs) + w * 1000));
+        k.s.modules.seek(positionMs);
+    } else {
+        if (!k.s.media.isLoaded()) return;
+        const qint64 c = k.s.media.position(mediaHandle);
+        if (c == 0) return;
+        const qint64 length = k.s.media.length(mediaHandle);
+        const qint64 target = std::max<qint64>(0, saturatedAdd(c, w * MediaUnitsPerSecond));
+        if (target < length) k.s.media.seek(mediaHandle, target);
+    }
+}
+
+void PlaybackController::ZurueckSpringen() {
+    const qint64 w = k.settings.SprungwertWM;
+    if (moduleSong == 1) {
+        if (!k.s.modules.isLoaded()) return;
+        positionMs = std::max<int32_t>(0, clampToInt32(qint64(positionMs) - w * 1000));
+        k.s.modules.seek(positionMs);
+    } else {
+        if (!k.s.media.isLoaded()) return;
+        const qint64 c = k.s.media.position(mediaHandle);
+        if (c == 0) return;
+        const qint64 target = std::max<qint64>(0, saturatedAdd(c, -w * MediaUnitsPerSecond));
+        k.s.media.seek(mediaHandle, target);
+    }
+}
+
+void PlaybackController::Lautstaerke(int32_t delta) {
+    volume = std::clamp(k.s.view.volumeSlider(), 0, 100);
+    if (delta != 0) {
+        volume = int32_t(std::clamp<qint64>(qint64(volume) + delta, 0, 100));
+        k.s.view.setVolumeSlider(volume);
+    }
+    if (moduleSong == 1) {
+        if (k.s.modules.isLoaded()) k.s.modules.setVolume(volume);
+    } else {
+        if (k.s.media.isLoaded()) k.s.media.setAudio(volume, 0);
+    }
+}
+
+void PlaybackController::LoeschTon() {
+    if (k.s.sounds.exists(DeletionSoundNumber))
+        k.s.sounds.play(DeletionSoundNumber);
+    else
+        k.s.messages.asteriskBeep();
+}

@@ -4,6 +4,7 @@
 #include "playback/engines/MediaEngine.h"
 
 class Kalvo;
+struct SongEntry;
 
 // Which song is current, which engine plays it, and the transport commands.
 // UI thread only.
@@ -20,19 +21,42 @@ public:
     int32_t volume = 50;
     int32_t positionMs = 0;
 
+    // Makes path (or, when empty, the resume song of SongList) current and
+    // shows it; false for an empty list or an extension in neither pattern.
+    // Walks the list once; plays nothing.
     bool LiedBestimmen(const QString& path);
+    // Determines and starts the song; false (with message box or error beep)
+    // when nothing could be started. Blocks while the engine loads.
     bool Spielen(const QString& path);
+    // Stops and releases any loaded song, empties currentSong; saves the list
+    // quietly when the last save is more than 120 s old.
     void Stoppen();
+    // Next entry of SongList (wrapping with Repeat) / previous present entry
+    // that loads (no wrap).
     void MusNext();
     void MusPrev();
+    // Jumps by SprungwertWM seconds in the loaded song; nothing when none.
     void VorwaertsSpringen();
     void ZurueckSpringen();
+    // Reads the volume slider, adds delta clamped to 0..100, applies it.
     void Lautstaerke(int32_t delta);
+    // The deletion sound, or the notice beep when it is missing.
     void LoeschTon();
 
 private:
     Kalvo& k;
+    int presentCount() const;
+    void releaseMedia();
+    void releaseModule();
+    void makeResumePoint(const SongEntry& e);
 };
 
 // "%hh:%ii:%ss" of a count of seconds, wrapping at a day.
 QString timeText(qint64 seconds);
+// Lower-cased text after the last "." of the file name; empty when none.
+QString songExtension(const QString& path);
+// Up to and including the last "/" or "\"; empty when there is none.
+QString folderPart(const QString& path);
+// Whether path, lower-cased (Unicode), is greater than lowerOther in
+// ordinal UTF-16 order. lowerOther must already be lower-cased.
+bool lowerPathGreater(const QString& path, const QString& lowerOther);

@@ -1,6 +1,169 @@
 #include "playback/PlaybackTick.h"
 
-#include "shell/Kalvo.h"
+#include <algorithm>
+#include <limits>
 
-void PlaybackTick::MusCheckPlay() {}
-int32_t PlaybackTick::LoopZaehlen(int32_t) { return 0; }
+#include "playback/engines/MediaEngine.h"
+#include "playback/engines/ModuleEngine.h"
+#include "shell/Clock.h"
+#include "shell/Kalvo.h"
+#include "shell/MainView.h"
+
+namespace {
+
+constexpr int32_t TickIntervalMs = 100;
+constexpr qint64 PeriodicSaveSeconds = 300;
+constexpr qint64 FailedSaveRetrySeconds = 60;
+constexpr int32_t SameRowTicksForEnd = 20;
+constexpr qint64 MediaUnitsPerSecond = 10000000;
+
+}  // namespace
+
+void PlaybackTick::MusCheckPlay() {
+    const uint32_t now = k.s.clock.tickMs();
+    const int32_t elapsed = tickDiff(now, lastTickTime);
+    // A negative difference means the last tick lies more than 2^31 ms back
+    // (or never happened): the tick is due, but adds no time.
+    if (elapsed >= 0 && elapsed < TickIntervalMs) return;
+    if (elapsed > 0) {
+        const qint64 pos = qint64(k.playback.positionMs) + elapsed;
+        k.playback.positionMs = int32_t(std::min<qint64>(pos, std::numeric_limits<int32_t>::max()));
+    }
+    lastTickTime = now;
+
+    PlaybackController& pb = k.playback;
+    if (pb.currentSong.isEmpty()) {
+        tickSong.clear();
+        return;
+    }
+
+    if (sleepTimerExpired(now)) {
+        k.shell.LogLine(QStringLiteral("Snooze tritt ein - Musik stoppt"));
+        k.shell.ShowSongText(QStringLiteral("Snooze... ZZzzz..."));
+        pb.Stoppen();
+        return;
+    }
+
+    periodicSave();
+
+    if (tickSong != pb.currentSong) {
+        loopCount = 0;
+        pb.positionMs = 0;
+        tickSong = pb.currentSong;
+        songStartTime = now;
+        clearPatternVisits();
+    }
+
+    const int32_t age = tickDiff(now, songStartTime);
+
+    if (pb.moduleSong == 1) {
+        if (k.s.modules.isLoaded()) moduleStep(age);
+    } else {
+        if (k.s.media.isLoaded()) mediaStep();
+    }
+}
+
+bool PlaybackTick::sleepTimerExpired(uint32_t now) const {
+    // A negative setting can come only from a hand-edited file; it would stop
+    // every song at once, so it counts as off like 0.
+    const int32_t minutes = k.settings.Snooze;
+    if (minutes <= 0) return false;
+    return qint64(tickDiff(now, k.shell.lastActivityTime)) > qint64(minutes) * 60000;
+}
+
+void PlaybackTick::periodicSave() {
+    const qint64 local = k.s.clock.localSeconds();
+    if (local - k.shell.lastListSave <= PeriodicSaveSeconds) return;
+    // A save that failed (or wrote nothing) leaves lastListSave behind; it is
+    // tried again after a minute rather than on every tick.
+    if (saveAttempted && local - lastSaveAttempt >= 0 && local - lastSaveAttempt < FailedSaveRetrySeconds)
+        return;
+    saveAttempted = true;
+    lastSaveAttempt = local;
+    k.library.ListeSpeichern(true);
+}
+
+void PlaybackTick::moduleStep(int32_t age) {
+    PlaybackController& pb = k.playback;
+    ModuleEngine& engine = k.s.modules;
+    const int32_t pattern = engine.currentPattern();
+    const int32_t row = engine.currentRow();
+
+    if (pattern != lastPattern || row < lastRow) {
+        lastPattern = pattern;
+        loopCount = LoopZaehlen(pattern);
+        if (loopCount > k.settings.LoopoutTM && qint64(age) > qint64(k.settings.TimeoutTM) * 1000) {
+            if (k.settings.FortwAbspielen) {
+                // The next song shows its own fields from the next tick on.
+                pb.MusNext();
+                return;
+            }
+            engine.stop();
+            k.shell.ShowSongText(filePart(pb.currentSong) +
+                                 QStringLiteral(" gestoppt - mögliches Loop!"));
+        }
+    }
+
+    k.s.view.setTimeText(timeText(pb.positionMs / 1000));
+    k.s.view.setPositionText(QStringLiteral("L%1 %2/%3").arg(loopCount).arg(pattern).arg(row));
+
+    if (row == lastRow) {
+        ++sameRowTicks;
+    } else {
+        sameRowTicks = 0;
+        lastRow = row;
+    }
+    if (sameRowTicks > SameRowTicksForEnd) {
+        // Counting starts afresh, so the song that follows is not taken as
+        // ended when its first row happens to equal the frozen one.
+        sameRowTicks = 0;
+        if (k.settings.FortwAbspielen)
+            pb.MusNext();
+        else
+            pb.Stoppen();
+    }
+}
+
+void PlaybackTick::mediaStep() {
+    PlaybackController& pb = k.playback;
+    const qint64 position = k.s.media.position(pb.mediaHandle);
+    if (position != lastMediaPosition) {
+        lastMediaPosition = position;
+        k.s.view.setPositionText(timeText(position / MediaUnitsPerSecond));
+    } else if (k.settings.FortwAbspielen) {
+        pb.MusNext();
+    }
+}
+
+void PlaybackTick::clearPatternVisits() {
+    PatternVisits.clear();
+    visitIndex.clear();
+    repeatTotal = 0;
+}
+
+int32_t PlaybackTick::LoopZaehlen(int32_t pattern) {
+    // The index mirrors PatternVisits; rebuild it if the list was changed
+    // from outside.
+    if (visitIndex.size() != PatternVisits.size()) {
+        visitIndex.clear();
+        repeatTotal = 0;
+        for (int i = 0; i < PatternVisits.size(); ++i) {
+            const PatternVisit& v = PatternVisits[i];
+            if (!visitIndex.contains(v.pattern)) visitIndex.insert(v.pattern, i);
+            repeatTotal += qint64(v.visits) - 1;
+        }
+    }
+    const auto it = visitIndex.constFind(pattern);
+    if (it != visitIndex.constEnd()) {
+        PatternVisit& v = PatternVisits[it.value()];
+        if (v.visits < std::numeric_limits<int32_t>::max()) {
+            ++v.visits;
+            ++repeatTotal;
+        }
+    } else {
+        visitIndex.insert(pattern, int(PatternVisits.size()));
+        PatternVisits.append(PatternVisit{pattern, 1});
+    }
+    return int32_t(std::clamp<qint64>(repeatTotal, std::numeric_limits<int32_t>::min(),
+                                      std::numeric_limits<int32_t>::max()));
+}
