@@ -1,13 +1,122 @@
 #include "trash/Trash.h"
 
-#include "shell/Kalvo.h"
+#include <algorithm>
+#include <limits>
 
-void Trash::DeleteCurrentSong(bool) {}
-void Trash::CheckTrashFolder() {}
-bool Trash::WriteTrashIndex() { return false; }
-bool Trash::PlayFromTrash(int32_t) { return false; }
-Trash::RestoreCounts Trash::RestoreSelected(const QList<int32_t>&) { return {}; }
-QString Trash::restoreMessage(const RestoreCounts& c) {
-    return QString::number(c.restored) + QStringLiteral(" Datei(en) wiederhergestellt\r\n") +
-           QString::number(c.failed) + QStringLiteral(" Datei(en) W.h. misslungen");
+#include "shell/Clock.h"
+#include "shell/FileOps.h"
+#include "shell/Kalvo.h"
+#include "shell/Messages.h"
+#include "shell/RandomSource.h"
+#include "trash/SafeMove.h"
+
+namespace {
+
+int32_t toInt32(qint64 v) {
+    return int32_t(std::clamp<qint64>(v, std::numeric_limits<int32_t>::min(),
+                                      std::numeric_limits<int32_t>::max()));
+}
+
+}  // namespace
+
+int Trash::effectiveTrashMax() const { return std::max<int32_t>(1, k.settings.TrashMax); }
+
+QString Trash::freeTrashName(const QString& trashFolder, const QString& source) {
+    const QString name = filePart(source);
+    QString target = trashFolder + name;
+    // The extension is taken from the file name only, never from the folder.
+    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
+    const QString suffix = dot < 0 ? QString() : name.mid(dot);
+    const QString stem = target.left(target.size() - suffix.size());
+    for (qint64 counter = 1; nameTaken(target); ++counter)
+        target = stem + QString::number(counter) + suffix;
+    return target;
+}
+
+bool Trash::isTrashFile(const QString& path) const {
+    const QString& folder = k.shell.TrashFolder;
+    if (folder.isEmpty() || !path.startsWith(folder)) return false;
+    const QString name = path.mid(folder.size());
+    return !name.isEmpty() && !name.contains(QLatin1Char('/')) && name != indexFileName();
+}
+
+void Trash::sortList() {
+    std::stable_sort(TrashList.begin(), TrashList.end(),
+                     [](const TrashEntry& a, const TrashEntry& b) { return a.deletedAt < b.deletedAt; });
+}
+
+// Drops the oldest entries until one more fits. The file just trashed (keep)
+// and files another entry still names are never deleted; nor is anything
+// outside the trash folder.
+void Trash::applySurplusRule(const QString& keep) {
+    const int max = effectiveTrashMax();
+    while (!TrashList.isEmpty() && TrashList.size() >= max) {
+        const TrashEntry old = TrashList.takeFirst();
+        const bool shared = std::any_of(TrashList.cbegin(), TrashList.cend(),
+                                        [&](const TrashEntry& e) { return e.trashPath == old.trashPath; });
+        if (!shared && old.trashPath != keep && isTrashFile(old.trashPath))
+            k.s.files.removeFile(old.trashPath);
+    }
+}
+
+void Trash::DeleteCurrentSong(bool withSound) {
+    PlaybackController& pb = k.playback;
+    SongList& list = k.library.songList;
+
+    const bool wasLoaded = !pb.currentSong.isEmpty();
+    if (!wasLoaded) pb.LiedBestimmen(QString());
+    const int index = list.index();
+    const QString source = pb.currentSong;
+
+    pb.Stoppen();
+    k.s.clock.sleepMs(10);
+
+    const QString target =
+        source.isEmpty() ? k.shell.TrashFolder : freeTrashName(k.shell.TrashFolder, source);
+    const MoveResult moved =
+        source.isEmpty() ? MoveResult::NotMoved : moveWithoutLoss(k.s.files, source, target);
+    if (moved == MoveResult::NotMoved) {
+        k.shell.LogLine(QStringLiteral("Konnte Datei nicht verschieben: ") + source +
+                        QStringLiteral(" > ") + target);
+        k.s.messages.errorBeep();
+        return;
+    }
+    if (moved == MoveResult::CopyKept) {
+        k.shell.LogLine(QStringLiteral("Konnte Datei nicht löschen: ") + source);
+        k.s.messages.errorBeep();
+        return;
+    }
+
+    if (withSound) {
+        pb.LoeschTon();
+        k.s.clock.sleepMs(500);
+    }
+    k.shell.ShowSongText(QString());
+
+    applySurplusRule(target);
+
+    // The entry of the moved file: normally the one under the cursor. A song
+    // played by path may not be it; then the list entry of that path, if any.
+    SongEntry* song = list.select(index);
+    if (!song || song->filePath != source) {
+        song = nullptr;
+        for (int i = 0; i < list.size(); ++i) {
+            if (list.at(i).filePath == source) {
+                song = list.select(i);
+                break;
+            }
+        }
+    }
+
+    TrashEntry entry;
+    entry.deletedAt = toInt32(k.s.clock.localSeconds());
+    entry.randomKey = song ? song->randomKey : k.s.random.nextKey();
+    entry.originPath = song ? song->filePath : source;
+    entry.trashPath = k.shell.TrashFolder + filePart(target);
+    TrashList.append(entry);
+    sortList();
+    WriteTrashIndex();
+
+    if (song) list.deleteCurrent();
+    if (wasLoaded) pb.Spielen(QString());
 }

@@ -14,13 +14,23 @@ struct TrashEntry {
 };
 
 // The player's own trash folder "Kalvo-Kübel" and its index. UI thread only.
+// The trash keeps at most TrashMax files (a TrashMax below 1 acts as 1).
+// No operation ever loses a song: a file is at its origin, in the trash
+// folder, or (after an interrupted or half-failed move) in both.
 class Trash {
 public:
     explicit Trash(Kalvo& k) : k(k) {}
 
     QVector<TrashEntry> TrashList;  // oldest first
 
+    // Moves the current song (or, with none loaded, the one that would play
+    // next) into the trash, records it, drops it from the song list and, if
+    // a song was loaded, starts the next one. Failures: a log line and the
+    // error beep; the song stays where it was. Blocks for the move (a copy
+    // across file systems) and for 10 ms (+500 ms withSound).
     void DeleteCurrentSong(bool withSound);
+    // Start-up: reads the index, adopts unknown files (one message box),
+    // drops entries whose file is gone, sorts. Does not write the index.
     void CheckTrashFolder();
     // Rewrites "_Kalvo-Trash.ini" atomically; false when it could not be written.
     bool WriteTrashIndex();
@@ -36,6 +46,31 @@ public:
     // The text of the counts message.
     static QString restoreMessage(const RestoreCounts& c);
 
+    // One row of the restore dialog's list.
+    struct Row {
+        QString date;    // "dd.mm.yy   hh:ii:ss"
+        QString origin;  // empty: origin not recorded
+        int32_t randomKey = 0;
+    };
+    // The rows of TrashList, newest first.
+    QVector<Row> rowsNewestFirst() const;
+    // deletedAt as "dd.mm.yy   hh:ii:ss" (the seconds are local wall clock).
+    static QString dateText(int32_t deletedAt);
+    // TrashMax from the dialog's digits field; an empty field reads as 0.
+    static int32_t trashMaxFromField(const QString& text);
+
+    // The limit the surplus rule works with: TrashMax, but at least 1.
+    int effectiveTrashMax() const;
+    // The name a file of that source gets in the trash folder: the plain file
+    // name, else stem + 1, 2, ... + extension, the first that nothing uses.
+    static QString freeTrashName(const QString& trashFolder, const QString& source);
+    // The text shown after the start-up check adopted count files.
+    static QString adoptionMessage(int count, const QString& trashFolder, int32_t trashMax);
+    static QString indexFileName() { return QStringLiteral("_Kalvo-Trash.ini"); }
+
 private:
     Kalvo& k;
+    void applySurplusRule(const QString& keep);
+    bool isTrashFile(const QString& path) const;
+    void sortList();
 };

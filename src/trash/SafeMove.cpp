@@ -1,0 +1,25 @@
+#include "trash/SafeMove.h"
+
+#include <QFileInfo>
+
+#include "shell/FileOps.h"
+#include "trash/PartialCopy.h"
+
+bool nameTaken(const QString& path) {
+    const QFileInfo info(path);
+    return info.exists() || info.isSymLink();
+}
+
+MoveResult moveWithoutLoss(FileOps& files, const QString& from, const QString& to) {
+    if (from.isEmpty() || to.isEmpty()) return MoveResult::NotMoved;
+    if (files.renameNoReplace(from, to)) return MoveResult::Moved;
+    if (!files.isFile(from) || nameTaken(to)) return MoveResult::NotMoved;
+    const QString temp = partialCopyName(to);
+    if (!files.copyFile(from, temp)) return MoveResult::NotMoved;
+    if (!files.renameNoReplace(temp, to)) {
+        files.removeFile(temp);
+        return MoveResult::NotMoved;
+    }
+    if (!files.removeFile(from)) return MoveResult::CopyKept;
+    return MoveResult::Moved;
+}

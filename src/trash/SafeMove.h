@@ -1,0 +1,20 @@
+#pragma once
+#include <QString>
+
+class FileOps;
+
+enum class MoveResult {
+    Moved,     // the file is at to and no longer at from
+    NotMoved,  // nothing changed: from is where it was, to was not created
+    CopyKept,  // a complete copy is at to, but from could not be removed
+};
+
+// Moves a file without ever losing it and without replacing anything at to:
+// a rename where possible, otherwise a flushed, size-checked copy to a
+// temporary name beside to, renamed into place, and only then removal of
+// from. Built on the FileOps primitives so tests can fail each step.
+// Blocks for the copy; UI thread.
+MoveResult moveWithoutLoss(FileOps& files, const QString& from, const QString& to);
+
+// True when something (file, folder, even a dangling link) has this name.
+bool nameTaken(const QString& path);
