@@ -1,0 +1,237 @@
+#include "trash/TrashTestSupport.h"
+
+namespace {
+
+class DeleteSong : public TrashFixture {
+protected:
+    QString a, b, c;
+    void SetUp() override {
+        a = addSong(QStringLiteral("A.mp3"), 30);
+        b = addSong(QStringLiteral("B.mp3"), 10);
+        c = addSong(QStringLiteral("C.mp3"), 20);
+    }
+};
+
+TEST_F(DeleteSong, MovesThePlayingSongRecordsItAndStartsTheNext) {
+    load(1);
+    t.view.song = QStringLiteral("B.mp3");
+    k().trash.DeleteCurrentSong(false);
+
+    EXPECT_FALSE(QFile::exists(b));
+    EXPECT_EQ(readFile(trash() + "B.mp3"), QByteArray("B.mp3"));
+    ASSERT_EQ(k().trash.TrashList.size(), 1);
+    const TrashEntry& e = k().trash.TrashList[0];
+    EXPECT_EQ(e.deletedAt, int32_t(t.clock.local));
+    EXPECT_EQ(e.randomKey, 10);
+    EXPECT_EQ(e.originPath, b);
+    EXPECT_EQ(e.trashPath, trash() + "B.mp3");
+    EXPECT_EQ(indexValues(), QStringList{QStringLiteral("%1|10|%2|%3").arg(t.clock.local).arg(b, e.trashPath)});
+    EXPECT_EQ(songPaths(), (QStringList{a, c}));
+    // The button plays no sound and waits only for the engine to let go.
+    EXPECT_TRUE(t.sounds.played.isEmpty());
+    EXPECT_EQ(t.messages.asteriskBeeps, 0);
+    EXPECT_EQ(t.clock.totalSlept, 10);
+    EXPECT_TRUE(t.view.songHistory.contains(QString()));
+    // The next song in path order plays.
+    EXPECT_TRUE(t.media.calls.contains("load " + c));
+    EXPECT_EQ(k().playback.currentSong, c);
+    EXPECT_EQ(t.messages.errorBeeps, 0);
+}
+
+TEST_F(DeleteSong, TheKeyFunctionSoundsAndPausesBeforeTheListChanges) {
+    load(0);
+    k().trash.DeleteCurrentSong(true);
+    EXPECT_EQ(t.sounds.played.size() + t.messages.asteriskBeeps, 1);
+    EXPECT_EQ(t.clock.totalSlept, 510);
+    EXPECT_FALSE(QFile::exists(a));
+    EXPECT_EQ(k().trash.TrashList.size(), 1);
+}
+
+TEST_F(DeleteSong, WhileStoppedDeletesTheResumeSongAndStaysStopped) {
+    k().playback.lastSongPath = c;
+    k().trash.DeleteCurrentSong(false);
+    EXPECT_FALSE(QFile::exists(c));
+    EXPECT_TRUE(QFile::exists(a));
+    EXPECT_TRUE(QFile::exists(b));
+    ASSERT_EQ(k().trash.TrashList.size(), 1);
+    EXPECT_EQ(k().trash.TrashList[0].originPath, c);
+    EXPECT_EQ(songPaths(), (QStringList{a, b}));
+    EXPECT_TRUE(k().playback.currentSong.isEmpty());
+    EXPECT_FALSE(t.media.isLoaded());
+}
+
+TEST_F(DeleteSong, AnEmptyListMovesNothingAndReportsAnEmptySource) {
+    k().library.songList.clear();
+    k().trash.DeleteCurrentSong(true);
+    EXPECT_EQ(t.messages.errorBeeps, 1);
+    EXPECT_TRUE(t.logLines().contains("Konnte Datei nicht verschieben:  > " + trash()));
+    EXPECT_TRUE(k().trash.TrashList.isEmpty());
+    EXPECT_TRUE(t.sounds.played.isEmpty());
+    EXPECT_FALSE(QFile::exists(trash() + Trash::indexFileName()));
+}
+
+TEST_F(DeleteSong, TakenNamesGetTheNextFreeNumberNeverAnOverwrite) {
+    trashed("B.mp3", 1, 1);
+    trashed("B1.mp3", 2, 2);
+    load(1);
+    k().trash.DeleteCurrentSong(false);
+    EXPECT_EQ(k().trash.TrashList.last().trashPath, trash() + "B2.mp3");
+    EXPECT_EQ(readFile(trash() + "B2.mp3"), QByteArray("B.mp3"));
+    EXPECT_EQ(indexValues().last().section('|', 3), trash() + "B2.mp3");
+
+    // All of B, B1..B100 taken (one of them a folder): counting goes on.
+    QDir().mkpath(trash() + "A.mp3");
+    for (int i = 1; i <= 100; ++i) writeFile(trash() + QStringLiteral("A%1.mp3").arg(i), "old");
+    load(0);
+    k().trash.DeleteCurrentSong(false);
+    EXPECT_EQ(k().trash.TrashList.last().trashPath, trash() + "A101.mp3");
+    EXPECT_EQ(readFile(trash() + "A100.mp3"), QByteArray("old"));
+    EXPECT_EQ(readFile(trash() + "A101.mp3"), QByteArray("A.mp3"));
+}
+
+TEST(TrashNames, TheExtensionComesFromTheFileNameOnly) {
+    EXPECT_EQ(Trash::freeTrashName("/nowhere/.x/", "/m/Lied.mp3"), "/nowhere/.x/Lied.mp3");
+    EXPECT_EQ(Trash::freeTrashName("/nowhere/.x/", "/m/Lied"), "/nowhere/.x/Lied");
+    QTemporaryDir d;
+    const QString f = d.path() + "/.trash/";
+    QDir().mkpath(f);
+    QFile(f + "Lied").open(QIODevice::WriteOnly);
+    QFile(f + "a.b.mp3").open(QIODevice::WriteOnly);
+    EXPECT_EQ(Trash::freeTrashName(f, "/m/Lied"), f + "Lied1");
+    EXPECT_EQ(Trash::freeTrashName(f, "C:\\m\\a.b.mp3"), f + "a.b1.mp3");
+}
+
+TEST_F(DeleteSong, TheSurplusRuleKeepsTrashMaxFilesOldestGoFirst) {
+    k().settings.TrashMax = 3;
+    trashed("old1.mp3", 100, 1);
+    trashed("old2.mp3", 200, 2);
+    trashed("old3.mp3", 300, 3);
+    load(0);
+    k().trash.DeleteCurrentSong(false);
+    EXPECT_EQ(trashFiles(), (QStringList{"A.mp3", "old2.mp3", "old3.mp3"}));
+    ASSERT_EQ(k().trash.TrashList.size(), 3);
+    EXPECT_EQ(k().trash.TrashList[0].randomKey, 2);
+    EXPECT_EQ(k().trash.TrashList[2].randomKey, 30);
+
+    k().settings.TrashMax = 1;
+    load(0);
+    k().trash.DeleteCurrentSong(false);
+    EXPECT_EQ(trashFiles(), QStringList{"B.mp3"});
+    EXPECT_EQ(indexValues().size(), 1);
+}
+
+TEST_F(DeleteSong, ATrashMaxBelowOneActsAsOne) {
+    for (int32_t max : {0, -7}) {
+        k().settings.TrashMax = max;
+        load(0);
+        const QString name = filePart(k().playback.currentSong);
+        k().trash.DeleteCurrentSong(false);
+        EXPECT_EQ(trashFiles(), QStringList{name}) << max;
+        EXPECT_EQ(k().trash.TrashList.size(), 1);
+        EXPECT_EQ(k().settings.TrashMax, max);  // the stored value stays as typed
+    }
+}
+
+TEST_F(DeleteSong, TheSurplusRuleNeverDeletesTheNewFileNorFilesOutsideTheTrash) {
+    k().settings.TrashMax = 1;
+    // A stale entry naming the very path the new file gets, and one naming a song.
+    k().trash.TrashList.append(TrashEntry{1, 7, {}, trash() + "B.mp3"});
+    k().trash.TrashList.append(TrashEntry{2, 8, {}, c});
+    load(1);
+    k().trash.DeleteCurrentSong(false);
+    EXPECT_EQ(readFile(trash() + "B.mp3"), QByteArray("B.mp3"));
+    EXPECT_TRUE(QFile::exists(c));
+    ASSERT_EQ(k().trash.TrashList.size(), 1);
+    EXPECT_EQ(k().trash.TrashList[0].originPath, b);
+}
+
+TEST_F(DeleteSong, ASongPlayedByPathKeepsItsOwnOriginAndTheListEntryOfAnother) {
+    const QString outside = t.path("elsewhere/X.mp3");
+    writeFile(outside, "X");
+    k().library.songList.select(0);
+    k().playback.currentSong = outside;
+    k().trash.DeleteCurrentSong(false);
+    ASSERT_EQ(k().trash.TrashList.size(), 1);
+    EXPECT_EQ(k().trash.TrashList[0].originPath, outside);
+    EXPECT_EQ(songPaths(), (QStringList{a, b, c}));
+    EXPECT_TRUE(QFile::exists(a));
+
+    // Played by path while the cursor is elsewhere, but the song is in the list.
+    k().library.songList.select(0);
+    k().playback.currentSong = c;
+    k().trash.DeleteCurrentSong(false);
+    EXPECT_EQ(k().trash.TrashList.last().originPath, c);
+    EXPECT_EQ(k().trash.TrashList.last().randomKey, 20);
+    EXPECT_EQ(songPaths(), (QStringList{a, b}));
+}
+
+TEST_F(DeleteSong, AFailedCopyChangesNothingAndLogs) {
+    CrossDeviceFileOps files;
+    files.failCopy = true;
+    rebuildKalvo(t, files);
+    k().library.songList.append(SongEntry{a, 30, 1});
+    load(0);
+    k().trash.DeleteCurrentSong(true);
+    EXPECT_TRUE(QFile::exists(a));
+    EXPECT_TRUE(trashFiles().isEmpty());
+    EXPECT_TRUE(t.logLines().contains("Konnte Datei nicht verschieben: " + a + " > " + trash() + "A.mp3"));
+    EXPECT_EQ(t.messages.errorBeeps, 1);
+    EXPECT_TRUE(k().trash.TrashList.isEmpty());
+    EXPECT_EQ(songPaths(), QStringList{a});
+    EXPECT_TRUE(k().playback.currentSong.isEmpty());
+    EXPECT_TRUE(t.sounds.played.isEmpty());
+}
+
+TEST_F(DeleteSong, ASourceThatCannotBeRemovedLeavesAnUnindexedCopy) {
+    CrossDeviceFileOps files;
+    files.removeRefused << a;
+    rebuildKalvo(t, files);
+    k().library.songList.append(SongEntry{a, 30, 1});
+    load(0);
+    k().trash.DeleteCurrentSong(false);
+    EXPECT_TRUE(QFile::exists(a));
+    EXPECT_EQ(readFile(trash() + "A.mp3"), QByteArray("A.mp3"));
+    EXPECT_EQ(trashFiles(), QStringList{"A.mp3"});  // no partial copy left
+    EXPECT_TRUE(t.logLines().contains("Konnte Datei nicht löschen: " + a));
+    EXPECT_EQ(t.messages.errorBeeps, 1);
+    EXPECT_TRUE(k().trash.TrashList.isEmpty());
+    EXPECT_EQ(songPaths(), QStringList{a});
+    EXPECT_TRUE(k().playback.currentSong.isEmpty());
+}
+
+TEST_F(DeleteSong, AcrossFileSystemsTheSongIsCopiedThenRemoved) {
+    CrossDeviceFileOps files;
+    rebuildKalvo(t, files);
+    k().library.songList.append(SongEntry{a, 30, 1});
+    load(0);
+    k().trash.DeleteCurrentSong(false);
+    EXPECT_EQ(files.copies, 1);
+    EXPECT_FALSE(QFile::exists(a));
+    EXPECT_EQ(trashFiles(), QStringList{"A.mp3"});
+    EXPECT_EQ(k().trash.TrashList.size(), 1);
+}
+
+TEST_F(DeleteSong, AVanishedSourceIsReportedAndStaysListed) {
+    load(0);
+    QFile::remove(a);
+    k().trash.DeleteCurrentSong(false);
+    EXPECT_EQ(t.messages.errorBeeps, 1);
+    EXPECT_TRUE(t.logLines().contains("Konnte Datei nicht verschieben: " + a + " > " + trash() + "A.mp3"));
+    EXPECT_EQ(songPaths().size(), 3);
+    EXPECT_TRUE(k().trash.TrashList.isEmpty());
+}
+
+TEST_F(DeleteSong, AnIndexThatCannotBeWrittenLosesNoFile) {
+    QDir().mkpath(trash() + Trash::indexFileName());  // a folder where the file belongs
+    load(0);
+    k().trash.DeleteCurrentSong(false);
+    EXPECT_EQ(readFile(trash() + "A.mp3"), QByteArray("A.mp3"));
+    EXPECT_EQ(k().trash.TrashList.size(), 1);
+    EXPECT_EQ(t.messages.shown.size(), 0);
+    bool logged = false;
+    for (const QString& l : t.logLines()) logged |= l.startsWith("WriteTrashIndex: ");
+    EXPECT_TRUE(logged);
+    EXPECT_FALSE(k().trash.WriteTrashIndex());
+}
+
+}  // namespace
