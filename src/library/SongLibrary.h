@@ -1,11 +1,13 @@
 #pragma once
 #include <QString>
+#include <memory>
 #include "library/SongList.h"
 
 class Kalvo;
+struct ScanContext;
 
 // The catalogue: PathList, SongList, the list file in use, scans, list
-// files and the random order. UI thread only.
+// files and the random order. UI thread only; every call blocks until done.
 class SongLibrary {
 public:
     explicit SongLibrary(Kalvo& k);
@@ -13,20 +15,61 @@ public:
 
     PathList pathList;
     SongList songList;
-    QString listFileName;  // full path of the current list file
+    // Full path of the current list file. Whoever changes it through this
+    // class also sets k.settings.LetzteListenDatei to it.
+    QString listFileName;
 
+    // Walks directory (ending with the separator) and every directory below
+    // it, adding or refreshing a SongEntry for every song file. Removes
+    // nothing; a directory that cannot be read is logged and skipped.
     void ListePfadeScannen(const QString& directory);
+    // Ages every entry, walks every PathList directory, purges entries missed
+    // 30 times in a row or no longer matching the patterns, sorts, logs scans
+    // over 3000 ms. Shows the progress window meanwhile; if it cannot open,
+    // shows a message and leaves SongList untouched.
     void ListeAbgleichen();
+    // Empties both lists and the resume point; list file name and volume stay.
     void ListeLeeren();
+    // Makes fileName (empty: the first start, "Standard.txt" in the data
+    // folder) the current list, reads it, scans and finds the resume song.
     void ListeLaden(const QString& fileName);
+    // Writes the current list whole; does nothing for an empty PathList.
+    // Failure is shown unless quiet; lastListSave is set on success only.
     void ListeSpeichern(bool quiet);
+    // "Neue Liste" (newList) and "Speichern als": asks for a name, saves.
     void ListeSpeichernUnter(bool newList);
+    // "Liste öffnen": asks for a list file and loads it.
     void ListeOeffnen();
+    // Takes the random-order flag from the "Zufall" box (into the settings)
+    // and sorts SongList stably by randomKey or by path.
     void LiederSortieren();
+    // After a Yes to the question, deals new random keys and sorts again.
     void ZufallswerteNeu();
     // Called by the "Zufall" box: the order in force may have changed.
     void RandomOrderChanged() { LiederSortieren(); }
 
 private:
     Kalvo& k;
+    ScanContext* scan = nullptr;  // set while a walk runs
+    void walkDirectory(const QString& directory, int parentFd, const char* name);
+    void purge();
 };
+
+// The pattern text: module patterns, ";", media patterns, in the case given.
+QString songPatternText(const QString& modulePatterns, const QString& mediaPatterns);
+// The extension of a file name or path: the text after the last "." that
+// stands after the last "/" or "\"; empty when there is none.
+QString fileExtension(const QString& path);
+// Whether path's extension is non-empty and occurs in patternText, both
+// compared without regard to letter case (a plain substring search).
+bool matchesSongPattern(const QString& path, const QString& patternText);
+// Reads a number of a list file: blanks/tabs, optional sign, then decimal
+// digits, or "$" and hex digits, or "%" and binary digits; none gives 0.
+// Wraps modulo 2^32 into a signed 32-bit value.
+int32_t readListNumber(const QString& text);
+// Path order: code unit by code unit with only A-Z folded to a-z; true when
+// a sorts before b (a prefix sorts first).
+bool pathLess(const QString& a, const QString& b);
+// The presence of a file of the given size: the size below 2 GiB,
+// 2147483647 for anything larger.
+int32_t presenceOfSize(qint64 size);

@@ -1,0 +1,174 @@
+#include <QFile>
+#include <QStringList>
+
+#include "library/SongLibrary.h"
+#include "shell/Clock.h"
+#include "shell/FileDialogs.h"
+#include "shell/Kalvo.h"
+#include "shell/MainView.h"
+#include "shell/PreferenceFile.h"
+
+namespace {
+const QString kGroupKalvo = QStringLiteral("Kalvo");
+const QString kGroupPaths = QStringLiteral("Pfade");
+const QString kGroupSongs = QStringLiteral("Lieder");
+const QString kKeyLastSong = QStringLiteral("ZuletztGespielt");
+const QString kKeyLastKey = QStringLiteral("ZuletztZufaelligGespielt");
+const QString kKeyVolume = QStringLiteral("Lautstaerke");
+const QString kFilter = QStringLiteral("Text-Listen|*.txt");
+
+int digitValue(QChar c) {
+    const char16_t u = c.unicode();
+    if (u >= '0' && u <= '9') return u - '0';
+    if (u >= 'a' && u <= 'f') return u - 'a' + 10;
+    if (u >= 'A' && u <= 'F') return u - 'A' + 10;
+    return 99;
+}
+
+SongEntry songFromValue(const QString& value) {
+    SongEntry e;
+    const qsizetype bar1 = value.indexOf(QLatin1Char('|'));
+    if (bar1 < 0) {
+        e.filePath = value;
+        return e;
+    }
+    e.filePath = value.left(bar1);
+    const qsizetype bar2 = value.indexOf(QLatin1Char('|'), bar1 + 1);
+    e.randomKey = readListNumber(bar2 < 0 ? value.mid(bar1 + 1) : value.mid(bar1 + 1, bar2 - bar1 - 1));
+    if (bar2 >= 0) {
+        const qsizetype bar3 = value.indexOf(QLatin1Char('|'), bar2 + 1);
+        e.presence = readListNumber(bar3 < 0 ? value.mid(bar2 + 1) : value.mid(bar2 + 1, bar3 - bar2 - 1));
+    }
+    return e;
+}
+}  // namespace
+
+int32_t readListNumber(const QString& text) {
+    qsizetype i = 0;
+    const qsizetype n = text.size();
+    while (i < n && (text[i] == QLatin1Char(' ') || text[i] == QLatin1Char('\t'))) ++i;
+    bool negative = false;
+    if (i < n && (text[i] == QLatin1Char('+') || text[i] == QLatin1Char('-'))) {
+        negative = text[i] == QLatin1Char('-');
+        ++i;
+    }
+    int base = 10;
+    if (i < n && text[i] == QLatin1Char('$')) { base = 16; ++i; }
+    else if (i < n && text[i] == QLatin1Char('%')) { base = 2; ++i; }
+    uint32_t value = 0;
+    for (; i < n; ++i) {
+        const int d = digitValue(text[i]);
+        if (d >= base) break;
+        value = value * uint32_t(base) + uint32_t(d);
+    }
+    if (negative) value = 0u - value;
+    return static_cast<int32_t>(value);
+}
+
+void SongLibrary::ListeLeeren() {
+    pathList.clear();
+    songList.clear();
+    k.playback.lastSongPath.clear();
+    k.playback.offeredSong.clear();
+    k.playback.lastSongKey = 0;
+    k.s.view.setListName(QString());
+    k.s.view.setPathText(QString());
+    k.s.view.setSongText(QString());
+    k.s.view.setTimeText(QString());
+    k.s.view.setCounterText(QString());
+}
+
+void SongLibrary::ListeLaden(const QString& fileName) {
+    k.playback.Stoppen();
+    listFileName = fileName;
+    ListeLeeren();
+    if (listFileName.isEmpty()) {
+        listFileName = k.shell.dataFolder + QStringLiteral("Standard.txt");
+        k.shell.ShowMessage(QStringLiteral("Erster Start - fügen Sie mindestens ein Verzeichnis zur Standardliste.\r\n"
+                                           "Verwenden Sie dazu das Menü 'Datei - Liste bearbeiten.'\r\n"));
+        QFile standard(listFileName);
+        if (!standard.exists() && standard.open(QIODevice::WriteOnly | QIODevice::NewOnly)) standard.close();
+    }
+    k.settings.LetzteListenDatei = listFileName;
+    k.s.view.setListName(filePart(listFileName));
+
+    PreferenceFile file;
+    if (!file.openPreferences(listFileName)) {
+        file.closePreferences();
+        k.shell.ShowMessage(QStringLiteral("Err - Kann Liste nicht öffnen: ") + listFileName);
+        return;
+    }
+    file.selectGroup(kGroupKalvo);
+    k.playback.lastSongPath = file.readString(kKeyLastSong, QString());
+    k.playback.lastSongKey = file.readInteger(kKeyLastKey, 0);
+    k.playback.volume = file.readInteger(kKeyVolume, 50);
+    k.s.view.setVolumeSlider(k.playback.volume);
+
+    if (file.selectGroup(kGroupPaths) && file.examineKeys())
+        while (file.nextKey()) pathList.append(file.keyValue());
+    if (file.selectGroup(kGroupSongs) && file.examineKeys()) {
+        QVector<SongEntry>& raw = songList.raw();
+        while (file.nextKey()) raw.append(songFromValue(file.keyValue()));
+    }
+    file.closePreferences();
+
+    ListeAbgleichen();
+    k.playback.LiedBestimmen(QString());
+    k.playback.currentSong.clear();
+}
+
+void SongLibrary::ListeSpeichern(bool quiet) {
+    if (pathList.isEmpty()) return;
+    const QString failed = QStringLiteral("Fehler - Kann Liste nicht speichern: ") + listFileName;
+    PreferenceFile file;
+    if (!file.createPreferences(listFileName)) {
+        file.closePreferences();
+        if (!quiet) k.shell.ShowMessage(failed);
+        return;
+    }
+    file.selectGroup(kGroupKalvo);
+    file.writeString(kKeyLastSong, k.playback.lastSongPath);
+    file.writeInteger(kKeyLastKey, k.playback.lastSongKey);
+    file.writeInteger(kKeyVolume, k.playback.volume);
+
+    file.selectGroup(kGroupPaths);
+    const QVector<QString>& paths = pathList.raw();
+    for (int i = 0; i < paths.size(); ++i) file.writeString(QString::number(i), paths[i]);
+
+    const QVector<SongEntry>& songs = songList.raw();
+    if (!songs.isEmpty()) {
+        file.selectGroup(kGroupSongs);
+        QString value;
+        for (int i = 0; i < songs.size(); ++i) {
+            const SongEntry& e = songs[i];
+            value.clear();
+            value.reserve(e.filePath.size() + 24);
+            value.append(e.filePath).append(QLatin1Char('|')).append(QString::number(e.randomKey))
+                .append(QLatin1Char('|')).append(QString::number(e.presence));
+            file.writeString(QString::number(i), value);
+        }
+    }
+    // The file is replaced whole on close; a failed write leaves the old one.
+    if (!file.closePreferences()) {
+        if (!quiet) k.shell.ShowMessage(failed);
+        return;
+    }
+    k.shell.lastListSave = k.s.clock.localSeconds();
+}
+
+void SongLibrary::ListeSpeichernUnter(bool newList) {
+    if (newList) ListeLeeren();
+    QString name = k.s.fileDialogs.saveFile(QStringLiteral("Liste speichern unter"), listFileName, kFilter);
+    if (name.isEmpty()) return;
+    if (name.right(4).toLower() != QLatin1String(".txt")) name += QStringLiteral(".txt");
+    listFileName = name;
+    k.settings.LetzteListenDatei = listFileName;
+    ListeSpeichern(false);
+    k.s.view.setListName(filePart(listFileName));
+}
+
+void SongLibrary::ListeOeffnen() {
+    const QString name = k.s.fileDialogs.openFile(QStringLiteral("Liste öffnen"), listFileName, kFilter);
+    if (name.isEmpty()) return;
+    ListeLaden(name);
+}

@@ -1,0 +1,42 @@
+#include <algorithm>
+
+#include "library/SongLibrary.h"
+#include "shell/Kalvo.h"
+#include "shell/MainView.h"
+#include "shell/RandomSource.h"
+
+bool pathLess(const QString& a, const QString& b) {
+    const char16_t* pa = reinterpret_cast<const char16_t*>(a.constData());
+    const char16_t* pb = reinterpret_cast<const char16_t*>(b.constData());
+    const qsizetype n = std::min(a.size(), b.size());
+    for (qsizetype i = 0; i < n; ++i) {
+        char16_t ca = pa[i], cb = pb[i];
+        if (ca == cb) continue;
+        if (ca >= u'A' && ca <= u'Z') ca = char16_t(ca + 32);
+        if (cb >= u'A' && cb <= u'Z') cb = char16_t(cb + 32);
+        if (ca != cb) return ca < cb;
+    }
+    return a.size() < b.size();
+}
+
+void SongLibrary::LiederSortieren() {
+    const bool random = k.s.view.zufallBox();
+    k.settings.ZufallAbspielen = random ? 1 : 0;
+    QVector<SongEntry>& raw = songList.raw();
+    if (raw.isEmpty()) return;
+    // std::stable_sort is a merge sort: equal entries keep their order.
+    if (random)
+        std::stable_sort(raw.begin(), raw.end(),
+                         [](const SongEntry& a, const SongEntry& b) { return a.randomKey < b.randomKey; });
+    else
+        std::stable_sort(raw.begin(), raw.end(),
+                         [](const SongEntry& a, const SongEntry& b) { return pathLess(a.filePath, b.filePath); });
+}
+
+void SongLibrary::ZufallswerteNeu() {
+    if (!k.shell.ShowMessage(QStringLiteral("Zufällige Reihenfolge neu erstellen?"), true)) return;
+    for (SongEntry& e : songList.raw()) e.randomKey = k.s.random.nextKey();
+    k.playback.lastSongKey = 0;
+    LiederSortieren();
+    k.playback.LiedBestimmen(QString());
+}
