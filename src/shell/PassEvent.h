@@ -51,3 +51,23 @@ struct PassEvent {
     int code = 0;         // virtual key code (KeyDown) or hotkey id (Hotkey)
     int rawMessage = 0;   // raw message number for the monitor step; 0 after a timeout
 };
+
+// Sub-types of control events.
+enum ControlSubType : int {
+    SubClick = 0,
+    SubRightClick = 1,
+    SubDoubleClick = 2,
+    SubChange = 768,
+};
+
+// Raw message numbers of input events, as the monitor step knows them.
+enum RawMessage : int {
+    WmKeyDown = 0x100,
+    WmKeyUp = 0x101,
+    WmMouseMove = 0x200,
+    WmLButtonDown = 0x201,
+    WmLButtonUp = 0x202,
+    WmRButtonDown = 0x204,
+    WmRButtonUp = 0x205,
+    WmMouseWheel = 0x20A,
+};

@@ -1,4 +1,5 @@
 #pragma once
+#include <QString>
 
 // Opens the player's other windows. Blocking windows run their own loop and
 // return when closed; the caller keeps the pass suspended meanwhile.
@@ -13,4 +14,14 @@ public:
     virtual void closeSongSelection() = 0;
     virtual bool songSelectionOpen() const = 0;
     virtual void markSongInSelection(const QString& path) = 0;
+
+    // Song selection window: fills its list with all present songs
+    // (withSearch false) or with those matching its search text.
+    virtual void fillSongSelection(bool withSearch) { (void)withSearch; }
+    // Any event of the selection window's song list (double-click plays).
+    virtual void songSelectionEvent(int subType) { (void)subType; }
+    // List panel beside the main window: the ">"/"<" button.
+    virtual void toggleListPanel() {}
+    // Any event of the panel's list; true when it loaded or deleted a list.
+    virtual bool listPanelEvent(int subType) { (void)subType; return false; }
 };

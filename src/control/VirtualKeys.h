@@ -1,0 +1,17 @@
+#pragma once
+#include <QtCore/qnamespace.h>
+
+// Key codes as the bindings store them: Windows virtual-key codes, so that a
+// Kalvo2.ini written on Windows keeps working. Pure functions, any thread.
+
+// The virtual-key code of a Qt key event (its key() and modifiers()); the
+// keypad modifier selects the keypad codes. Shifted digits and symbols of the
+// German layout are mapped back to the key that carries them. 0 when the key
+// has no virtual-key code.
+int virtualKeyFromQt(int qtKey, Qt::KeyboardModifiers modifiers = Qt::NoModifier);
+
+// The Qt key that produces a virtual-key code without modifiers (keypad codes
+// give the keypad's Qt key; check virtualKeyIsKeypad). 0 when there is none.
+int qtKeyFromVirtualKey(int virtualKey);
+// True for the keypad codes (VK_NUMPAD0..VK_DIVIDE).
+bool virtualKeyIsKeypad(int virtualKey);

@@ -1,0 +1,121 @@
+#include "dialogs/PassDriver.h"
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QWidget>
+
+#include "control/VirtualKeys.h"
+#include "shell/Kalvo.h"
+
+namespace {
+constexpr int kWaitMs = 105;
+}
+
+void setWindowNumber(QWidget* window, int number) { window->setProperty(kWindowNumberProperty, number); }
+
+int windowNumberOf(const QWidget* widget) {
+    if (!widget) return 0;
+    return widget->window()->property(kWindowNumberProperty).toInt();
+}
+
+PassDriver::PassDriver(Kalvo& k, QObject* parent) : QObject(parent), k(k) {
+    timer.setSingleShot(true);
+    connect(&timer, &QTimer::timeout, this, &PassDriver::timeout);
+    // The timer runs from the start so that a quit asked for while start-up
+    // shows a message can close that message.
+    timer.start(kWaitMs);
+}
+
+PassDriver::~PassDriver() {
+    if (qApp) qApp->removeEventFilter(this);
+}
+
+void PassDriver::start() {
+    if (active || done) return;
+    active = true;
+    qApp->installEventFilter(this);
+    if (quitPending) {
+        PassEvent quit;
+        quit.kind = PassEvent::Kind::Menu;
+        quit.window = MainWindowNo;
+        quit.item = MenuQuit;
+        deliver(quit);
+    }
+    if (!done) timer.start(kWaitMs);
+}
+
+void PassDriver::deliver(const PassEvent& event) {
+    if (!active || inPass) return;
+    inPass = true;
+    k.shell.pass(event);
+    inPass = false;
+    if (k.shell.quitRequested) {
+        active = false;
+        done = true;
+        timer.stop();
+        qApp->removeEventFilter(this);
+        emit finished();
+        return;
+    }
+    timer.start(kWaitMs);
+}
+
+void PassDriver::requestQuit() {
+    quitPending = true;
+    if (!timer.isActive() && !done) timer.start(0);
+}
+
+void PassDriver::timeout() {
+    if (done) return;
+    if (quitPending) {
+        if (k.shell.suspended() || inPass) {
+            // A blocking window or message box is open: cancel it.
+            if (QWidget* modal = QApplication::activeModalWidget()) modal->close();
+        } else if (active) {
+            PassEvent quit;
+            quit.kind = PassEvent::Kind::Menu;
+            quit.window = MainWindowNo;
+            quit.item = MenuQuit;
+            deliver(quit);
+            return;
+        }
+        timer.start(kWaitMs);
+        return;
+    }
+    if (active && !inPass) deliver(PassEvent{});
+    else timer.start(kWaitMs);
+}
+
+bool PassDriver::eventFilter(QObject* watched, QEvent* event) {
+    if (!active || !watched->isWidgetType()) return false;
+    PassEvent pe;
+    pe.kind = PassEvent::Kind::Input;
+    switch (event->type()) {
+    case QEvent::KeyPress: pe.rawMessage = WmKeyDown; break;
+    case QEvent::KeyRelease: pe.rawMessage = WmKeyUp; break;
+    case QEvent::MouseMove: pe.rawMessage = WmMouseMove; break;
+    case QEvent::MouseButtonPress:
+        pe.rawMessage = static_cast<QMouseEvent*>(event)->button() == Qt::RightButton ? WmRButtonDown : WmLButtonDown;
+        break;
+    case QEvent::MouseButtonRelease:
+        pe.rawMessage = static_cast<QMouseEvent*>(event)->button() == Qt::RightButton ? WmRButtonUp : WmLButtonUp;
+        break;
+    case QEvent::Wheel: pe.rawMessage = WmMouseWheel; break;
+    default: return false;
+    }
+    auto* widget = static_cast<QWidget*>(watched);
+    // An ignored input event travels on to the parents: still the same event.
+    if (event == lastEvent && lastReceiver && widget->isAncestorOf(lastReceiver)) return false;
+    lastEvent = event;
+    lastReceiver = widget;
+
+    pe.window = windowNumberOf(widget);
+    if (event->type() == QEvent::KeyPress) {
+        auto* key = static_cast<QKeyEvent*>(event);
+        pe.code = virtualKeyFromQt(key->key(), key->modifiers());
+        if (pe.code != 0) pe.kind = PassEvent::Kind::KeyDown;
+    }
+    deliver(pe);
+    return false;
+}

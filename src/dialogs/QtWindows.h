@@ -1,0 +1,27 @@
+#pragma once
+#include "shell/Windows.h"
+
+class Kalvo;
+class QWidget;
+
+// The player's other windows on Qt. Blocking windows run inside a pass
+// suspension. Windows not built yet return at once.
+class QtWindows : public Windows {
+public:
+    explicit QtWindows(QWidget* owner) : owner(owner) {}
+    // The context exists only after the services: attach it before use.
+    void attach(Kalvo& kalvo) { k = &kalvo; }
+
+    void openRestoreDialog() override;
+    void openListEdit() override {}
+    void openKeyConfig() override {}
+    void openInfo() override {}
+    void openSongSelection() override {}
+    void closeSongSelection() override {}
+    bool songSelectionOpen() const override { return false; }
+    void markSongInSelection(const QString&) override {}
+
+private:
+    QWidget* owner;
+    Kalvo* k = nullptr;
+};
