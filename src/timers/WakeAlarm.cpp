@@ -15,17 +15,19 @@ int32_t localMinute(qint64 seconds) { return int32_t(floorDiv(seconds, 60) - flo
 
 void WakeAlarm::WeckenPruefen() {
     if (!k.settings.GWecken) return;
-    const qint64 now = k.s.clock.localSeconds();
-    if (localHour(now) == k.settings.GWeckenH && localMinute(now) == k.settings.GWeckenM &&
-        alarmFiredAt + 61 < now) {
-        k.playback.Spielen(QString());
-        k.shell.lastActivityTime = k.s.clock.tickMs();
-        k.shell.LogLine(QStringLiteral("Wecken ist eingetreten"));
-        alarmFiredAt = now;
-    }
+    // Re-arming comes first: re-arming after a firing would let the alarm
+    // fire a second time in the same minute.
     if (armedHour != k.settings.GWeckenH || armedMinute != k.settings.GWeckenM) {
         armedHour = k.settings.GWeckenH;
         armedMinute = k.settings.GWeckenM;
         alarmFiredAt = 0;
+    }
+    const qint64 now = k.s.clock.localSeconds();
+    if (localHour(now) == k.settings.GWeckenH && localMinute(now) == k.settings.GWeckenM &&
+        alarmFiredAt + 61 < now) {
+        alarmFiredAt = now;
+        k.playback.Spielen(QString());
+        k.shell.lastActivityTime = k.s.clock.tickMs();
+        k.shell.LogLine(QStringLiteral("Wecken ist eingetreten"));
     }
 }
