@@ -1,14 +1,281 @@
 #include "playback/engines/RendererModuleEngine.h"
 
+#include <QCoreApplication>
+#include <QFile>
+#include <QFileInfo>
+#include <QtDebug>
+#include <cerrno>
+#include <chrono>
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/mman.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+#include "playback/engines/modrender/Protocol.h"
+
+extern char** environ;
+
+using namespace modrender;
+
+namespace {
+
+QString describeExit(int status) {
+    if (WIFSIGNALED(status))
+        return QString("died of signal %1 (%2)").arg(WTERMSIG(status)).arg(QString::fromLocal8Bit(strsignal(WTERMSIG(status))));
+    if (WIFEXITED(status))
+        return QString("exited with code %1").arg(WEXITSTATUS(status));
+    return "ended";
+}
+
+int highFd(int fd) {
+    if (fd < 0 || fd >= 10)
+        return fd;
+    const int moved = fcntl(fd, F_DUPFD_CLOEXEC, 10);
+    ::close(fd);
+    return moved;
+}
+
+}  // namespace
+
 RendererModuleEngine::RendererModuleEngine() = default;
-RendererModuleEngine::~RendererModuleEngine() = default;
-bool RendererModuleEngine::initialise() { return false; }
-bool RendererModuleEngine::isLoaded() const { return false; }
-bool RendererModuleEngine::load(const QString&) { return false; }
-void RendererModuleEngine::play() {}
-void RendererModuleEngine::setVolume(int) {}
-void RendererModuleEngine::seek(int) {}
-int RendererModuleEngine::currentPattern() const { return 0; }
-int RendererModuleEngine::currentRow() const { return 0; }
-void RendererModuleEngine::stop() {}
-void RendererModuleEngine::release() {}
+
+RendererModuleEngine::~RendererModuleEngine() {
+    if (pid_ > 0 && sock_ >= 0) {
+        // Closing the socket asks the renderer to finish its output and leave.
+        ::close(sock_);
+        sock_ = -1;
+        for (int i = 0; i < 200; ++i) {
+            if (waitpid(pid_, nullptr, WNOHANG) == pid_) {
+                pid_ = -1;
+                break;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+    }
+    if (pid_ > 0) {
+        kill(pid_, SIGKILL);
+        waitpid(pid_, nullptr, 0);
+        pid_ = -1;
+    }
+    if (shared_)
+        munmap(shared_, sizeof(Shared));
+}
+
+void RendererModuleEngine::log(const QString& line) const {
+    if (logger)
+        logger(line);
+    else
+        qWarning().noquote() << line;
+}
+
+QString RendererModuleEngine::executable() const {
+    if (!rendererPath.isEmpty())
+        return rendererPath;
+    const QByteArray env = qgetenv("KALVO2_MODRENDER");
+    if (!env.isEmpty())
+        return QString::fromLocal8Bit(env);
+    QString dir;
+    if (QCoreApplication::instance())
+        dir = QCoreApplication::applicationDirPath();
+    else
+        dir = QFileInfo(QFileInfo("/proc/self/exe").symLinkTarget()).absolutePath();
+    return dir + "/kalvo2-modrender";
+}
+
+bool RendererModuleEngine::alive() const {
+    if (pid_ <= 0)
+        return false;
+    int status = 0;
+    const pid_t r = waitpid(pid_, &status, WNOHANG);
+    if (r == 0)
+        return true;
+    pid_ = -1;  // reaped (or not our child any more)
+    dropRenderer(r == -1 ? QString("ModuleEngine: renderer vanished") :
+                           "ModuleEngine: renderer " + describeExit(status));
+    return false;
+}
+
+// Forgets the renderer's channels; the process itself is already gone or killed.
+void RendererModuleEngine::dropRenderer(const QString& why) const {
+    if (pid_ > 0) {
+        kill(pid_, SIGKILL);
+        waitpid(pid_, nullptr, 0);
+        pid_ = -1;
+    }
+    if (sock_ >= 0)
+        ::close(sock_);
+    sock_ = -1;
+    if (shared_)
+        munmap(shared_, sizeof(Shared));
+    shared_ = nullptr;
+    loaded_ = false;
+    if (!why.isEmpty())
+        log(why);
+}
+
+bool RendererModuleEngine::ensureRenderer() {
+    if (alive())
+        return true;
+    int pair[2];
+    if (socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, pair) != 0) {
+        log("ModuleEngine: cannot create the renderer socket");
+        return false;
+    }
+    int mine = highFd(pair[0]);
+    int theirs = highFd(pair[1]);
+    int shm = highFd(memfd_create("kalvo2-modrender", MFD_CLOEXEC));
+    void* mem = MAP_FAILED;
+    if (shm >= 0 && ftruncate(shm, sizeof(Shared)) == 0)
+        mem = mmap(nullptr, sizeof(Shared), PROT_READ | PROT_WRITE, MAP_SHARED, shm, 0);
+    if (mine < 0 || theirs < 0 || mem == MAP_FAILED) {
+        for (int fd : {mine, theirs, shm})
+            if (fd >= 0)
+                ::close(fd);
+        log("ModuleEngine: cannot create the renderer channels");
+        return false;
+    }
+    const QByteArray exe = executable().toLocal8Bit();
+    const QByteArray parent = QByteArray::number(qint64(getpid()));
+    const char* argv[] = {exe.constData(), "--fd", "3", "--shm", "4", "--parent", parent.constData(), nullptr};
+    posix_spawn_file_actions_t fa;
+    posix_spawn_file_actions_init(&fa);
+    posix_spawn_file_actions_adddup2(&fa, theirs, 3);
+    posix_spawn_file_actions_adddup2(&fa, shm, 4);
+    pid_t pid = -1;
+    const int rc = posix_spawn(&pid, exe.constData(), &fa, nullptr, const_cast<char**>(argv), environ);
+    posix_spawn_file_actions_destroy(&fa);
+    ::close(theirs);
+    ::close(shm);
+    if (rc != 0) {
+        munmap(mem, sizeof(Shared));
+        ::close(mine);
+        log(QString("ModuleEngine: cannot start %1: %2").arg(QString::fromLocal8Bit(exe), QString::fromLocal8Bit(strerror(rc))));
+        return false;
+    }
+    pid_ = pid;
+    sock_ = mine;
+    shared_ = static_cast<Shared*>(mem);
+    loaded_ = false;
+    // The handshake tells whether the renderer could open its audio output.
+    outputOk_ = request(quint32(Op::Ping), 0, {}, loadTimeoutMs, "start");
+    if (!alive())
+        return false;
+    if (volume_ != 100)
+        send(quint32(Op::Volume), volume_);
+    return true;
+}
+
+bool RendererModuleEngine::send(quint32 op, int arg, const QByteArray& payload, quint32* seq) {
+    if (sock_ < 0 || !alive())
+        return false;
+    Command c{Op(op), arg, ++seq_, quint32(payload.size())};
+    QByteArray msg(reinterpret_cast<const char*>(&c), sizeof c);
+    msg.append(payload);
+    if (seq)
+        *seq = c.seq;
+    for (;;) {
+        const ssize_t n = ::send(sock_, msg.constData(), size_t(msg.size()), MSG_NOSIGNAL | MSG_DONTWAIT);
+        if (n == msg.size())
+            return true;
+        if (n < 0 && errno == EINTR)
+            continue;
+        return false;  // full (renderer stuck) or gone: the command is dropped
+    }
+}
+
+bool RendererModuleEngine::request(quint32 op, int arg, const QByteArray& payload, int timeoutMs, const char* what) {
+    quint32 seq = 0;
+    if (!send(op, arg, payload, &seq))
+        return false;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    for (;;) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now()).count();
+        if (left <= 0) {
+            dropRenderer(QString("ModuleEngine: renderer did not answer (%1) within %2 ms; stopped it").arg(what).arg(timeoutMs));
+            return false;
+        }
+        pollfd p{sock_, POLLIN, 0};
+        const int r = poll(&p, 1, int(std::min<qint64>(left, 100)));
+        if (r < 0 && errno != EINTR) {
+            dropRenderer("ModuleEngine: renderer socket failed");
+            return false;
+        }
+        if (r <= 0) {
+            if (!alive())
+                return false;  // died without a word; alive() logged it
+            continue;
+        }
+        Reply reply{};
+        const ssize_t n = ::recv(sock_, &reply, sizeof reply, MSG_DONTWAIT);
+        if (n == 0 || (n < 0 && errno != EAGAIN && errno != EINTR)) {
+            // The socket closed: the renderer is gone. Reap it for the log.
+            int status = 0;
+            for (int i = 0; i < 100 && waitpid(pid_, &status, WNOHANG) == 0; ++i)
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            const QString how = describeExit(status);
+            pid_ = -1;
+            dropRenderer(QString("ModuleEngine: renderer %1 (%2)").arg(how, what));
+            return false;
+        }
+        if (n == ssize_t(sizeof reply) && reply.seq == seq)
+            return reply.answer == Answer::Ok;
+        // A late answer to an earlier command: skip it.
+    }
+}
+
+bool RendererModuleEngine::initialise() {
+    return ensureRenderer() && outputOk_;
+}
+
+bool RendererModuleEngine::isLoaded() const { return loaded_ && alive(); }
+
+bool RendererModuleEngine::load(const QString& path) {
+    loaded_ = false;
+    if (!ensureRenderer())
+        return false;
+    const QByteArray p = QFile::encodeName(path);
+    if (p.isEmpty() || p.size() > int(MaxPath))
+        return false;
+    const QString what = "load " + path;
+    loaded_ = request(quint32(Op::Load), 0, p, loadTimeoutMs, what.toLocal8Bit().constData());
+    return loaded_;
+}
+
+void RendererModuleEngine::play() {
+    if (isLoaded())
+        send(quint32(Op::Play), 0);
+}
+
+void RendererModuleEngine::setVolume(int volume) {
+    volume_ = std::clamp(volume, 0, 100);
+    send(quint32(Op::Volume), volume_);
+}
+
+void RendererModuleEngine::seek(int ms) {
+    if (isLoaded())
+        send(quint32(Op::Seek), std::max(0, ms));
+}
+
+int RendererModuleEngine::currentPattern() const {
+    return shared_ && isLoaded() && shared_->rendering.load() ? shared_->pattern.load() : 0;
+}
+
+int RendererModuleEngine::currentRow() const {
+    return shared_ && isLoaded() && shared_->rendering.load() ? shared_->row.load() : 0;
+}
+
+void RendererModuleEngine::stop() {
+    if (alive())
+        request(quint32(Op::Stop), 0, {}, commandTimeoutMs, "stop");
+}
+
+void RendererModuleEngine::release() {
+    if (alive())
+        request(quint32(Op::Release), 0, {}, commandTimeoutMs, "release");
+    loaded_ = false;
+}

@@ -1,9 +1,22 @@
 #pragma once
+#include <QString>
+#include <functional>
+#include <sys/types.h>
+
 #include "playback/engines/ModuleEngine.h"
+
+namespace modrender { struct Shared; }
 
 // The module engine as seen by the player: commands go to a renderer helper
 // process (kalvo2-modrender) that owns libmodplug and the output, so a
 // damaged module can crash or hang only the renderer.
+//
+// The renderer starts at initialise() or on the first load. Load waits for
+// its answer at most loadTimeoutMs; a renderer that crashes or does not answer
+// in time is killed, the load fails, the failure goes to `logger`, and the
+// next load starts a fresh renderer. A renderer that dies mid-song reads as a
+// stopped module (pattern and row 0, not loaded). pattern/row/isLoaded read
+// shared memory and never wait for the renderer. UI thread only.
 class RendererModuleEngine : public ModuleEngine {
 public:
     RendererModuleEngine();
@@ -18,4 +31,33 @@ public:
     int currentRow() const override;
     void stop() override;
     void release() override;
+
+    // Receives one line for every renderer failure (start, crash, hang).
+    // Default: qWarning.
+    std::function<void(const QString&)> logger;
+    // The renderer executable. Empty: $KALVO2_MODRENDER, else
+    // "kalvo2-modrender" next to the running program.
+    QString rendererPath;
+    int loadTimeoutMs = 5000;
+    int commandTimeoutMs = 3000;
+
+    // Process id of the running renderer, or -1 (for tests).
+    pid_t rendererPid() const { return alive() ? pid_ : -1; }
+
+private:
+    bool ensureRenderer();
+    QString executable() const;
+    bool alive() const;  // reaps a renderer that died; never blocks
+    void dropRenderer(const QString& why) const;
+    bool send(quint32 op, int arg, const QByteArray& payload = {}, quint32* seq = nullptr);
+    bool request(quint32 op, int arg, const QByteArray& payload, int timeoutMs, const char* what);
+    void log(const QString& line) const;
+
+    mutable pid_t pid_ = -1;
+    mutable int sock_ = -1;
+    mutable modrender::Shared* shared_ = nullptr;
+    mutable bool loaded_ = false;
+    bool outputOk_ = false;
+    quint32 seq_ = 0;
+    int volume_ = 100;
 };

@@ -1,0 +1,53 @@
+#pragma once
+// libmodplug with the player's fixed rendering settings: 44,100 Hz, 16 bit,
+// stereo, linear resampling, oversampling and noise reduction, stereo
+// separation 128, at most 32 mixing channels, every backward jump followed.
+// Not thread-safe: the owner serialises all calls.
+#include <cstddef>
+#include <cstdint>
+
+struct _ModPlugFile;
+
+class ModCore {
+public:
+    static constexpr int SampleRate = 44100;
+    static constexpr int Channels = 2;
+    static constexpr int BytesPerFrame = 4;
+    static constexpr int MaxPatterns = 240;  // libmodplug's limit
+
+    ModCore();
+    ~ModCore();
+    ModCore(const ModCore&) = delete;
+    ModCore& operator=(const ModCore&) = delete;
+
+    // Loads a module image (copied by libmodplug; the caller may free it).
+    // Frees a module loaded before. False when libmodplug rejects it.
+    bool load(const void* data, size_t size);
+    void unload();
+    bool loaded() const { return file_ != nullptr; }
+
+    // Renders `frames` stereo S16 frames into `out`. After the natural end the
+    // rest is silence and ended() turns true; pattern and row keep the values
+    // they had before the end. Returns frames written (always `frames`).
+    int render(int16_t* out, int frames);
+    bool ended() const { return ended_; }
+
+    // Milliseconds; negative taken as 0, clamped to the module's length.
+    void seek(int ms);
+    // 0..100: master volume v * 512 / 100; 0 is silence (applied to the
+    // output, since libmodplug's master volume cannot reach 0).
+    void setVolume(int volume);
+    int volume() const { return volume_; }
+
+    int pattern() const { return pattern_; }
+    int row() const { return row_; }
+    int lengthMs() const;
+
+private:
+    void snapshot();
+    _ModPlugFile* file_ = nullptr;
+    bool ended_ = false;
+    int volume_ = 100;
+    int pattern_ = 0;
+    int row_ = 0;
+};

@@ -1,0 +1,54 @@
+#pragma once
+// The wire between the player (RendererModuleEngine) and the module renderer
+// process (kalvo2-modrender). Commands travel as datagrams over a
+// SOCK_SEQPACKET socketpair; pattern, row and state are published in a shared
+// memory block that both map, so queries never wait for the renderer.
+#include <atomic>
+#include <cstdint>
+
+namespace modrender {
+
+enum class Op : uint32_t {
+    Load = 1,     // payload: UTF-8 path; answer: Ok/Failed
+    Play = 2,     // no answer
+    Stop = 3,     // answer Ok once the render thread has let go of the module
+    Seek = 4,     // arg: milliseconds; no answer
+    Volume = 5,   // arg: 0..100; no answer
+    Release = 6,  // answer Ok once the module is freed
+    Ping = 7,     // answer Ok (start-up handshake)
+};
+
+enum class Answer : uint32_t { Ok = 1, Failed = 2 };
+
+struct Command {
+    Op op;
+    int32_t arg;
+    uint32_t seq;  // echoed in the answer, so a late answer is never taken for a new one
+    uint32_t pathLength;
+    // followed by pathLength bytes of path for Load
+};
+
+struct Reply {
+    uint32_t seq;
+    Answer answer;
+};
+
+constexpr uint32_t MaxPath = 8192;
+
+// Shared state, written by the renderer, read by the player.
+struct Shared {
+    std::atomic<int32_t> pattern;
+    std::atomic<int32_t> row;
+    std::atomic<int32_t> rendering;  // 1 while the render thread plays a module
+    std::atomic<int32_t> loaded;     // 1 while a module is loaded
+};
+static_assert(std::atomic<int32_t>::is_always_lock_free);
+
+// Command-line of the renderer: kalvo2-modrender --fd <socket> --shm <memfd>
+// Environment read by the renderer:
+//   KALVO2_AUDIO_SINK        sink description (gst-launch syntax), default autoaudiosink
+//   KALVO2_MODRENDER_CRASH_ON  test hook: abort when this text occurs in a loaded path
+//   KALVO2_MODRENDER_HANG_ON   test hook: hang when this text occurs in a loaded path
+//   KALVO2_MODRENDER_MEMORY_MB address-space limit, default 512
+
+}  // namespace modrender

@@ -1,0 +1,321 @@
+// kalvo2-modrender: renders one tracker module at a time with libmodplug into
+// a GStreamer appsrc pipeline. Driven by RendererModuleEngine over a socket;
+// a damaged module can crash or hang only this process.
+#include <gst/app/gstappsrc.h>
+#include <gst/gst.h>
+#include <signal.h>
+#include <sys/mman.h>
+#include <sys/prctl.h>
+#include <sys/resource.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <condition_variable>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "playback/engines/modrender/ModCore.h"
+#include "playback/engines/modrender/Protocol.h"
+
+using namespace modrender;
+
+namespace {
+
+constexpr int BlockFrames = 1024;              // ~23 ms per buffer
+constexpr guint64 QueueBytes = 2 * BlockFrames * ModCore::BytesPerFrame;
+constexpr off_t MaxModuleBytes = 64 * 1024 * 1024;
+
+class Renderer {
+public:
+    explicit Renderer(Shared* shared) : shared_(shared) {}
+
+    // Builds the output pipeline; false when no sink can be made.
+    bool openOutput() {
+        const char* env = std::getenv("KALVO2_AUDIO_SINK");
+        std::string sink = (env && *env) ? env : "autoaudiosink";
+        std::string desc =
+            "appsrc name=src format=time is-live=false block=true "
+            "caps=audio/x-raw,format=S16LE,rate=44100,channels=2,layout=interleaved "
+            "! audioconvert ! audioresample ! " + sink;
+        GError* err = nullptr;
+        pipeline_ = gst_parse_launch(desc.c_str(), &err);
+        if (err) {
+            std::fprintf(stderr, "kalvo2-modrender: output: %s\n", err->message);
+            g_error_free(err);
+            if (pipeline_)
+                gst_object_unref(pipeline_);
+            pipeline_ = nullptr;
+            return false;
+        }
+        src_ = gst_bin_get_by_name(GST_BIN(pipeline_), "src");
+        if (!src_)
+            return false;
+        g_object_set(src_, "max-bytes", QueueBytes, nullptr);
+        if (gst_element_set_state(pipeline_, GST_STATE_READY) == GST_STATE_CHANGE_FAILURE)
+            return false;
+        thread_ = std::thread([this] { run(); });
+        return true;
+    }
+
+    void closeOutput() {
+        stop();
+        {
+            std::lock_guard lk(m_);
+            quit_ = true;
+        }
+        cv_.notify_all();
+        if (thread_.joinable())
+            thread_.join();
+        if (pipeline_) {
+            gst_element_set_state(pipeline_, GST_STATE_NULL);
+            gst_object_unref(src_);
+            gst_object_unref(pipeline_);
+        }
+        pipeline_ = src_ = nullptr;
+    }
+
+    bool load(const std::string& path) {
+        release();
+        if (const char* c = std::getenv("KALVO2_MODRENDER_CRASH_ON"); c && *c && path.find(c) != std::string::npos)
+            std::abort();
+        if (const char* h = std::getenv("KALVO2_MODRENDER_HANG_ON"); h && *h && path.find(h) != std::string::npos)
+            for (;;)
+                pause();
+        std::vector<char> data;
+        if (!readWhole(path, data))
+            return false;
+        std::lock_guard lk(m_);
+        const bool ok = core_.load(data.data(), data.size());
+        shared_->loaded.store(ok ? 1 : 0);
+        return ok;
+    }
+
+    void play() {
+        if (!pipeline_)
+            return;
+        {
+            std::lock_guard lk(m_);
+            if (!core_.loaded() || playing_)
+                return;
+        }
+        std::lock_guard push(pushMutex_);
+        {
+            std::lock_guard lk(m_);
+            playing_ = true;
+            frames_ = 0;
+            shared_->rendering.store(1);
+        }
+        gst_element_set_state(pipeline_, GST_STATE_PLAYING);
+        cv_.notify_all();
+    }
+
+    // Returns once the render thread no longer touches the module.
+    void stop() {
+        {
+            std::lock_guard lk(m_);
+            playing_ = false;
+            shared_->rendering.store(0);
+            shared_->pattern.store(0);
+            shared_->row.store(0);
+        }
+        if (!pipeline_)
+            return;
+        gst_element_set_state(pipeline_, GST_STATE_READY);  // unblocks a waiting push
+        std::lock_guard push(pushMutex_);
+    }
+
+    void release() {
+        stop();
+        std::lock_guard lk(m_);
+        core_.unload();
+        shared_->loaded.store(0);
+    }
+
+    void seek(int ms) {
+        std::lock_guard lk(m_);
+        core_.seek(ms);
+        publish();
+    }
+
+    void setVolume(int v) {
+        std::lock_guard lk(m_);
+        core_.setVolume(v);
+    }
+
+private:
+    static bool readWhole(const std::string& path, std::vector<char>& out) {
+        const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0)
+            return false;
+        struct stat st;
+        bool ok = fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0 && st.st_size <= MaxModuleBytes;
+        if (ok) {
+            out.resize(size_t(st.st_size));
+            size_t got = 0;
+            while (got < out.size()) {
+                const ssize_t n = ::read(fd, out.data() + got, out.size() - got);
+                if (n < 0 && errno == EINTR)
+                    continue;
+                if (n <= 0)
+                    break;
+                got += size_t(n);
+            }
+            out.resize(got);
+            ok = got > 0;
+        }
+        ::close(fd);
+        return ok;
+    }
+
+    // Caller holds m_.
+    void publish() {
+        if (!playing_)
+            return;
+        shared_->pattern.store(core_.pattern());
+        shared_->row.store(core_.row());
+    }
+
+    void run() {
+        std::vector<int16_t> buf(BlockFrames * ModCore::Channels);
+        for (;;) {
+            {
+                std::unique_lock lk(m_);
+                cv_.wait(lk, [this] { return quit_ || playing_; });
+                if (quit_)
+                    return;
+            }
+            std::lock_guard push(pushMutex_);
+            GstClockTime pts;
+            {
+                std::lock_guard lk(m_);
+                if (!playing_)
+                    continue;
+                core_.render(buf.data(), BlockFrames);
+                publish();
+                pts = gst_util_uint64_scale(frames_, GST_SECOND, ModCore::SampleRate);
+                frames_ += BlockFrames;
+            }
+            const gsize bytes = buf.size() * sizeof(int16_t);
+            GstBuffer* b = gst_buffer_new_allocate(nullptr, bytes, nullptr);
+            gst_buffer_fill(b, 0, buf.data(), bytes);
+            GST_BUFFER_PTS(b) = pts;
+            GST_BUFFER_DURATION(b) = gst_util_uint64_scale(BlockFrames, GST_SECOND, ModCore::SampleRate);
+            if (gst_app_src_push_buffer(GST_APP_SRC(src_), b) != GST_FLOW_OK)
+                g_usleep(10000);  // flushing (stop) or a broken sink: do not spin
+        }
+    }
+
+    Shared* shared_;
+    ModCore core_;
+    std::mutex m_;          // guards core_, playing_, frames_, quit_
+    std::mutex pushMutex_;  // held by the render thread from render to push
+    std::condition_variable cv_;
+    bool playing_ = false;
+    bool quit_ = false;
+    guint64 frames_ = 0;
+    GstElement* pipeline_ = nullptr;
+    GstElement* src_ = nullptr;
+    std::thread thread_;
+};
+
+bool sendReply(int fd, uint32_t seq, bool ok) {
+    Reply r{seq, ok ? Answer::Ok : Answer::Failed};
+    return ::send(fd, &r, sizeof r, MSG_NOSIGNAL) == ssize_t(sizeof r);
+}
+
+void limitMemory() {
+#if defined(__SANITIZE_ADDRESS__)
+    return;  // the sanitizer's shadow memory needs a huge address space
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
+    return;
+#endif
+#endif
+    long mb = 512;
+    if (const char* e = std::getenv("KALVO2_MODRENDER_MEMORY_MB"))
+        mb = std::max(64L, std::atol(e));
+    struct rlimit rl;
+    rl.rlim_cur = rl.rlim_max = rlim_t(mb) * 1024 * 1024;
+    setrlimit(RLIMIT_AS, &rl);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    int sock = -1, shm = -1;
+    pid_t parent = 0;
+    for (int i = 1; i + 1 < argc; i += 2) {
+        if (!std::strcmp(argv[i], "--fd"))
+            sock = std::atoi(argv[i + 1]);
+        else if (!std::strcmp(argv[i], "--shm"))
+            shm = std::atoi(argv[i + 1]);
+        else if (!std::strcmp(argv[i], "--parent"))
+            parent = pid_t(std::atol(argv[i + 1]));
+    }
+    if (sock < 0 || shm < 0) {
+        std::fprintf(stderr, "usage: kalvo2-modrender --fd N --shm N [--parent PID]\n");
+        return 2;
+    }
+    prctl(PR_SET_PDEATHSIG, SIGKILL);
+    if (parent && getppid() != parent)
+        return 0;  // the player died before we could ask to die with it
+    signal(SIGPIPE, SIG_IGN);
+    limitMemory();
+
+    void* mem = mmap(nullptr, sizeof(Shared), PROT_READ | PROT_WRITE, MAP_SHARED, shm, 0);
+    if (mem == MAP_FAILED)
+        return 3;
+    auto* shared = static_cast<Shared*>(mem);
+
+    gst_init(nullptr, nullptr);
+    Renderer r(shared);
+    const bool output = r.openOutput();
+
+    std::vector<char> msg(sizeof(Command) + MaxPath);
+    for (;;) {
+        const ssize_t n = ::recv(sock, msg.data(), msg.size(), 0);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < ssize_t(sizeof(Command)))
+            break;  // the player closed the socket (or sent garbage): leave
+        Command c;
+        std::memcpy(&c, msg.data(), sizeof c);
+        switch (c.op) {
+        case Op::Ping:
+            sendReply(sock, c.seq, output);
+            break;
+        case Op::Load: {
+            const size_t len = std::min<size_t>(c.pathLength, size_t(n) - sizeof c);
+            const std::string path(msg.data() + sizeof c, len);
+            sendReply(sock, c.seq, r.load(path));
+            break;
+        }
+        case Op::Play:
+            r.play();
+            break;
+        case Op::Stop:
+            r.stop();
+            sendReply(sock, c.seq, true);
+            break;
+        case Op::Seek:
+            r.seek(c.arg);
+            break;
+        case Op::Volume:
+            r.setVolume(c.arg);
+            break;
+        case Op::Release:
+            r.release();
+            sendReply(sock, c.seq, true);
+            break;
+        }
+    }
+    r.closeOutput();
+    return 0;
+}

@@ -1,0 +1,282 @@
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <csignal>
+#include <set>
+
+#include "EngineTestSupport.h"
+#include "fakes/Fakes.h"
+#include "fixtures/Fixtures.h"
+#include "playback/engines/RendererModuleEngine.h"
+
+using namespace enginetest;
+
+namespace {
+
+class ModuleEngineTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(dir.isValid());
+        qunsetenv("KALVO2_MODRENDER_CRASH_ON");
+        qunsetenv("KALVO2_MODRENDER_HANG_ON");
+        // 3 patterns of 16 rows at 60 ms a row: 2.88 s.
+        ends = write("ends.mod", fixtures::protrackerModule(3, 16, 3, false));
+        endless = write("endless.mod", fixtures::protrackerModule(2, 16, 3, true));
+    }
+
+    QString write(const QString& name, const QByteArray& data) {
+        const QString p = dir.filePath(name);
+        EXPECT_TRUE(fixtures::writeFixture(p, data));
+        return p;
+    }
+
+    std::unique_ptr<RendererModuleEngine> makeEngine() {
+        auto e = std::make_unique<RendererModuleEngine>();
+        e->rendererPath = rendererPath();
+        e->logger = [this](const QString& line) { logs << line; };
+        return e;
+    }
+
+    // Pattern/row pairs seen over `ms` milliseconds, read every 20 ms.
+    static std::set<std::pair<int, int>> watch(const RendererModuleEngine& e, int ms) {
+        std::set<std::pair<int, int>> seen;
+        for (int t = 0; t < ms; t += 20) {
+            seen.insert({e.currentPattern(), e.currentRow()});
+            sleepMs(20);
+        }
+        return seen;
+    }
+
+    // Plays `module` at `volume` into a WAV capture and returns its level in dBFS.
+    double capturedLevel(const QString& module, int volume, int seekMs = -1) {
+        const QString wav = dir.filePath(QString("capture-%1-%2.wav").arg(volume).arg(++captures));
+        useCaptureSink(wav);
+        {
+            auto e = makeEngine();
+            EXPECT_TRUE(e->load(module));
+            e->setVolume(volume);
+            if (seekMs >= 0)
+                e->seek(seekMs);
+            e->play();
+            // The capture runs faster than real time; wait for a second of audio.
+            for (int i = 0; i < 500 && QFile(wav).size() < 44100 * 4 * 2; ++i)
+                sleepMs(10);
+            e->release();
+        }
+        qint64 n = 0;
+        const double db = fixtures::wavLevelDb(readAll(wav), 0.1, 1.0, &n);
+        EXPECT_GT(n, 44100) << "capture too short";
+        return db;
+    }
+
+    QTemporaryDir dir;
+    QString ends, endless;
+    QStringList logs;
+    int captures = 0;
+};
+
+TEST_F(ModuleEngineTest, PatternAndRowMoveWhilePlayingAndReadZeroWhenStopped) {
+    useRealTimeSink();
+    auto e = makeEngine();
+    EXPECT_TRUE(e->initialise());
+    EXPECT_FALSE(e->isLoaded());
+    EXPECT_EQ(e->currentPattern(), 0);
+    ASSERT_TRUE(e->load(endless));
+    EXPECT_TRUE(e->isLoaded());
+    e->play();
+    const auto seen = watch(*e, 600);
+    EXPECT_GE(seen.size(), 5u) << "rows must advance in real time (60 ms a row)";
+
+    e->stop();
+    EXPECT_TRUE(e->isLoaded());
+    EXPECT_EQ(e->currentPattern(), 0);
+    EXPECT_EQ(e->currentRow(), 0);
+    sleepMs(150);
+    EXPECT_EQ(e->currentRow(), 0) << "nothing renders after stop";
+
+    e->play();  // resumes where it stopped
+    EXPECT_GE(watch(*e, 400).size(), 3u);
+    e->release();
+    EXPECT_FALSE(e->isLoaded());
+    EXPECT_EQ(e->currentRow(), 0);
+    EXPECT_TRUE(logs.isEmpty()) << logs.join('\n').toStdString();
+}
+
+TEST_F(ModuleEngineTest, EndlessModuleKeepsJumpingBack) {
+    useFastSink();  // hours of module time in a moment
+    auto e = makeEngine();
+    ASSERT_TRUE(e->load(endless));
+    e->play();
+    sleepMs(500);
+    EXPECT_GE(watch(*e, 300).size(), 2u) << "a module that jumps back never ends";
+}
+
+TEST_F(ModuleEngineTest, PatternAndRowFreezeAtTheNaturalEnd) {
+    useFastSink();
+    auto e = makeEngine();
+    ASSERT_TRUE(e->load(ends));
+    e->play();
+    sleepMs(500);  // the whole module renders in far less
+    const auto seen = watch(*e, 300);
+    ASSERT_EQ(seen.size(), 1u) << "pattern and row must stay constant after the end";
+    EXPECT_EQ(seen.begin()->first, 2);
+    EXPECT_GE(seen.begin()->second, 12) << "the last rows of the last pattern";
+    EXPECT_TRUE(e->isLoaded());
+}
+
+TEST_F(ModuleEngineTest, SeekBeyondTheEndPlaysSilenceWithAFrozenRow) {
+    EXPECT_LT(capturedLevel(ends, 100, 10'000'000), -150.0);
+    useFastSink();
+    auto e = makeEngine();
+    ASSERT_TRUE(e->load(ends));
+    e->seek(10'000'000);
+    e->play();
+    sleepMs(100);
+    EXPECT_EQ(watch(*e, 200).size(), 1u);
+}
+
+TEST_F(ModuleEngineTest, VolumeSetsTheHeardLevelAndZeroIsSilence) {
+    // libmodplug's master volume (v * 512 / 100) saturates near the top, so
+    // the steps are smaller than on the media engine: measured about -3.5 dB
+    // at 50 and -15 dB at 10.
+    const double full = capturedLevel(endless, 100);
+    ASSERT_GT(full, -30.0) << "the fixture must be audible";
+    const double half = capturedLevel(endless, 50);
+    const double tenth = capturedLevel(endless, 10);
+    EXPECT_LT(half, full - 2.0);
+    EXPECT_LT(tenth, half - 8.0);
+    EXPECT_GT(tenth, full - 25.0);
+    EXPECT_LT(capturedLevel(endless, 0), -150.0) << "volume 0 is silence";
+}
+
+TEST_F(ModuleEngineTest, RejectedFilesLeaveTheEngineEmpty) {
+    useFastSink();
+    auto e = makeEngine();
+    ASSERT_TRUE(e->load(ends));
+    EXPECT_FALSE(e->load(write("empty.xm", {})));
+    EXPECT_FALSE(e->isLoaded());
+    EXPECT_FALSE(e->load(dir.filePath("missing.mod")));
+    EXPECT_FALSE(e->load(dir.path()));  // a folder
+    EXPECT_FALSE(e->isLoaded());
+    EXPECT_EQ(e->currentPattern(), 0);
+    // A module deleted between load and play plays from memory.
+    const QString gone = write("gone.mod", fixtures::protrackerModule(2, 16, 3, true));
+    ASSERT_TRUE(e->load(gone));
+    ASSERT_TRUE(QFile::remove(gone));
+    e->play();
+    sleepMs(200);
+    EXPECT_TRUE(e->isLoaded());
+    EXPECT_TRUE(logs.isEmpty()) << logs.join('\n').toStdString();
+}
+
+TEST_F(ModuleEngineTest, DamagedFilesOfEveryTypeNeverHurtThePlayer) {
+    useFastSink();
+    auto e = makeEngine();
+    const QByteArray good = fixtures::protrackerModule(3, 16, 3, false);
+    QByteArray noise(4096, '\0');
+    quint32 x = 12345;
+    for (char& c : noise)
+        c = char((x = x * 1103515245u + 12345u) >> 16);
+    const QList<QByteArray> bodies = {QByteArray(), QByteArray(4096, '\0'), noise, good.left(1084),
+                                      good.left(good.size() / 2)};
+    for (const char* ext : {"669", "it", "med", "mod", "mtm", "s3m", "xm"}) {
+        for (int i = 0; i < bodies.size(); ++i) {
+            const QString p = write(QString("bad%1.%2").arg(i).arg(ext), bodies[i]);
+            const bool ok = e->load(p);
+            EXPECT_EQ(ok, e->isLoaded()) << p.toStdString();
+            if (ok) {
+                e->play();
+                sleepMs(20);
+                e->stop();
+            }
+        }
+    }
+    EXPECT_FALSE(e->load(write("empty.mod", {})));
+    EXPECT_TRUE(logs.isEmpty()) << logs.join('\n').toStdString();
+    ASSERT_TRUE(e->load(ends));
+}
+
+TEST_F(ModuleEngineTest, RendererCrashOrHangFailsTheLoadAndTheEngineGoesOn) {
+    useFastSink();
+    qputenv("KALVO2_MODRENDER_CRASH_ON", "crashes-renderer");
+    qputenv("KALVO2_MODRENDER_HANG_ON", "hangs-renderer");
+    auto e = makeEngine();
+    e->loadTimeoutMs = 1000;
+    ASSERT_TRUE(e->load(ends));
+    e->play();
+
+    EXPECT_FALSE(e->load(write("crashes-renderer.mod", fixtures::protrackerModule())));
+    EXPECT_FALSE(e->isLoaded());
+    EXPECT_EQ(e->currentRow(), 0);
+    ASSERT_EQ(logs.size(), 1);
+    EXPECT_TRUE(logs[0].contains("signal")) << logs[0].toStdString();
+
+    ASSERT_TRUE(e->load(endless)) << "a fresh renderer takes the next load";
+    EXPECT_FALSE(e->load(write("hangs-renderer.mod", fixtures::protrackerModule())));
+    EXPECT_FALSE(e->isLoaded());
+    EXPECT_EQ(logs.size(), 2);
+    ASSERT_TRUE(e->load(endless));
+    e->play();
+    sleepMs(100);
+    EXPECT_TRUE(e->isLoaded());
+}
+
+TEST_F(ModuleEngineTest, RendererDeathMidSongReadsAsAStoppedModule) {
+    useRealTimeSink();
+    auto e = makeEngine();
+    ASSERT_TRUE(e->load(endless));
+    e->play();
+    sleepMs(200);
+    const pid_t pid = e->rendererPid();
+    ASSERT_GT(pid, 0);
+    ::kill(pid, SIGKILL);
+    sleepMs(100);
+    EXPECT_FALSE(e->isLoaded());
+    EXPECT_EQ(e->currentPattern(), 0);
+    EXPECT_EQ(e->currentRow(), 0);
+    e->stop();  // commands to a dead renderer are harmless
+    e->seek(100);
+    EXPECT_EQ(logs.size(), 1);
+    ASSERT_TRUE(e->load(ends));
+}
+
+TEST_F(ModuleEngineTest, RecordedCrashInputsAreSurvived) {
+    // Inputs that once crashed libmodplug under the fuzzer (tests/engines/data).
+    useFastSink();
+    QDir data(KALVO_SOURCE_DIR "/tests/engines/data");
+    const QStringList files = data.entryList({"crash-*"}, QDir::Files);
+    if (files.isEmpty())
+        GTEST_SKIP() << "no recorded crash inputs in tests/engines/data";
+    auto e = makeEngine();
+    e->loadTimeoutMs = 2000;
+    for (const QString& f : files) {
+        if (e->load(data.filePath(f))) {
+            e->play();
+            sleepMs(100);
+            e->seek(1000);
+            sleepMs(50);
+            e->stop();
+        }
+    }
+    ASSERT_TRUE(e->load(ends)) << "the engine works after every recorded input";
+}
+
+TEST_F(ModuleEngineTest, RealModulesFromGamePackagesPlay) {
+    const QStringList mods = fixtures::realModules({"mod", "xm", "s3m", "it"});
+    if (mods.isEmpty())
+        GTEST_SKIP() << "no game-data module packages installed (tools/install-deps)";
+    useRealTimeSink();
+    auto e = makeEngine();
+    for (const QString& m : mods) {
+        ASSERT_TRUE(e->load(m)) << m.toStdString();
+        e->play();
+        EXPECT_GE(watch(*e, 700).size(), 2u) << m.toStdString();
+        e->stop();
+    }
+    if (mods.size() < 4)
+        std::printf("only %lld of 4 module types found\n", qlonglong(mods.size()));
+}
+
+}  // namespace
