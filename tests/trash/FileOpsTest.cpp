@@ -1,0 +1,121 @@
+#include "trash/TrashTestSupport.h"
+
+#include "trash/SafeMove.h"
+
+namespace {
+
+class RealFileOps : public ::testing::Test {
+protected:
+    QTemporaryDir dir;
+    FileOps ops;
+    QString p(const QString& name) { return dir.path() + "/" + name; }
+    static void write(const QString& path, const QByteArray& data) {
+        QDir().mkpath(QFileInfo(path).absolutePath());
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(data);
+    }
+    static QByteArray read(const QString& path) {
+        QFile f(path);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+    }
+    QStringList names(const QString& folder) {
+        return QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name);
+    }
+};
+
+TEST_F(RealFileOps, RenameAndMoveNeverReplaceAnExistingFile) {
+    write(p("a"), "A");
+    write(p("b"), "B");
+    EXPECT_FALSE(ops.renameNoReplace(p("a"), p("b")));
+    EXPECT_FALSE(ops.moveFile(p("a"), p("b")));
+    EXPECT_EQ(read(p("a")), "A");
+    EXPECT_EQ(read(p("b")), "B");
+    EXPECT_TRUE(ops.renameNoReplace(p("a"), p("c")));
+    EXPECT_EQ(read(p("c")), "A");
+    EXPECT_FALSE(QFile::exists(p("a")));
+    EXPECT_FALSE(ops.moveFile(p("c"), p("nofolder/d")));  // folders are not created
+    EXPECT_EQ(read(p("c")), "A");
+    EXPECT_FALSE(ops.moveFile(p("missing"), p("e")));
+}
+
+TEST_F(RealFileOps, CopyReplacesFlushesAndLeavesNothingHalfDone) {
+    QByteArray big(3 << 20, 'x');
+    big[12345] = 'y';
+    write(p("src"), big);
+    write(p("dst"), "old");
+    EXPECT_TRUE(ops.copyFile(p("src"), p("dst")));
+    EXPECT_EQ(read(p("dst")), big);
+    EXPECT_FALSE(ops.copyFile(p("missing"), p("dst2")));
+    QDir().mkpath(p("folder"));
+    EXPECT_FALSE(ops.copyFile(p("folder"), p("dst3")));
+    EXPECT_EQ(names(dir.path()), (QStringList{"dst", "src"}));
+    EXPECT_FALSE(ops.removeFile(p("folder")));
+    EXPECT_TRUE(QDir(p("folder")).exists());
+}
+
+TEST_F(RealFileOps, AcrossFileSystemsAMoveCopiesKeepsTimeAndNeverReplaces) {
+    const QString shm = otherFileSystemFolder(dir.path());
+    if (shm.isEmpty()) GTEST_SKIP() << "no tmpfs on another device at /dev/shm";
+    QTemporaryDir other(shm + "/kalvo-test-XXXXXX");
+    ASSERT_TRUE(other.isValid());
+    QByteArray data(5 << 20, 'm');
+    write(p("song.mp3"), data);
+    QFile f(p("song.mp3"));
+    const QDateTime old = QDateTime::fromSecsSinceEpoch(1500000000);
+    ASSERT_TRUE(f.open(QIODevice::ReadWrite));
+    ASSERT_TRUE(f.setFileTime(old, QFileDevice::FileModificationTime));
+    f.close();
+
+    const QString there = other.path() + "/song.mp3";
+    EXPECT_FALSE(ops.renameNoReplace(p("song.mp3"), there));  // a rename cannot cross
+    EXPECT_TRUE(ops.moveFile(p("song.mp3"), there));
+    EXPECT_FALSE(QFile::exists(p("song.mp3")));
+    EXPECT_EQ(read(there), data);
+    EXPECT_EQ(QFileInfo(there).lastModified().toSecsSinceEpoch(), 1500000000);
+    EXPECT_EQ(names(other.path()), QStringList{"song.mp3"});
+
+    write(p("song.mp3"), "second");
+    EXPECT_FALSE(ops.moveFile(p("song.mp3"), there));
+    EXPECT_EQ(read(there), data);
+    EXPECT_EQ(read(p("song.mp3")), "second");
+
+    // The trash-side move does the same with the primitives.
+    EXPECT_EQ(moveWithoutLoss(ops, p("song.mp3"), other.path() + "/b.mp3"), MoveResult::Moved);
+    EXPECT_EQ(read(other.path() + "/b.mp3"), "second");
+    EXPECT_EQ(moveWithoutLoss(ops, there, p("back.mp3")), MoveResult::Moved);
+    EXPECT_EQ(read(p("back.mp3")), data);
+    EXPECT_EQ(names(other.path()), QStringList{"b.mp3"});
+}
+
+TEST_F(RealFileOps, EachFailingStepOfASafeMoveKeepsTheSource) {
+    write(p("a/song.mp3"), "S");
+    QDir().mkpath(p("b"));
+    CrossDeviceFileOps f;
+    f.failCopy = true;
+    EXPECT_EQ(moveWithoutLoss(f, p("a/song.mp3"), p("b/song.mp3")), MoveResult::NotMoved);
+    f.failCopy = false;
+    f.failRename = true;
+    EXPECT_EQ(moveWithoutLoss(f, p("a/song.mp3"), p("b/song.mp3")), MoveResult::NotMoved);
+    EXPECT_TRUE(names(p("b")).isEmpty());  // the temporary copy went again
+    f.failRename = false;
+    f.failRemove = true;
+    EXPECT_EQ(moveWithoutLoss(f, p("a/song.mp3"), p("b/song.mp3")), MoveResult::CopyKept);
+    EXPECT_EQ(read(p("a/song.mp3")), "S");
+    EXPECT_EQ(read(p("b/song.mp3")), "S");
+    f.failRemove = false;
+    EXPECT_EQ(moveWithoutLoss(f, p("a/song.mp3"), p("b/song.mp3")), MoveResult::NotMoved);
+    EXPECT_EQ(moveWithoutLoss(f, p("a/song.mp3"), p("b/other.mp3")), MoveResult::Moved);
+    EXPECT_FALSE(QFile::exists(p("a/song.mp3")));
+    EXPECT_EQ(names(p("b")), (QStringList{"other.mp3", "song.mp3"}));
+}
+
+TEST(PartialCopyNames, AreHiddenBesideTheTargetAndRecognised) {
+    EXPECT_EQ(partialCopyName("/t/Lied.mp3"), "/t/.Lied.mp3.kalvo-part");
+    EXPECT_TRUE(isPartialCopyName(".Lied.mp3.kalvo-part"));
+    EXPECT_FALSE(isPartialCopyName("Lied.mp3.kalvo-part"));
+    EXPECT_FALSE(isPartialCopyName(".kalvo-part"));
+    EXPECT_FALSE(isPartialCopyName(".Lied.mp3"));
+}
+
+}  // namespace

@@ -1,0 +1,124 @@
+#include "trash/TrashTestSupport.h"
+
+namespace {
+
+class Restore : public TrashFixture {
+protected:
+    QString a, b;
+    void SetUp() override {
+        a = addSong(QStringLiteral("A.mp3"), 30);
+        b = addSong(QStringLiteral("B.mp3"), 10);
+        k().library.pathList.append(music());
+    }
+};
+
+TEST_F(Restore, PutsTheFileBackWithItsRandomKeyAndRewritesTheIndex) {
+    load(1);
+    k().trash.DeleteCurrentSong(false);
+    ASSERT_FALSE(QFile::exists(b));
+    const auto counts = k().trash.RestoreSelected({10});
+    EXPECT_EQ(counts.restored, 1);
+    EXPECT_EQ(counts.failed, 0);
+    EXPECT_EQ(readFile(b), QByteArray("B.mp3"));
+    EXPECT_TRUE(trashFiles().isEmpty());
+    EXPECT_TRUE(k().trash.TrashList.isEmpty());
+    EXPECT_TRUE(indexValues().isEmpty());
+    int found = 0;
+    for (const SongEntry& e : k().library.songList.raw())
+        if (e.filePath == b) {
+            ++found;
+            EXPECT_EQ(e.randomKey, 10);  // same place in the random order
+        }
+    EXPECT_EQ(found, 1);
+    EXPECT_EQ(Trash::restoreMessage(counts),
+              "1 Datei(en) wiederhergestellt\r\n0 Datei(en) W.h. misslungen");
+}
+
+TEST_F(Restore, NeverReplacesAFileAtTheOriginAndCountsFailures) {
+    load(0);
+    k().trash.DeleteCurrentSong(false);
+    writeFile(a, "a new file of the same name");
+    trashed("unknown.mp3", 5, 77);                                // origin not recorded
+    trashed("nofolder.mp3", 6, 78, t.path("gone/nofolder.mp3"));  // origin folder gone
+    const auto counts = k().trash.RestoreSelected({30, 77, 78, 12345});
+    EXPECT_EQ(counts.restored, 0);
+    EXPECT_EQ(counts.failed, 3);
+    EXPECT_EQ(readFile(a), QByteArray("a new file of the same name"));
+    EXPECT_EQ(readFile(trash() + "A.mp3"), QByteArray("A.mp3"));
+    EXPECT_EQ(k().trash.TrashList.size(), 3);
+    EXPECT_EQ(indexValues().size(), 3);
+    EXPECT_FALSE(QDir(t.path("gone")).exists());
+}
+
+TEST_F(Restore, OneKeyRestoresEveryEntryThatBearsIt) {
+    trashed("x.mp3", 1, 5, music() + "/x.mp3");
+    trashed("y.mp3", 2, 5, music() + "/y.mp3");
+    const auto counts = k().trash.RestoreSelected({5, 5});
+    EXPECT_EQ(counts.restored, 2);
+    EXPECT_EQ(counts.failed, 0);
+    EXPECT_TRUE(QFile::exists(music() + "/x.mp3"));
+    EXPECT_TRUE(QFile::exists(music() + "/y.mp3"));
+}
+
+TEST_F(Restore, NothingSelectedStillReportsZeroes) {
+    const auto counts = k().trash.RestoreSelected({});
+    EXPECT_EQ(Trash::restoreMessage(counts),
+              "0 Datei(en) wiederhergestellt\r\n0 Datei(en) W.h. misslungen");
+}
+
+TEST_F(Restore, AcrossFileSystemsCopiesAndWhenTheTrashCopyStaysStillRestores) {
+    CrossDeviceFileOps files;
+    rebuildKalvo(t, files);
+    trashed("x.mp3", 1, 5, music() + "/x.mp3");
+    trashed("y.mp3", 2, 6, music() + "/y.mp3");
+    files.removeRefused << trash() + "y.mp3";
+    const auto counts = k().trash.RestoreSelected({5, 6});
+    EXPECT_EQ(counts.restored, 2);
+    EXPECT_EQ(files.copies, 2);
+    EXPECT_EQ(readFile(music() + "/x.mp3"), QByteArray("x.mp3"));
+    EXPECT_EQ(readFile(music() + "/y.mp3"), QByteArray("y.mp3"));
+    EXPECT_EQ(trashFiles(), QStringList{"y.mp3"});  // kept, adopted at the next start
+    EXPECT_TRUE(t.logLines().contains("Konnte Datei nicht löschen: " + trash() + "y.mp3"));
+
+    files.failCopy = true;
+    trashed("z.mp3", 3, 7, music() + "/z.mp3");
+    EXPECT_EQ(k().trash.RestoreSelected({7}).failed, 1);
+    EXPECT_TRUE(QFile::exists(trash() + "z.mp3"));
+    EXPECT_FALSE(QFile::exists(music() + "/z.mp3"));
+}
+
+TEST_F(Restore, PlayFromTrashPlaysTheTrashedFileOnlyWhileItExists) {
+    const TrashEntry e = trashed("x.mp3", 1, 5, music() + "/x.mp3");
+    EXPECT_TRUE(k().trash.PlayFromTrash(5));
+    EXPECT_TRUE(t.media.calls.contains("load " + e.trashPath));
+    QFile::remove(e.trashPath);
+    t.media.calls.clear();
+    EXPECT_FALSE(k().trash.PlayFromTrash(5));
+    EXPECT_FALSE(k().trash.PlayFromTrash(999));
+    EXPECT_TRUE(t.media.calls.isEmpty());
+}
+
+TEST_F(Restore, RowsAreNewestFirstWithTheirDateText) {
+    // 10:00, 10:05 and 10:10 on 7 Dec 2026, local wall clock.
+    const int32_t ten = 1796637600;
+    trashed("a.mp3", ten, 1, "/o/a.mp3");
+    trashed("b.mp3", ten + 300, 2, "/o/b.mp3");
+    trashed("c.mp3", ten + 600, 3, "");
+    const QVector<Trash::Row> rows = k().trash.rowsNewestFirst();
+    ASSERT_EQ(rows.size(), 3);
+    EXPECT_EQ(rows[0].date, "07.12.26   10:10:00");
+    EXPECT_EQ(rows[1].date, "07.12.26   10:05:00");
+    EXPECT_EQ(rows[2].date, "07.12.26   10:00:00");
+    EXPECT_EQ(rows[0].origin, "");
+    EXPECT_EQ(rows[2].origin, "/o/a.mp3");
+    EXPECT_EQ(rows[1].randomKey, 2);
+}
+
+TEST(TrashMaxField, EmptyReadsZeroAndDigitsReadAsTheyAre) {
+    EXPECT_EQ(Trash::trashMaxFromField(""), 0);
+    EXPECT_EQ(Trash::trashMaxFromField("10"), 10);
+    EXPECT_EQ(Trash::trashMaxFromField("0"), 0);
+    EXPECT_EQ(Trash::trashMaxFromField("99999999999"), 2147483647);
+}
+
+}  // namespace
