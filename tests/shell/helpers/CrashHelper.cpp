@@ -1,0 +1,36 @@
+// Faults on purpose after installing the error report. The marker comments
+// name the lines the crash test expects in the report.
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
+
+#include "dialogs/CrashReportMode.h"
+#include "shell/ErrorReport.h"
+
+namespace {
+volatile int gZero = 0;
+int* volatile gNull = nullptr;
+
+__attribute__((noinline)) int recurse(int depth) {
+    volatile char pad[4096];
+    pad[0] = char(depth);
+    return recurse(depth + 1) + pad[0];  // MARK:stack
+}
+}  // namespace
+
+int main(int argc, char** argv) {
+    const int report = runCrashReportMode(argc, argv);
+    if (report >= 0) return report;
+    InstallErrorReport(argv[0]);
+    if (argc < 2) return 0;
+    if (std::strcmp(argv[1], "null") == 0) {
+        *gNull = 42;  // MARK:null
+    } else if (std::strcmp(argv[1], "div") == 0) {
+        return 100 / gZero;  // MARK:div
+    } else if (std::strcmp(argv[1], "abort") == 0) {
+        std::abort();  // MARK:abort
+    } else if (std::strcmp(argv[1], "stack") == 0) {
+        return recurse(0);
+    }
+    return 0;
+}
