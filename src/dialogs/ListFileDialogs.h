@@ -1,9 +1,12 @@
 #pragma once
+#include <QString>
+
 #include "shell/FileDialogs.h"
 
 class QWidget;
 
-// The platform's standard open and save dialogs for list files.
+// The platform's standard open and save dialogs for list files. Both block
+// in their own event loop; callers suspend the pass meanwhile.
 class ListFileDialogs : public FileDialogs {
 public:
     explicit ListFileDialogs(QWidget* owner) : owner(owner) {}
@@ -13,3 +16,7 @@ public:
 private:
     QWidget* owner;
 };
+
+// "Text-Listen|*.txt" -> "Text-Listen (*.txt)"; ";" between patterns becomes
+// a blank. A filter without "|" is returned unchanged.
+QString qtFileFilter(const QString& filter);

@@ -158,7 +158,11 @@ void SongLibrary::ListeSpeichern(bool quiet) {
 
 void SongLibrary::ListeSpeichernUnter(bool newList) {
     if (newList) ListeLeeren();
-    QString name = k.s.fileDialogs.saveFile(QStringLiteral("Liste speichern unter"), listFileName, kFilter);
+    QString name;
+    {
+        PassSuspension modal(k.shell);
+        name = k.s.fileDialogs.saveFile(QStringLiteral("Liste speichern unter"), listFileName, kFilter);
+    }
     if (name.isEmpty()) return;
     if (name.right(4).toLower() != QLatin1String(".txt")) name += QStringLiteral(".txt");
     listFileName = name;
@@ -168,7 +172,11 @@ void SongLibrary::ListeSpeichernUnter(bool newList) {
 }
 
 void SongLibrary::ListeOeffnen() {
-    const QString name = k.s.fileDialogs.openFile(QStringLiteral("Liste öffnen"), listFileName, kFilter);
+    QString name;
+    {
+        PassSuspension modal(k.shell);
+        name = k.s.fileDialogs.openFile(QStringLiteral("Liste öffnen"), listFileName, kFilter);
+    }
     if (name.isEmpty()) return;
     ListeLaden(name);
 }
