@@ -1,15 +1,272 @@
 #include "playback/engines/GstMediaEngine.h"
 
+#include <QFile>
+#include <QFileInfo>
+#include <QtDebug>
+#include <chrono>
+#include <cmath>
+#include <gst/gst.h>
+#include <thread>
+
+namespace {
+
+// playbin flags (GstPlayFlags): audio and software volume only.
+constexpr guint PlayFlagAudio = 0x2;
+constexpr guint PlayFlagSoftVolume = 0x10;
+
+qint64 nowMs() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::steady_clock::now().time_since_epoch()).count();
+}
+
+}  // namespace
+
 GstMediaEngine::GstMediaEngine() = default;
-GstMediaEngine::~GstMediaEngine() = default;
-bool GstMediaEngine::initialise() { return false; }
-bool GstMediaEngine::isLoaded() const { return false; }
-MediaHandle GstMediaEngine::load(const QString&) { return 0; }
-void GstMediaEngine::setTimeUnit(MediaHandle) {}
-void GstMediaEngine::setAudio(int, int) {}
-void GstMediaEngine::play() {}
-qint64 GstMediaEngine::length(MediaHandle) { return 0; }
-qint64 GstMediaEngine::position(MediaHandle) { return 0; }
-void GstMediaEngine::seek(MediaHandle, qint64) {}
-void GstMediaEngine::stop() {}
-void GstMediaEngine::release() {}
+
+GstMediaEngine::~GstMediaEngine() { release(); }
+
+int GstMediaEngine::levelHundredthsDb(int volume) {
+    if (volume <= 0)
+        return -10000;
+    if (volume >= 100)
+        return 0;
+    return int(std::trunc(2000.0 * std::log10(1000.0 * volume))) - 10000;
+}
+
+double GstMediaEngine::linearVolume(int volume) {
+    if (volume <= 0)
+        return 0.0;
+    return std::pow(10.0, levelHundredthsDb(volume) / 100.0 / 20.0);
+}
+
+bool GstMediaEngine::initialise() {
+    GError* err = nullptr;
+    if (!gst_init_check(nullptr, nullptr, &err)) {
+        if (err)
+            g_error_free(err);
+        return false;
+    }
+    GstElementFactory* f = gst_element_factory_find("playbin");
+    if (!f)
+        return false;
+    gst_object_unref(f);
+    GstElement* sink = makeAudioSink();
+    if (!sink)
+        return false;
+    // The sink must at least open: a machine without any audio device fails here.
+    const bool ok = gst_element_set_state(sink, GST_STATE_READY) != GST_STATE_CHANGE_FAILURE;
+    gst_element_set_state(sink, GST_STATE_NULL);
+    gst_object_unref(sink);
+    return ok;
+}
+
+GstElement* GstMediaEngine::makeAudioSink() const {
+    const QByteArray desc = qgetenv("KALVO2_AUDIO_SINK");
+    if (!desc.isEmpty()) {
+        GError* err = nullptr;
+        GstElement* bin = gst_parse_bin_from_description(desc.constData(), TRUE, &err);
+        if (err) {
+            qWarning().noquote() << "MediaEngine: KALVO2_AUDIO_SINK:" << err->message;
+            g_error_free(err);
+            if (bin)
+                gst_object_unref(bin);
+            bin = nullptr;
+        }
+        if (bin)
+            return bin;
+    }
+    return gst_element_factory_make("autoaudiosink", nullptr);
+}
+
+bool GstMediaEngine::isLoaded() const { return playbin_ != nullptr; }
+
+MediaHandle GstMediaEngine::load(const QString& path) {
+    release();
+    if (!gst_is_initialized() && !gst_init_check(nullptr, nullptr, nullptr))
+        return 0;
+    const QFileInfo info(path);
+    if (!info.isFile() || !info.isReadable())
+        return 0;
+    GError* err = nullptr;
+    gchar* uri = gst_filename_to_uri(QFile::encodeName(info.absoluteFilePath()).constData(), &err);
+    if (!uri) {
+        if (err)
+            g_error_free(err);
+        return 0;
+    }
+    GstElement* pb = gst_element_factory_make("playbin", nullptr);
+    GstElement* sink = makeAudioSink();
+    if (!pb || !sink) {
+        g_free(uri);
+        if (pb)
+            gst_object_unref(pb);
+        if (sink)
+            gst_object_unref(sink);
+        return 0;
+    }
+    GstElement* video = gst_element_factory_make("fakesink", nullptr);
+    g_object_set(pb, "uri", uri, "flags", PlayFlagAudio | PlayFlagSoftVolume, "audio-sink", sink,
+                 "volume", linearVolume(volume_), nullptr);
+    if (video)
+        g_object_set(pb, "video-sink", video, nullptr);
+    g_free(uri);
+    playbin_ = pb;
+    bus_ = gst_element_get_bus(pb);
+
+    // Preroll: the decoding chain is built and the first buffer waits at the sink.
+    bool ok = gst_element_set_state(pb, GST_STATE_PAUSED) != GST_STATE_CHANGE_FAILURE;
+    const qint64 deadline = nowMs() + PrerollTimeoutMs;
+    while (ok) {
+        const qint64 left = deadline - nowMs();
+        if (left <= 0) {
+            ok = false;
+            break;
+        }
+        GstMessage* m = gst_bus_timed_pop_filtered(
+            bus_, GstClockTime(left) * GST_MSECOND,
+            GstMessageType(GST_MESSAGE_ASYNC_DONE | GST_MESSAGE_ERROR | GST_MESSAGE_EOS));
+        if (!m) {
+            ok = false;
+            break;
+        }
+        const GstMessageType t = GST_MESSAGE_TYPE(m);
+        const bool fromPipeline = GST_MESSAGE_SRC(m) == GST_OBJECT(pb);
+        gst_message_unref(m);
+        if (t == GST_MESSAGE_ERROR)
+            ok = false;
+        if (t == GST_MESSAGE_ERROR || (t == GST_MESSAGE_ASYNC_DONE && fromPipeline))
+            break;
+        if (t == GST_MESSAGE_EOS)
+            break;  // an empty but valid stream
+    }
+    if (ok) {
+        gint audioStreams = 0;
+        g_object_get(pb, "n-audio", &audioStreams, nullptr);
+        ok = audioStreams > 0;  // a file without sound is not a song
+    }
+    if (!ok) {
+        release();
+        return 0;
+    }
+    handle_ = nextHandle_++;
+    if (nextHandle_ <= 0)
+        nextHandle_ = 1;
+    ended_ = false;
+    lastPosition_ = 0;
+    length_ = 0;
+    return handle_;
+}
+
+void GstMediaEngine::setTimeUnit(MediaHandle) {
+    // Positions are always in 100-ns units.
+}
+
+void GstMediaEngine::setAudio(int volume, int balance) {
+    volume_ = std::clamp(volume, 0, 100);
+    balance_ = std::clamp(balance, -100, 100);  // kept; the player always centres
+    if (playbin_)
+        g_object_set(playbin_, "volume", linearVolume(volume_), nullptr);
+}
+
+void GstMediaEngine::pollBus() {
+    if (!bus_)
+        return;
+    while (GstMessage* m = gst_bus_pop_filtered(bus_, GstMessageType(GST_MESSAGE_EOS | GST_MESSAGE_ERROR))) {
+        if (!ended_) {
+            gint64 pos = 0;
+            if (gst_element_query_position(playbin_, GST_FORMAT_TIME, &pos) && pos >= 0)
+                lastPosition_ = std::max(lastPosition_, qint64(pos / 100));
+        }
+        ended_ = true;  // the end, or a fault that ends the song: the position stands still
+        gst_message_unref(m);
+    }
+}
+
+bool GstMediaEngine::waitForState(int timeoutMs) {
+    return gst_element_get_state(playbin_, nullptr, nullptr, GstClockTime(timeoutMs) * GST_MSECOND) !=
+           GST_STATE_CHANGE_FAILURE;
+}
+
+void GstMediaEngine::play() {
+    if (!playbin_)
+        return;
+    pollBus();
+    const qint64 start = position(handle_);
+    if (gst_element_set_state(playbin_, GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE)
+        return;
+    // Return only when sound flows, so a position that stands still between
+    // two ticks means the end and not a slow start.
+    const qint64 deadline = nowMs() + PlayStartTimeoutMs;
+    waitForState(PlayStartTimeoutMs);
+    while (nowMs() < deadline) {
+        pollBus();
+        if (ended_)
+            return;
+        gint64 pos = 0;
+        if (gst_element_query_position(playbin_, GST_FORMAT_TIME, &pos) && pos / 100 != start)
+            return;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+}
+
+qint64 GstMediaEngine::length(MediaHandle h) {
+    if (!playbin_ || h != handle_)
+        return 0;
+    if (length_ <= 0) {
+        gint64 d = 0;
+        if (gst_element_query_duration(playbin_, GST_FORMAT_TIME, &d) && d > 0)
+            length_ = d / 100;
+    }
+    return length_;
+}
+
+qint64 GstMediaEngine::position(MediaHandle h) {
+    if (!playbin_ || h != handle_)
+        return 0;
+    pollBus();
+    if (ended_)
+        return lastPosition_;
+    gint64 pos = 0;
+    if (gst_element_query_position(playbin_, GST_FORMAT_TIME, &pos) && pos >= 0)
+        lastPosition_ = pos / 100;
+    return lastPosition_;
+}
+
+void GstMediaEngine::seek(MediaHandle h, qint64 position) {
+    if (!playbin_ || h != handle_)
+        return;
+    pollBus();  // an end seen before the seek belongs to the old position
+    position = std::max<qint64>(0, position);
+    if (!gst_element_seek(playbin_, 1.0, GST_FORMAT_TIME,
+                          GstSeekFlags(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE), GST_SEEK_TYPE_SET,
+                          position * 100, GST_SEEK_TYPE_NONE, GST_CLOCK_TIME_NONE))
+        return;
+    ended_ = false;
+    lastPosition_ = position;
+    waitForState(PlayStartTimeoutMs);
+}
+
+void GstMediaEngine::stop() {
+    if (!playbin_)
+        return;
+    gst_element_set_state(playbin_, GST_STATE_PAUSED);
+    waitForState(PlayStartTimeoutMs);
+    seek(handle_, 0);
+    ended_ = false;
+    lastPosition_ = 0;
+}
+
+void GstMediaEngine::release() {
+    if (playbin_) {
+        gst_element_set_state(playbin_, GST_STATE_NULL);  // synchronous: the file is closed
+        gst_object_unref(playbin_);
+    }
+    if (bus_)
+        gst_object_unref(bus_);
+    playbin_ = nullptr;
+    bus_ = nullptr;
+    handle_ = 0;
+    ended_ = false;
+    lastPosition_ = 0;
+    length_ = 0;
+}

@@ -1,8 +1,20 @@
 #pragma once
+#include <QString>
+
 #include "playback/engines/MediaEngine.h"
 
+typedef struct _GstElement GstElement;
+typedef struct _GstBus GstBus;
+
 // The media engine on GStreamer playbin. The sink comes from
-// KALVO2_AUDIO_SINK (gst-launch syntax) or autoaudiosink.
+// KALVO2_AUDIO_SINK (gst-launch syntax) or autoaudiosink. Pictures are never
+// shown: video decoding is switched off, so a file with a picture stream
+// plays its sound and a missing display never fails a load.
+//
+// load prerolls synchronously (at most PrerollTimeoutMs); play returns once
+// the position moves (at most PlayStartTimeoutMs). Queries ask the pipeline
+// without waiting and report the last position constantly once the end of
+// stream has been seen. UI thread only.
 class GstMediaEngine : public MediaEngine {
 public:
     GstMediaEngine();
@@ -18,4 +30,29 @@ public:
     void seek(MediaHandle h, qint64 position) override;
     void stop() override;
     void release() override;
+
+    // Output level of volume v (0..100) in hundredths of a decibel relative to
+    // full level: trunc(2000 * log10(1000 * v)) - 10000 for 1..99, 0 for 100,
+    // -10000 (silence) for 0.
+    static int levelHundredthsDb(int volume);
+    // playbin's linear volume for that level; 0.0 for silence.
+    static double linearVolume(int volume);
+
+    int PrerollTimeoutMs = 8000;
+    int PlayStartTimeoutMs = 1000;
+
+private:
+    void pollBus();
+    bool waitForState(int timeoutMs);
+    GstElement* makeAudioSink() const;
+
+    GstElement* playbin_ = nullptr;
+    GstBus* bus_ = nullptr;
+    MediaHandle handle_ = 0;
+    MediaHandle nextHandle_ = 1;
+    bool ended_ = false;
+    qint64 lastPosition_ = 0;  // 100-ns units
+    qint64 length_ = 0;        // 100-ns units, 0 until known
+    int volume_ = 100;
+    int balance_ = 0;
 };
