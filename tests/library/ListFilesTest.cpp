@@ -303,3 +303,21 @@ TEST_F(ListFiles, LoadingAfterLongIdleSavesTheListBeingLeftFirst) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(ListDialogs, ThePassIsSuspendedWhileAFileDialogOrTheScanRuns) {
+    HookedKalvo h;
+    bool suspendedDuringScan = false;
+    h.progress.onDirectory = [&](const QString&) { suspendedDuringScan = h.k->shell.suspended(); };
+    h.k->library.pathList.append(h.t.path(QStringLiteral("m/")));
+    QDir().mkpath(h.t.path(QStringLiteral("m")));
+    h.dialogs.answer = h.t.path(QStringLiteral("x.txt"));
+    h.k->library.ListeSpeichernUnter(false);
+    h.k->library.ListeOeffnen();
+    EXPECT_EQ(h.dialogs.suspendedWhileOpen, (QVector<bool>{true, true}));
+    EXPECT_TRUE(suspendedDuringScan);
+    EXPECT_FALSE(h.k->shell.suspended());
+}
+
+}  // namespace
