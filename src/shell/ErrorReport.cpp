@@ -104,15 +104,14 @@ void onFault(int sig, siginfo_t* info, void* context) {
 #endif
     if (!inProgram(pc)) {
         // Faulted inside a library (abort, memcpy, ...): report our call site.
+        // The frames run: this handler, the signal trampoline and the
+        // library, then the program's caller.
         void* frames[64];
         const int n = backtrace(frames, 64);
-        for (int i = 0; i < n; ++i) {
-            const uintptr_t a = uintptr_t(frames[i]);
-            if (inProgram(a)) {
-                pc = a - 1;  // a return address: step back into the call
-                break;
-            }
-        }
+        int i = 0;
+        while (i < n && inProgram(uintptr_t(frames[i]))) ++i;
+        while (i < n && !inProgram(uintptr_t(frames[i]))) ++i;
+        if (i < n) pc = uintptr_t(frames[i]) - 1;  // a return address: step back into the call
     }
     const uintptr_t fa = uintptr_t(info->si_addr);
     const bool stackFault = sig == SIGSEGV && fa <= sp + 256 && fa + 65536 >= sp;
