@@ -271,6 +271,22 @@ TEST_F(Controller, NextWrapsWithRepeatAndSkipsAbsentEntries) {
     EXPECT_TRUE(t.media.isLoaded());
 }
 
+TEST_F(Controller, NextToAnUnloadableSongShowsItAndGoesNoFurther) {
+    add("/m/a.mp3");
+    add("/m/b.mp3");
+    add("/m/c.mp3");
+    t.media.failLoads << "/m/b.mp3";
+    pb.lastSongPath = "/m/a.mp3";
+    ASSERT_TRUE(pb.Spielen(QString()));
+    pb.MusNext();
+    EXPECT_EQ(pb.currentSong, "/m/b.mp3");
+    EXPECT_EQ(pb.lastSongPath, "/m/b.mp3");
+    EXPECT_EQ(t.view.song, "Fehler - kann <b.mp3> nicht laden!");
+    EXPECT_EQ(t.messages.errorBeeps, 1);
+    EXPECT_FALSE(t.media.isLoaded());  // a.mp3 was released before the load
+    EXPECT_EQ(count(t.media.calls, "load /m/c.mp3"), 0);
+}
+
 TEST_F(Controller, NextInRandomOrderMovesTheKey) {
     k.settings.ZufallAbspielen = 1;
     add("/m/x.mp3", 5);

@@ -303,6 +303,31 @@ TEST_F(Tick, PeriodicSaveEvery300SecondsWhileASongIsCurrent) {
     EXPECT_TRUE(t.messages.shown.isEmpty());
 }
 
+TEST_F(Tick, FailedPeriodicSaveIsRetriedAfterAMinuteNotOnEveryTick) {
+    k.library.listFileName = t.path("not-yet/Liste.txt");
+    k.library.pathList.append(t.path("music/"));
+    add("/m/a.mp3");
+    const qint64 start = k.shell.lastListSave;
+    ASSERT_TRUE(pb.Spielen(QString()));
+    t.clock.local = start + 301;
+    t.media.pos = 1;
+    tick();  // the folder is missing: the save fails quietly
+    EXPECT_EQ(k.shell.lastListSave, start);
+    QDir().mkpath(t.path("not-yet"));
+    for (int i = 0; i < 10; ++i) {
+        t.clock.local += 5;
+        t.media.pos += 1;
+        tick();
+    }
+    EXPECT_FALSE(QFileInfo::exists(k.library.listFileName));
+    t.clock.local = start + 301 + 60;
+    t.media.pos += 1;
+    tick();
+    EXPECT_TRUE(QFileInfo::exists(k.library.listFileName));
+    EXPECT_EQ(k.shell.lastListSave, start + 361);
+    EXPECT_TRUE(t.messages.shown.isEmpty());
+}
+
 TEST_F(Tick, NoPeriodicSaveWithoutASong) {
     const QString file = prepareListFile();
     t.clock.local = k.shell.lastListSave + 1000;
