@@ -82,6 +82,11 @@ TEST_F(ModuleEngineTest, PatternAndRowMoveWhilePlayingAndReadZeroWhenStopped) {
     auto e = makeEngine();
     EXPECT_TRUE(e->initialise());
     EXPECT_FALSE(e->isLoaded());
+#if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
+    // The renderer runs with an address-space limit (sanitizer builds cannot).
+    const QByteArray limits = readAll(QString("/proc/%1/limits").arg(e->rendererPid()));
+    EXPECT_TRUE(limits.contains("536870912")) << limits.toStdString();
+#endif
     EXPECT_EQ(e->currentPattern(), 0);
     ASSERT_TRUE(e->load(endless));
     EXPECT_TRUE(e->isLoaded());
@@ -149,6 +154,33 @@ TEST_F(ModuleEngineTest, VolumeSetsTheHeardLevelAndZeroIsSilence) {
     EXPECT_LT(tenth, half - 8.0);
     EXPECT_GT(tenth, full - 25.0);
     EXPECT_LT(capturedLevel(endless, 0), -150.0) << "volume 0 is silence";
+}
+
+TEST_F(ModuleEngineTest, AVolumeChangeIsHeardWithinAFifthOfASecond) {
+    // A capture paced in real time: the loud part lasts as long as the
+    // module played at full volume plus what was already queued for output.
+    const QString wav = dir.filePath("latency.wav");
+    useSink("identity sync=true ! audioconvert ! audio/x-raw,format=S16LE ! wavenc ! filesink location=\"" + wav +
+            "\"");
+    {
+        auto e = makeEngine();
+        ASSERT_TRUE(e->load(endless));
+        e->play();
+        sleepMs(500);
+        e->setVolume(0);
+        sleepMs(500);
+        e->release();
+    }
+    const QByteArray img = readAll(wav);
+    // Find the end of the loud part in 10 ms windows.
+    double loudUntil = 0;
+    for (double t = 0; t < 1.2; t += 0.01) {
+        qint64 n = 0;
+        if (fixtures::wavLevelDb(img, t, 0.01, &n) > -60.0 && n > 0)
+            loudUntil = t + 0.01;
+    }
+    EXPECT_GT(loudUntil, 0.4);
+    EXPECT_LT(loudUntil, 0.5 + 0.2) << "output latency";
 }
 
 TEST_F(ModuleEngineTest, RejectedFilesLeaveTheEngineEmpty) {
