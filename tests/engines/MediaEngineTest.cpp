@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <unistd.h>
 
@@ -159,6 +160,23 @@ TEST_F(MediaEngineTest, Mp3Plays) {
     ASSERT_NE(h, 0);
     EXPECT_NEAR(double(e.length(h)), 2.0 * Second, 0.1 * Second);
     EXPECT_NEAR(capturedLevel(mp3, 100), -9.0, 1.0);
+}
+
+TEST_F(MediaEngineTest, AFileWithAPictureStreamPlaysItsSound) {
+    const QString avi = dir.filePath("clip.avi");
+    QProcess p;
+    p.start("gst-launch-1.0",
+            {"-q", "avimux", "name=m", "!", "filesink", "location=" + avi, "videotestsrc", "num-buffers=20", "!",
+             "video/x-raw,width=64,height=48,framerate=10/1", "!", "jpegenc", "!", "m.", "audiotestsrc",
+             "num-buffers=40", "volume=0.5", "!", "audio/x-raw,rate=44100,channels=1", "!", "m."});
+    if (!p.waitForFinished(30000) || p.exitCode() != 0)
+        GTEST_SKIP() << "cannot make a video clip with gst-launch-1.0: " << p.readAllStandardError().toStdString();
+    const QByteArray display = qgetenv("DISPLAY");
+    qunsetenv("DISPLAY");  // no screen to show pictures on
+    const double level = capturedLevel(avi, 100);
+    if (!display.isEmpty())
+        qputenv("DISPLAY", display);
+    EXPECT_GT(level, -20.0);
 }
 
 TEST_F(MediaEngineTest, RejectedFilesLeaveTheEngineEmpty) {
