@@ -3,8 +3,13 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <QStringEncoder>
+#include <QVarLengthArray>
 
+#include <algorithm>
+#include <cstdlib>
 #include <cstring>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -27,8 +32,52 @@ uint64_t foldHash(const char* s, qsizetype n, uint64_t seed) {
         h ^= uint8_t(foldAscii(s[i]));
         h *= 1099511628211ULL;
     }
-    return h ^ (h >> 29);
+    h ^= h >> 33;  // spread the bits (FNV's low bits are weak)
+    h *= 0xff51afd7ed558ccdULL;
+    h ^= h >> 33;
+    return h;
 }
+
+// A growable byte buffer that does not zero what it grows by.
+class Arena {
+public:
+    Arena() = default;
+    Arena(const Arena&) = delete;
+    Arena& operator=(const Arena&) = delete;
+    Arena(Arena&& o) noexcept : buf(o.buf), len(o.len), cap(o.cap) { o.buf = nullptr; o.len = o.cap = 0; }
+    Arena& operator=(Arena&& o) noexcept {
+        std::swap(buf, o.buf);
+        std::swap(len, o.len);
+        std::swap(cap, o.cap);
+        return *this;
+    }
+    ~Arena() { std::free(buf); }
+    char* data() { return buf; }
+    const char* data() const { return buf; }
+    size_t size() const { return len; }
+    void reserve(size_t n) {
+        if (n <= cap) return;
+        char* b = static_cast<char*>(std::realloc(buf, n));
+        if (!b) throw std::bad_alloc();
+        buf = b;
+        cap = n;
+    }
+    void resize(size_t n) {
+        if (n > cap) reserve(std::max(n, cap + cap / 2 + 64));
+        len = n;
+    }
+    void append(const char* p, size_t n) {
+        const size_t at = len;
+        resize(len + n);
+        if (n) std::memcpy(buf + at, p, n);
+    }
+    void push_back(char c) { append(&c, 1); }
+
+private:
+    char* buf = nullptr;
+    size_t len = 0;
+    size_t cap = 0;
+};
 
 inline bool isBlank(char c) { return c == ' ' || c == '\t'; }
 
@@ -62,14 +111,20 @@ struct PreferenceFile::Document {
         int last = -1;    // last entry of the group; -1: the group is empty (unnamed only)
     };
 
-    // Open-addressing table of entry (key) or group indices, found by folded name.
+    // Open-addressing table of entry (key) or group indices, found by folded
+    // name. The tag (high hash bits) rejects most other names without
+    // touching their entries.
+    struct Slot {
+        int idx = -1;  // -1: empty
+        uint32_t tag = 0;
+    };
     struct Index {
-        std::vector<int> table;  // -1 empty
+        std::vector<Slot> table;
         qsizetype used = 0;
     };
 
     QString fileName;
-    std::string arena;  // UTF-8 text of every name and value
+    Arena arena;  // UTF-8 text of every name and value
     std::vector<Entry> entries;
     std::vector<Group> groups{Group{}};  // groups[0] is the unnamed group
     Index keys;    // first key of each (group, name)
@@ -87,6 +142,16 @@ struct PreferenceFile::Document {
 
     const char* ptr(Span s) const { return arena.data() + s.off; }
 
+    // Appends text as UTF-8.
+    Span store(QStringView text) {
+        QStringEncoder utf8(QStringEncoder::Utf8, QStringEncoder::Flag::Stateless);
+        const size_t at = arena.size();
+        arena.resize(at + size_t(utf8.requiredSpace(text.size())));
+        char* end = utf8.appendToBuffer(arena.data() + at, text);
+        arena.resize(size_t(end - arena.data()));
+        return Span{qsizetype(at), qsizetype(arena.size() - at)};
+    }
+
     Span store(const QByteArray& bytes) {
         Span s{qsizetype(arena.size()), bytes.size()};
         arena.append(bytes.constData(), size_t(bytes.size()));
@@ -95,60 +160,63 @@ struct PreferenceFile::Document {
 
     uint64_t keyHash(int group, const char* s, qsizetype n) const { return foldHash(s, n, uint64_t(group) * 0x9E3779B97F4A7C15ULL); }
 
-    template <class HashOf>
-    void grow(Index& ix, HashOf hashOf) {
-        std::vector<int> old;
+    // Doubles the table (at least to minSize) and re-places every slot by
+    // the hash bits it keeps, without touching the names.
+    static void grow(Index& ix, size_t minSize) {
+        std::vector<Slot> old;
         old.swap(ix.table);
-        ix.table.assign(old.empty() ? 64 : old.size() * 2, -1);
-        const size_t mask = ix.table.size() - 1;
-        for (int v : old) {
-            if (v < 0) continue;
-            size_t i = size_t(hashOf(v)) & mask;
-            while (ix.table[i] >= 0) i = (i + 1) & mask;
+        size_t size = old.empty() ? 64 : old.size() * 2;
+        while (size < minSize) size *= 2;
+        ix.table.assign(size, Slot{});
+        const size_t mask = size - 1;
+        for (const Slot& v : old) {
+            if (v.idx < 0) continue;
+            size_t i = v.tag & mask;
+            while (ix.table[i].idx >= 0) i = (i + 1) & mask;
             ix.table[i] = v;
         }
     }
 
-    uint64_t keyHashOfEntry(int e) const { return keyHash(entries[e].group, ptr(entries[e].name), entries[e].name.len); }
-    uint64_t groupHashOf(int g) const {
-        const Entry& h = entries[groups[g].header];
-        return foldHash(ptr(h.name), h.name.len, 7);
-    }
+    // The hash bits a slot keeps: they give its place and reject other names.
+    static uint32_t tagOf(uint64_t h) { return uint32_t(h); }
 
-    int findKey(int group, const char* s, qsizetype n) const {
-        if (keys.table.empty()) return -1;
+
+    // The first key of group named s, or -1; slot receives where a new key
+    // of that name would go (the table has room for one more).
+    int findKey(int group, const char* s, qsizetype n, size_t* slot = nullptr, uint32_t* slotTag = nullptr) {
+        if ((keys.used + 1) * 2 > qsizetype(keys.table.size()))
+            grow(keys, 0);
+        const uint64_t h = keyHash(group, s, n);
+        const uint32_t tag = tagOf(h);
         const size_t mask = keys.table.size() - 1;
-        for (size_t i = size_t(keyHash(group, s, n)) & mask;; i = (i + 1) & mask) {
-            const int e = keys.table[i];
-            if (e < 0) return -1;
-            const Entry& en = entries[e];
-            if (en.group == group && foldEqual(ptr(en.name), en.name.len, s, n)) return e;
+        for (size_t i = tag & mask;; i = (i + 1) & mask) {
+            const Slot& sl = keys.table[i];
+            if (sl.idx < 0) {
+                if (slot) *slot = i;
+                if (slotTag) *slotTag = tag;
+                return -1;
+            }
+            if (sl.tag != tag) continue;
+            const Entry& en = entries[sl.idx];
+            if (en.group == group && foldEqual(ptr(en.name), en.name.len, s, n)) return sl.idx;
         }
     }
 
     // Records key entry e unless its group already holds that name.
     void indexKey(int e) {
-        if ((keys.used + 1) * 2 > qsizetype(keys.table.size()))
-            grow(keys, [this](int v) { return keyHashOfEntry(v); });
         const Entry& en = entries[e];
-        const size_t mask = keys.table.size() - 1;
-        for (size_t i = size_t(keyHash(en.group, ptr(en.name), en.name.len)) & mask;; i = (i + 1) & mask) {
-            const int o = keys.table[i];
-            if (o < 0) {
-                keys.table[i] = e;
-                ++keys.used;
-                return;
-            }
-            const Entry& on = entries[o];
-            if (on.group == en.group && foldEqual(ptr(on.name), on.name.len, ptr(en.name), en.name.len)) return;
-        }
+        size_t slot = 0;
+        uint32_t tag = 0;
+        if (findKey(en.group, ptr(en.name), en.name.len, &slot, &tag) >= 0) return;
+        keys.table[slot] = Slot{e, tag};
+        ++keys.used;
     }
 
     int findGroup(const char* s, qsizetype n) const {
         if (groupIx.table.empty()) return -1;
         const size_t mask = groupIx.table.size() - 1;
-        for (size_t i = size_t(foldHash(s, n, 7)) & mask;; i = (i + 1) & mask) {
-            const int g = groupIx.table[i];
+        for (size_t i = tagOf(foldHash(s, n, 7)) & mask;; i = (i + 1) & mask) {
+            const int g = groupIx.table[i].idx;
             if (g < 0) return -1;
             const Entry& h = entries[groups[g].header];
             if (foldEqual(ptr(h.name), h.name.len, s, n)) return g;
@@ -157,13 +225,14 @@ struct PreferenceFile::Document {
 
     void indexGroup(int g) {
         if ((groupIx.used + 1) * 2 > qsizetype(groupIx.table.size()))
-            grow(groupIx, [this](int v) { return groupHashOf(v); });
+            grow(groupIx, 0);
         const Entry& h = entries[groups[g].header];
         const size_t mask = groupIx.table.size() - 1;
-        for (size_t i = size_t(foldHash(ptr(h.name), h.name.len, 7)) & mask;; i = (i + 1) & mask) {
-            const int o = groupIx.table[i];
+        const uint32_t tag = tagOf(foldHash(ptr(h.name), h.name.len, 7));
+        for (size_t i = tag & mask;; i = (i + 1) & mask) {
+            const int o = groupIx.table[i].idx;
             if (o < 0) {
-                groupIx.table[i] = g;
+                groupIx.table[i] = Slot{g, tag};
                 ++groupIx.used;
                 return;
             }
@@ -194,7 +263,8 @@ struct PreferenceFile::Document {
 
     // Inserts a comment or key directly after entry `after` (-1: at the start),
     // as a member of `group`.
-    int insertAfter(int after, int group, Kind kind, Span name, Span value) {
+    int insertAfter(int after, int group, Kind kind, Span name, Span value, size_t keySlot = size_t(-1),
+                    uint32_t keyTag = 0) {
         const int e = int(entries.size());
         Entry en;
         en.kind = kind;
@@ -212,7 +282,14 @@ struct PreferenceFile::Document {
         if (after == tail) tail = e;
         if (tail < 0) tail = e;
         if (groups[group].last == after) groups[group].last = e;
-        if (kind == Kind::Key) indexKey(e);
+        if (kind == Kind::Key) {
+            if (keySlot == size_t(-1)) {
+                indexKey(e);
+            } else {  // the free slot findKey just reported
+                keys.table[keySlot] = Slot{e, keyTag};
+                ++keys.used;
+            }
+        }
         return e;
     }
 
@@ -229,13 +306,17 @@ struct PreferenceFile::Document {
         pendingName.clear();
     }
 
-    void parse(const char* data, qsizetype size);
+    void parse(qsizetype from);
     QByteArray serialize() const;
 };
 
-void PreferenceFile::Document::parse(const char* begin, qsizetype size) {
-    const char* p = begin;
-    const char* end = begin + size;
+void PreferenceFile::Document::parse(qsizetype from) {
+    const char* begin = arena.data();
+    const char* end = begin + arena.size();
+    const char* p = begin + from;
+    const size_t lines = size_t(std::count(p, end, '\n')) + 1;
+    entries.reserve(lines);
+    grow(keys, lines * 2);
     while (p < end) {
         while (p < end && (*p == '\r' || *p == '\n')) ++p;
         if (p >= end) break;
@@ -310,26 +391,44 @@ bool PreferenceFile::openPreferences(const QString& fileName) {
     QFile f(fileName);
     if (!f.open(QIODevice::ReadOnly)) return false;
     doc->readOnly = !QFileInfo(fileName).isWritable();
-    const QByteArray raw = f.readAll();
+    Arena raw;
+    {
+        // Read straight into the buffer the document keeps.
+        const qint64 size = f.size();
+        raw.resize(size_t(std::max<qint64>(size, 0)));
+        const qint64 got = size > 0 ? f.read(raw.data(), size) : 0;
+        raw.resize(size_t(std::max<qint64>(got, 0)));
+        if (got == size) {
+            char more[65536];  // a file that grew, or one that reports no size
+            for (qint64 n; (n = f.read(more, sizeof more)) > 0;) raw.append(more, size_t(n));
+        }
+    }
     f.close();
-    if (raw.size() > 2 && raw.startsWith("\xEF\xBB\xBF")) {
-        doc->arena.assign(raw.constData() + 3, size_t(raw.size() - 3));
+    qsizetype skip = 0;
+    if (raw.size() > 2 && std::memcmp(raw.data(), "\xEF\xBB\xBF", 3) == 0) {
+        skip = 3;
+        doc->arena = std::move(raw);
     } else {
         // Latin-1: bytes 80..FF are the code points U+0080..U+00FF.
-        qsizetype high = 0;
-        for (char c : raw) high += (uint8_t(c) >= 0x80);
-        doc->arena.reserve(size_t(raw.size() + high));
-        for (char c : raw) {
-            const uint8_t b = uint8_t(c);
-            if (b < 0x80) {
-                doc->arena.push_back(c);
-            } else {
-                doc->arena.push_back(char(0xC0 | (b >> 6)));
-                doc->arena.push_back(char(0x80 | (b & 0x3F)));
+        size_t high = 0;
+        const char* const rawEnd = raw.data() + raw.size();
+        for (const char* c = raw.data(); c < rawEnd; ++c) high += (uint8_t(*c) >= 0x80);
+        if (high == 0) {
+            doc->arena = std::move(raw);
+        } else {
+            doc->arena.reserve(raw.size() + high);
+            for (const char* c = raw.data(); c < rawEnd; ++c) {
+                const uint8_t b = uint8_t(*c);
+                if (b < 0x80) {
+                    doc->arena.push_back(*c);
+                } else {
+                    doc->arena.push_back(char(0xC0 | (b >> 6)));
+                    doc->arena.push_back(char(0x80 | (b & 0x3F)));
+                }
             }
         }
     }
-    doc->parse(doc->arena.data(), qsizetype(doc->arena.size()));
+    doc->parse(skip);
     return true;
 }
 
@@ -399,22 +498,36 @@ QString trimmedValue(const char* s, qsizetype n) {
 }
 }  // namespace
 
+namespace {
+// UTF-8 of a name, on the stack for the usual short ones.
+struct Utf8Name {
+    QVarLengthArray<char, 128> bytes;
+    explicit Utf8Name(QStringView text) {
+        QStringEncoder utf8(QStringEncoder::Utf8, QStringEncoder::Flag::Stateless);
+        bytes.resize(utf8.requiredSpace(text.size()));
+        bytes.resize(utf8.appendToBuffer(bytes.data(), text) - bytes.data());
+    }
+};
+}  // namespace
+
+int PreferenceFile::findKeyForRead(const QString& key) {
+    if (!doc || doc->pending) return -1;
+    const Utf8Name n(key);
+    const int e = doc->findKey(doc->selected, n.bytes.constData(), n.bytes.size());
+    if (e >= 0) doc->cursor = e;
+    return e;
+}
+
 QString PreferenceFile::readString(const QString& key, const QString& defaultValue) {
-    if (!doc || doc->pending) return defaultValue;
-    const QByteArray n = key.toUtf8();
-    const int e = doc->findKey(doc->selected, n.constData(), n.size());
+    const int e = findKeyForRead(key);
     if (e < 0) return defaultValue;
-    doc->cursor = e;
     const auto& en = doc->entries[e];
     return trimmedValue(doc->ptr(en.value), en.value.len);
 }
 
 int PreferenceFile::readInteger(const QString& key, int defaultValue) {
-    if (!doc || doc->pending) return defaultValue;
-    const QByteArray n = key.toUtf8();
-    const int e = doc->findKey(doc->selected, n.constData(), n.size());
+    const int e = findKeyForRead(key);
     if (e < 0) return defaultValue;
-    doc->cursor = e;
     const auto& en = doc->entries[e];
     const char* v = doc->ptr(en.value);
     return atoiBytes(v, v + en.value.len);
@@ -461,7 +574,7 @@ void PreferenceFile::writeComment(const QString& text) {
     doc->materializePending();
     const int c = doc->cursor;
     const int group = c < 0 ? 0 : doc->entries[c].group;
-    const Document::Span t = doc->store(text.toUtf8());
+    const Document::Span t = doc->store(QStringView(text));
     doc->cursor = doc->insertAfter(c, group, Kind::Comment, t, Document::Span{});
     doc->modified = true;
 }
@@ -469,21 +582,19 @@ void PreferenceFile::writeComment(const QString& text) {
 void PreferenceFile::writeString(const QString& key, const QString& value) {
     if (!doc) return;
     doc->materializePending();
-    const QByteArray n = key.toUtf8();
-    const QByteArray v = value.toUtf8();
-    const int e = doc->findKey(doc->selected, n.constData(), n.size());
+    const int g = doc->selected;
+    const Document::Span ns = doc->store(QStringView(key));
+    const Document::Span vs = doc->store(QStringView(value));
+    size_t slot = 0;
+    uint32_t tag = 0;
+    const int e = doc->findKey(g, doc->ptr(ns), ns.len, &slot, &tag);
     if (e >= 0) {
-        // Same folded name: the index entry stays valid.
-        const Document::Span ns = doc->store(n);
-        const Document::Span vs = doc->store(v);
+        // In place; the stored name takes the case given (same folded name).
         doc->entries[e].name = ns;
         doc->entries[e].value = vs;
         doc->cursor = e;
     } else {
-        const int g = doc->selected;
-        const Document::Span ns = doc->store(n);
-        const Document::Span vs = doc->store(v);
-        doc->cursor = doc->insertAfter(doc->groups[g].last, g, Kind::Key, ns, vs);
+        doc->cursor = doc->insertAfter(doc->groups[g].last, g, Kind::Key, ns, vs, slot, tag);
     }
     doc->modified = true;
 }

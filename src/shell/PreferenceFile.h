@@ -37,6 +37,8 @@ public:
 private:
     struct Document;
     std::unique_ptr<Document> doc;
+    // The entry of key in the selected group (cursor moved there), or -1.
+    int findKeyForRead(const QString& key);
 };
 
 // atoi over UTF-8 text: leading blanks, optional sign, digits to the first
