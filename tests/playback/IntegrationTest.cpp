@@ -147,7 +147,7 @@ protected:
     }
 };
 
-TEST_F(Integration, MixedListPlaysThroughInOrderAndStopsAtTheEnd) {
+TEST_F(Integration, MixedListPlaysThroughInOrderStopsAtTheEndAndGoesRoundWithRepeat) {
     QStringList files;
     files << wav("a.wav", 1.5);
     QString why;
@@ -158,21 +158,18 @@ TEST_F(Integration, MixedListPlaysThroughInOrderAndStopsAtTheEnd) {
         std::printf("[ NOTE     ] no MP3 in the list: %s\n", qPrintable(why));
     files << module("c.mod", 2, false) << wav("d.wav", 1.5);
     setList(files);
+    QStringList names;
+    for (const QString& f : files) names << QFileInfo(f).fileName();
 
     Kalvo& k = *p->k;
     ASSERT_TRUE(k.playback.Spielen(QString()));
     // Past the end of d.wav, a few more seconds show that nothing follows.
     int afterEnd = 0;
-    const QVector<Seen> seen = drive(60000, [&](const QVector<Seen>& s) {
-        if (s.size() == files.size() && p->media.isLoaded() &&
-            s.last().maxMediaPosition >= qint64(1.4 * UnitsPerSecond))
-            ++afterEnd;
+    QVector<Seen> seen = drive(60000, [&](const QVector<Seen>& s) {
+        if (s.size() == files.size() && s.last().maxMediaPosition >= qint64(1.4 * UnitsPerSecond)) ++afterEnd;
         return afterEnd > 30;
     });
-
-    QStringList expected;
-    for (const QString& f : files) expected << QFileInfo(f).fileName();
-    EXPECT_EQ(paths(seen), expected);
+    EXPECT_EQ(paths(seen), names);
     for (const Seen& s : seen) {
         SCOPED_TRACE(s.path.toStdString());
         if (s.path.endsWith(".mod"))
@@ -180,22 +177,14 @@ TEST_F(Integration, MixedListPlaysThroughInOrderAndStopsAtTheEnd) {
         else
             EXPECT_GE(s.maxMediaPosition, qint64(1.2 * UnitsPerSecond));
     }
-    EXPECT_EQ(k.playback.currentSong, files.last());  // no wrap without "Repeat"
+    EXPECT_EQ(k.playback.currentSong, files.last());
     EXPECT_TRUE(p->t.messages.shown.isEmpty());
     EXPECT_EQ(p->t.messages.errorBeeps, 0);
-}
 
-TEST_F(Integration, RepeatGoesRound) {
-    const QStringList files = {wav("a.wav", 1.0), wav("b.wav", 1.0)};
-    setList(files);
-    Kalvo& k = *p->k;
-    k.settings.Repeat = 1;
-    ASSERT_TRUE(k.playback.Spielen(QString()));
-    // The fifth start closes the fourth song.
-    const QVector<Seen> seen = drive(40000, [](const QVector<Seen>& s) { return s.size() >= 5; });
-    EXPECT_EQ(paths(seen), (QStringList{"a.wav", "b.wav", "a.wav", "b.wav", "a.wav"}));
-    for (int i = 0; i < std::min<int>(4, seen.size()); ++i)
-        EXPECT_GE(seen[i].maxMediaPosition, qint64(0.8 * UnitsPerSecond)) << i << " " << seen[i].path.toStdString();
+    k.settings.Repeat = 1;  // the next tick wraps round to the first song
+    seen = drive(20000, [](const QVector<Seen>& s) { return s.size() >= 2; });
+    EXPECT_EQ(paths(seen), names.mid(0, 2));
+    if (!seen.isEmpty()) EXPECT_GE(seen[0].maxMediaPosition, qint64(1.2 * UnitsPerSecond));
 }
 
 TEST_F(Integration, EndlessModuleIsEndedByTheLoopGuard) {
@@ -213,20 +202,6 @@ TEST_F(Integration, EndlessModuleIsEndedByTheLoopGuard) {
     EXPECT_GT(k.tick.loopCount, 2);
     EXPECT_GE(moduleMs, 2000);  // never within TimeoutTM
     EXPECT_FALSE(p->modules.isLoaded());
-}
-
-TEST_F(Integration, EndlessModuleWithoutContinuousPlayIsHaltedThenReleased) {
-    const QString endless = module("a.mod", 2, true);
-    setList({endless});
-    Kalvo& k = *p->k;
-    k.settings.FortwAbspielen = 0;
-    k.settings.TimeoutTM = 2;
-    k.settings.LoopoutTM = 2;
-    ASSERT_TRUE(k.playback.Spielen(QString()));
-    drive(60000, [&](const QVector<Seen>&) { return k.playback.currentSong.isEmpty(); });
-    EXPECT_TRUE(k.playback.currentSong.isEmpty());
-    EXPECT_FALSE(p->modules.isLoaded());
-    EXPECT_EQ(p->t.view.song, "a.mod gestoppt - mögliches Loop!");
 }
 
 TEST_F(Integration, ContinuousPlayOnALoadedMachineNeverSkipsASong) {
