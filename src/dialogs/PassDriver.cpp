@@ -48,6 +48,7 @@ void PassDriver::start() {
 void PassDriver::deliver(const PassEvent& event) {
     if (!active || inPass) return;
     inPass = true;
+    ++passes;
     k.shell.pass(event);
     inPass = false;
     if (k.shell.quitRequested) {
@@ -87,8 +88,7 @@ void PassDriver::timeout() {
     else timer.start(kWaitMs);
 }
 
-bool PassDriver::eventFilter(QObject* watched, QEvent* event) {
-    if (!active || !watched->isWidgetType()) return false;
+bool PassDriver::translateInput(const QWidget* receiver, const QEvent* event, PassEvent& out) {
     PassEvent pe;
     pe.kind = PassEvent::Kind::Input;
     switch (event->type()) {
@@ -96,26 +96,38 @@ bool PassDriver::eventFilter(QObject* watched, QEvent* event) {
     case QEvent::KeyRelease: pe.rawMessage = WmKeyUp; break;
     case QEvent::MouseMove: pe.rawMessage = WmMouseMove; break;
     case QEvent::MouseButtonPress:
-        pe.rawMessage = static_cast<QMouseEvent*>(event)->button() == Qt::RightButton ? WmRButtonDown : WmLButtonDown;
+    case QEvent::MouseButtonDblClick: {
+        const bool right = static_cast<const QMouseEvent*>(event)->button() == Qt::RightButton;
+        pe.rawMessage = right ? WmRButtonDown : WmLButtonDown;
         break;
-    case QEvent::MouseButtonRelease:
-        pe.rawMessage = static_cast<QMouseEvent*>(event)->button() == Qt::RightButton ? WmRButtonUp : WmLButtonUp;
+    }
+    case QEvent::MouseButtonRelease: {
+        const bool right = static_cast<const QMouseEvent*>(event)->button() == Qt::RightButton;
+        pe.rawMessage = right ? WmRButtonUp : WmLButtonUp;
         break;
+    }
     case QEvent::Wheel: pe.rawMessage = WmMouseWheel; break;
     default: return false;
     }
+    pe.window = windowNumberOf(receiver);
+    if (event->type() == QEvent::KeyPress) {
+        auto* key = static_cast<const QKeyEvent*>(event);
+        pe.code = virtualKeyFromQt(key->key(), key->modifiers());
+        if (pe.code != 0) pe.kind = PassEvent::Kind::KeyDown;
+    }
+    out = pe;
+    return true;
+}
+
+bool PassDriver::eventFilter(QObject* watched, QEvent* event) {
+    if (!active || !watched->isWidgetType()) return false;
     auto* widget = static_cast<QWidget*>(watched);
+    PassEvent pe;
+    if (!translateInput(widget, event, pe)) return false;
     // An ignored input event travels on to the parents: still the same event.
     if (event == lastEvent && lastReceiver && widget->isAncestorOf(lastReceiver)) return false;
     lastEvent = event;
     lastReceiver = widget;
-
-    pe.window = windowNumberOf(widget);
-    if (event->type() == QEvent::KeyPress) {
-        auto* key = static_cast<QKeyEvent*>(event);
-        pe.code = virtualKeyFromQt(key->key(), key->modifiers());
-        if (pe.code != 0) pe.kind = PassEvent::Kind::KeyDown;
-    }
     deliver(pe);
     return false;
 }

@@ -37,6 +37,14 @@ public:
     // closed (as if cancelled) until then.
     void requestQuit();
 
+    // Passes run so far (for tests and diagnostics).
+    int passCount() const { return passes; }
+    // The pass event of an input event (key, mouse, wheel) that receiver got;
+    // false for other events. Key presses in any window become KeyDown with
+    // the virtual-key code (the pass dispatches those of the main and black
+    // windows); keys without a code, and other input, become Input.
+    static bool translateInput(const QWidget* receiver, const QEvent* event, PassEvent& out);
+
 signals:
     // The pass that set quitRequested is over; leave the event loop now.
     void finished();
@@ -53,6 +61,7 @@ private:
     bool done = false;
     bool inPass = false;
     bool quitPending = false;
+    int passes = 0;
     const QEvent* lastEvent = nullptr;   // the input event seen last ...
     QPointer<QWidget> lastReceiver;      // ... and where: propagation is not a new event
 };

@@ -1,0 +1,120 @@
+#include <gtest/gtest.h>
+
+#include <QKeyEvent>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+#include <csignal>
+
+#include "QtApp.h"
+#include "dialogs/PassDriver.h"
+#include "fakes/Fakes.h"
+#include "platform/QtMessages.h"
+#include "platform/QuitSignals.h"
+
+namespace {
+
+PassEvent menu(int item) {
+    PassEvent e;
+    e.kind = PassEvent::Kind::Menu;
+    e.window = MainWindowNo;
+    e.item = item;
+    return e;
+}
+
+// Spins the event loop until done() or about ten seconds have passed.
+template <class F>
+bool waitFor(F done) {
+    for (int i = 0; i < 200 && !done(); ++i) QTest::qWait(50);
+    return done();
+}
+
+}  // namespace
+
+TEST(PassDriver, RunsPassesOnlyWhileRunningAndStopsAfterQuit) {
+    qtApp();
+    TestKalvo t;
+    PassDriver driver(*t.k);
+    QSignalSpy finished(&driver, &PassDriver::finished);
+    driver.deliver(PassEvent{});
+    EXPECT_EQ(driver.passCount(), 0);  // start-up is not over yet
+
+    driver.start();
+    driver.deliver(PassEvent{});
+    EXPECT_EQ(driver.passCount(), 1);
+    // The 105 ms timer keeps passing without any event.
+    EXPECT_TRUE(waitFor([&] { return driver.passCount() >= 3; }));
+
+    driver.deliver(menu(MenuQuit));
+    EXPECT_TRUE(driver.isDone());
+    EXPECT_EQ(finished.count(), 1);
+    const int passes = driver.passCount();
+    driver.deliver(PassEvent{});
+    QTest::qWait(250);
+    EXPECT_EQ(driver.passCount(), passes);
+}
+
+TEST(PassDriver, InputEventsAreTranslatedOncePerEvent) {
+    qtApp();
+    TestKalvo t;
+    QWidget main;
+    setWindowNumber(&main, MainWindowNo);
+    auto* button = new QPushButton(QStringLiteral("Spielen"), &main);
+    QWidget other;
+
+    PassEvent pe;
+    QKeyEvent pageDown(QEvent::KeyPress, Qt::Key_PageDown, Qt::NoModifier);
+    ASSERT_TRUE(PassDriver::translateInput(button, &pageDown, pe));
+    EXPECT_EQ(pe.kind, PassEvent::Kind::KeyDown);
+    EXPECT_EQ(pe.window, MainWindowNo);
+    EXPECT_EQ(pe.code, 0x22);
+    EXPECT_EQ(pe.rawMessage, WmKeyDown);
+
+    QKeyEvent elsewhere(QEvent::KeyPress, Qt::Key_A, Qt::NoModifier);
+    ASSERT_TRUE(PassDriver::translateInput(&other, &elsewhere, pe));
+    EXPECT_EQ(pe.window, 0);
+
+    QMouseEvent move(QEvent::MouseMove, QPointF(1, 1), QPointF(1, 1), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+    ASSERT_TRUE(PassDriver::translateInput(button, &move, pe));
+    EXPECT_EQ(pe.kind, PassEvent::Kind::Input);
+    EXPECT_EQ(pe.rawMessage, WmMouseMove);
+    QEvent paint(QEvent::Paint);
+    EXPECT_FALSE(PassDriver::translateInput(button, &paint, pe));
+
+    // A key the button ignores travels on to the window: one pass only.
+    PassDriver driver(*t.k);
+    driver.start();
+    main.show();
+    const int before = driver.passCount();
+    QTest::keyPress(button, Qt::Key_F7);
+    EXPECT_EQ(driver.passCount(), before + 1);
+}
+
+TEST(PassDriver, QuitWhileAMessageBoxIsOpenCancelsTheBoxThenQuits) {
+    qtApp();
+    TestKalvo t;
+    QtMessages boxes;
+    Services s{t.view, boxes, t.clock, t.desktop, t.files, t.random, t.progress, t.fileDialogs, t.windows,
+               t.media, t.modules, t.sounds};
+    Kalvo k(s);
+    PassDriver driver(k);
+    driver.start();
+
+    QTimer::singleShot(50, &driver, &PassDriver::requestQuit);
+    const bool answer = k.shell.ShowMessage(QStringLiteral("Wirklich?"), true);
+    EXPECT_FALSE(answer);
+    EXPECT_FALSE(k.shell.quitRequested);  // nothing ran while the box was open
+    EXPECT_TRUE(waitFor([&] { return driver.isDone(); }));
+    EXPECT_TRUE(k.shell.quitRequested);
+}
+
+TEST(PassDriver, TerminationSignalsArriveAsQuitRequests) {
+    qtApp();
+    QuitSignals signalsIn;
+    ASSERT_TRUE(signalsIn.install());
+    QSignalSpy spy(&signalsIn, &QuitSignals::quitRequested);
+    std::raise(SIGTERM);
+    EXPECT_TRUE(waitFor([&] { return spy.count() > 0; }));
+    std::raise(SIGINT);
+    EXPECT_TRUE(waitFor([&] { return spy.count() > 1; }));
+}
