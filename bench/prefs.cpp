@@ -69,7 +69,7 @@ int main() {
     const QString file = dir.path() + QStringLiteral("/big.txt");
     const QString rawFile = dir.path() + QStringLiteral("/raw.txt");
     constexpr int kKeys = 100000;
-    constexpr int kRuns = 5;
+    constexpr int kRuns = 9;
 
     const Corpus corpus(200000);
     writeDocument(file, corpus, kKeys, false);

@@ -55,6 +55,7 @@ uintptr_t gLoadBase = 0;
 Ranges gExec;
 alignas(16) char gAltStack[128 * 1024];
 std::atomic<int> gHandling{0};
+char gProgramPath[4096];  // fallback when /proc/self/exe cannot be started
 
 int collectMainProgram(dl_phdr_info* info, size_t, void*) {
     // The first object reported is the program itself.
@@ -130,6 +131,7 @@ void onFault(int sig, siginfo_t* info, void* context) {
         sigemptyset(&none);
         sigprocmask(SIG_SETMASK, &none, nullptr);
         execv(self, argv);
+        if (gProgramPath[0]) execv(gProgramPath, argv);
         _exit(127);
     }
     if (child > 0) {
@@ -143,7 +145,9 @@ void onFault(int sig, siginfo_t* info, void* context) {
 }  // namespace
 
 void InstallErrorReport(const char* programPath) {
-    (void)programPath;  // the report process is started from /proc/self/exe
+    // The report process is started from /proc/self/exe, else from programPath.
+    gProgramPath[0] = 0;
+    if (programPath && std::strlen(programPath) < sizeof gProgramPath) std::strcpy(gProgramPath, programPath);
     gExec.count = 0;
     dl_iterate_phdr(collectMainProgram, nullptr);
     {
