@@ -8,7 +8,7 @@ protected:
     void SetUp() override {
         a = addSong(QStringLiteral("A.mp3"), 30);
         b = addSong(QStringLiteral("B.mp3"), 10);
-        k().library.pathList.append(music());
+        k().library.pathList.append(music() + "/");
     }
 };
 

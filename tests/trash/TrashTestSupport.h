@@ -21,12 +21,13 @@
 class CrossDeviceFileOps : public FaultyFileOps {
 public:
     int copies = 0;
+    bool crossDevice = true;  // false: renames work everywhere
     bool copyFile(const QString& from, const QString& to) override {
         ++copies;
         return FaultyFileOps::copyFile(from, to);
     }
     bool renameNoReplace(const QString& from, const QString& to) override {
-        if (QFileInfo(from).absolutePath() != QFileInfo(to).absolutePath()) return false;
+        if (crossDevice && QFileInfo(from).absolutePath() != QFileInfo(to).absolutePath()) return false;
         return FaultyFileOps::renameNoReplace(from, to);
     }
 };
