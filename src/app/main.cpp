@@ -48,6 +48,7 @@ int main(int argc, char** argv) {
     if (!mainWindow->createMenu())
         messages.showMessage(QStringLiteral("Fehler: Konnte Haupt-Menü nicht öffnen!"), false);
     mainWindow->show();
+    QCoreApplication::processEvents();  // let it appear before the start-up work
 
     SystemClock clock;
     QtDesktop desktop;

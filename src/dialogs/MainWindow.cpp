@@ -101,6 +101,7 @@ MainWindow::MainWindow(float layoutScale) : layoutScale(layoutScale) {
     setWindowTitle(QStringLiteral("Kalvo2"));
     client = new QWidget(this);
     client->setObjectName(QStringLiteral("clientArea"));
+    client->setMouseTracking(true);
     client->setFixedSize(scaled(kInnerWidth, layoutScale), scaled(kInnerHeight, layoutScale));
     setCentralWidget(client);
     // No sizing border: the window is as large as its inner area and menu.
@@ -180,6 +181,7 @@ void MainWindow::buildControls() {
         }
         }
         w->setObjectName(QStringLiteral("control%1").arg(number));
+        w->setMouseTracking(true);  // mouse moves count as input for the monitor step
         w->setGeometry(scaled(c.x, layoutScale), scaled(c.y, layoutScale), scaled(c.width, layoutScale),
                        scaled(c.height, layoutScale));
         if (c.tooltip[0] != '\0') w->setToolTip(QString::fromUtf8(c.tooltip));
