@@ -30,7 +30,7 @@ protected:
         ensureApp();
         a = addSong("A.mp3", 30);
         b = addSong("B.mp3", 10);
-        k().library.pathList.append(music());
+        k().library.pathList.append(music() + "/");
         QFile::rename(a, trash() + "A.mp3");
         QFile::rename(b, trash() + "B.mp3");
         k().library.songList.clear();
