@@ -122,3 +122,57 @@ TEST(TrashMaxField, EmptyReadsZeroAndDigitsReadAsTheyAre) {
 }
 
 }  // namespace
+
+namespace {
+
+// A file appears at the watched path just before the rename onto it: the
+// moment between any check and the move.
+class AppearingFileOps : public CrossDeviceFileOps {
+public:
+    QString watched;
+    bool renameNoReplace(const QString& from, const QString& to) override {
+        if (to == watched && !QFile::exists(to)) {
+            QFile f(to);
+            if (f.open(QIODevice::WriteOnly)) f.write("newcomer");
+        }
+        return CrossDeviceFileOps::renameNoReplace(from, to);
+    }
+};
+
+class RestoreRace : public TrashFixture {};
+
+TEST_F(RestoreRace, AFileAppearingAtTheOriginDuringTheMoveIsNeverReplaced) {
+    for (bool cross : {false, true}) {
+        AppearingFileOps files;
+        files.crossDevice = cross;
+        rebuildKalvo(t, files);
+        const QString origin = music() + "/x.mp3";
+        QDir().mkpath(music());
+        QFile::remove(origin);
+        k().trash.TrashList.clear();
+        trashed("x.mp3", 1, 5, origin);
+        files.watched = origin;
+        const auto counts = k().trash.RestoreSelected({5});
+        EXPECT_EQ(counts.failed, 1) << cross;
+        EXPECT_EQ(readFile(origin), QByteArray("newcomer"));
+        EXPECT_EQ(readFile(trash() + "x.mp3"), QByteArray("x.mp3"));
+        EXPECT_EQ(trashFiles(), QStringList{"x.mp3"});  // no temporary copy left
+        EXPECT_EQ(k().trash.TrashList.size(), 1);
+    }
+}
+
+TEST_F(RestoreRace, AFileAppearingAtTheTrashNameDuringTheDeleteIsNeverReplaced) {
+    AppearingFileOps files;
+    files.crossDevice = false;
+    rebuildKalvo(t, files);
+    const QString a = addSong("A.mp3", 30);
+    files.watched = trash() + "A.mp3";
+    load(0);
+    k().trash.DeleteCurrentSong(false);
+    EXPECT_EQ(readFile(trash() + "A.mp3"), QByteArray("newcomer"));
+    EXPECT_EQ(readFile(a), QByteArray("A.mp3"));
+    EXPECT_EQ(t.messages.errorBeeps, 1);
+    EXPECT_TRUE(k().trash.TrashList.isEmpty());
+}
+
+}  // namespace
