@@ -255,6 +255,20 @@ TEST_F(ModuleEngineTest, RendererCrashOrHangFailsTheLoadAndTheEngineGoesOn) {
     EXPECT_TRUE(e->isLoaded());
 }
 
+TEST_F(ModuleEngineTest, MissingRendererFailsCleanly) {
+    auto e = makeEngine();
+    e->rendererPath = dir.filePath("no-such-renderer");
+    EXPECT_FALSE(e->initialise());
+    EXPECT_FALSE(e->load(ends));
+    EXPECT_FALSE(e->isLoaded());
+    e->play();
+    e->stop();
+    e->release();
+    EXPECT_EQ(e->currentPattern(), 0);
+    ASSERT_FALSE(logs.isEmpty());
+    EXPECT_TRUE(logs[0].contains("no-such-renderer")) << logs[0].toStdString();
+}
+
 TEST_F(ModuleEngineTest, RendererDeathMidSongReadsAsAStoppedModule) {
     useRealTimeSink();
     auto e = makeEngine();
