@@ -73,22 +73,6 @@ TEST(WavParser, RejectsDamage) {
     EXPECT_EQ(w.sampleRate, -1) << "a failed parse leaves the result alone";
 }
 
-TEST(WavParser, SurvivesEveryTruncationAndByteFlip) {
-    const QByteArray good = fixtures::wavTone(0.002, 440, 0.5, 8000, 1);
-    WavSound w;
-    for (int cut = 0; cut < good.size(); ++cut)
-        parseWav(good.left(cut), w);
-    for (int i = 0; i < 48; ++i)
-        for (int v : {0x00, 0x7F, 0x80, 0xFF}) {
-            QByteArray b = good;
-            b[i] = char(v);
-            if (parseWav(b, w)) {
-                EXPECT_LE(w.data.size(), b.size());
-                EXPECT_EQ(w.data.size() % w.blockAlign, 0);
-            }
-        }
-}
-
 TEST(SoundEffects, LoadsPlaysWithoutWaitingAndIsHeard) {
     QTemporaryDir dir;
     const QString capture = dir.filePath("sound.wav");
