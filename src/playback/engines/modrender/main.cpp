@@ -231,7 +231,7 @@ bool sendReply(int fd, uint32_t seq, bool ok) {
 }
 
 void limitMemory() {
-#if defined(__SANITIZE_ADDRESS__)
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
     return;  // the sanitizer's shadow memory needs a huge address space
 #elif defined(__has_feature)
 #if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
