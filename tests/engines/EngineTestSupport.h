@@ -26,6 +26,17 @@ inline void useCaptureSink(const QString& path) {
 
 inline void sleepMs(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 
+// Polls `done` every 10 ms until it holds or `maxMs` passed; returns whether it held.
+template <typename F>
+bool waitUntil(F done, int maxMs = 10000) {
+    for (int t = 0; t < maxMs; t += 10) {
+        if (done())
+            return true;
+        sleepMs(10);
+    }
+    return done();
+}
+
 inline QByteArray readAll(const QString& path) {
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();

@@ -91,6 +91,7 @@ TEST_F(ModuleEngineTest, PatternAndRowMoveWhilePlayingAndReadZeroWhenStopped) {
     ASSERT_TRUE(e->load(endless));
     EXPECT_TRUE(e->isLoaded());
     e->play();
+    ASSERT_TRUE(waitUntil([&] { return e->currentRow() != 0; })) << "output started";
     const auto seen = watch(*e, 600);
     EXPECT_GE(seen.size(), 5u) << "rows must advance in real time (60 ms a row)";
 
@@ -114,8 +115,8 @@ TEST_F(ModuleEngineTest, EndlessModuleKeepsJumpingBack) {
     auto e = makeEngine();
     ASSERT_TRUE(e->load(endless));
     e->play();
-    sleepMs(500);
-    EXPECT_GE(watch(*e, 300).size(), 2u) << "a module that jumps back never ends";
+    sleepMs(500);  // far more than its 1.9 s of module time
+    EXPECT_TRUE(waitUntil([&] { return watch(*e, 100).size() >= 2; })) << "a module that jumps back never ends";
 }
 
 TEST_F(ModuleEngineTest, PatternAndRowFreezeAtTheNaturalEnd) {
@@ -123,9 +124,10 @@ TEST_F(ModuleEngineTest, PatternAndRowFreezeAtTheNaturalEnd) {
     auto e = makeEngine();
     ASSERT_TRUE(e->load(ends));
     e->play();
-    sleepMs(500);  // the whole module renders in far less
+    ASSERT_TRUE(waitUntil([&] { return watch(*e, 300).size() == 1 && e->currentRow() != 0; }))
+        << "pattern and row must stay constant after the end";
     const auto seen = watch(*e, 300);
-    ASSERT_EQ(seen.size(), 1u) << "pattern and row must stay constant after the end";
+    ASSERT_EQ(seen.size(), 1u);
     EXPECT_EQ(seen.begin()->first, 2);
     EXPECT_GE(seen.begin()->second, 12) << "the last rows of the last pattern";
     EXPECT_TRUE(e->isLoaded());
@@ -166,6 +168,7 @@ TEST_F(ModuleEngineTest, AVolumeChangeIsHeardWithinAFifthOfASecond) {
         auto e = makeEngine();
         ASSERT_TRUE(e->load(endless));
         e->play();
+        ASSERT_TRUE(waitUntil([&] { return e->currentRow() != 0; }));
         sleepMs(500);
         e->setVolume(0);
         sleepMs(500);
