@@ -24,11 +24,11 @@ double median(std::vector<double> v) {
 }
 
 // A list sorted by lower-cased path, every fifth entry absent.
-void fillList(Kalvo& k, int n) {
+void fillList(Kalvo& k, int n, const QString& root = QStringLiteral("/home/hoerer/Musik/")) {
     SongList& list = k.library.songList;
     list.clear();
     for (int i = 0; i < n; ++i) {
-        const QString path = QStringLiteral("/home/hoerer/Musik/Interpret %1/Album %2/Titel %3 - Lied.mp3")
+        const QString path = (root + QStringLiteral("Interpret %1/Album %2/Titel %3 - Lied.mp3"))
                                  .arg(i / 100, 5, 10, QLatin1Char('0'))
                                  .arg((i / 10) % 10)
                                  .arg(i, 6, 10, QLatin1Char('0'));
@@ -181,6 +181,11 @@ int main(int argc, char** argv) {
         print({"LiedBestimmen, resume song vanished", determination(k, vanished, reps), "plain walk to middle",
                walkMiddle});
         print({"MusNext, from the middle", nextSong(t, middle, reps), "plain walk to middle", walkMiddle});
+
+        fillList(k, n, QStringLiteral("/home/Jürgen/Musik/Künstler/"));
+        const QString middleUmlaut = k.library.songList.at(n / 2).filePath;
+        print({"LiedBestimmen, non-ASCII paths, middle", determination(k, middleUmlaut, reps), "plain walk to it",
+               plainWalk(k, middleUmlaut, reps)});
     }
     return 0;
 }

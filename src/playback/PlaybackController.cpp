@@ -45,20 +45,24 @@ QString songExtension(const QString& path) {
 QString folderPart(const QString& path) { return path.left(lastSeparator(path) + 1); }
 
 bool lowerPathGreater(const QString& path, const QString& lowerOther) {
-    // ASCII maps one code unit to one code unit, so the lowered prefix lines
-    // up with lowerOther; anything else goes through the full mapping.
+    // Lower-casing maps every BMP code unit except U+0130 to exactly one code
+    // unit, so the lowered prefix lines up with lowerOther; surrogates and
+    // U+0130 send the rest through the full mapping.
     const int n = int(path.size());
     const int m = int(lowerOther.size());
     const char16_t* a = reinterpret_cast<const char16_t*>(path.utf16());
     const char16_t* b = reinterpret_cast<const char16_t*>(lowerOther.utf16());
     for (int i = 0; i < n; ++i) {
         char16_t c = a[i];
-        if (c >= 0x80) {
+        if (c < 0x80) {
+            if (c >= u'A' && c <= u'Z') c = char16_t(c + (u'a' - u'A'));
+        } else if (c == 0x130 || QChar::isSurrogate(c)) {
             const QString lowered = path.toLower();
             const char16_t* la = reinterpret_cast<const char16_t*>(lowered.utf16());
             return std::lexicographical_compare(b, b + m, la, la + lowered.size());
+        } else {
+            c = QChar::toLower(char32_t(c));
         }
-        if (c >= u'A' && c <= u'Z') c = char16_t(c + (u'a' - u'A'));
         if (i >= m) return true;  // lowerOther is a proper prefix
         if (c != b[i]) return c > b[i];
     }
