@@ -105,12 +105,17 @@ void onFault(int sig, siginfo_t* info, void* context) {
 #endif
     if (!inProgram(pc)) {
         // Faulted inside a library (abort, memcpy, ...): report our call site.
-        // The frames run: this handler, the signal trampoline and the
-        // library, then the program's caller.
+        // The frames run: this handler (and maybe a sanitizer's wrapper), the
+        // signal trampoline, the interrupted instruction, the library, then
+        // the program's caller.
         void* frames[64];
         const int n = backtrace(frames, 64);
         int i = 0;
-        while (i < n && inProgram(uintptr_t(frames[i]))) ++i;
+        while (i < n && uintptr_t(frames[i]) != pc) ++i;
+        if (i == n) {  // the interrupted instruction is not listed: skip the handler
+            i = 0;
+            while (i < n && inProgram(uintptr_t(frames[i]))) ++i;
+        }
         while (i < n && !inProgram(uintptr_t(frames[i]))) ++i;
         if (i < n) pc = uintptr_t(frames[i]) - 1;  // a return address: step back into the call
     }

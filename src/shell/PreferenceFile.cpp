@@ -111,9 +111,10 @@ struct PreferenceFile::Document {
         int last = -1;    // last entry of the group; -1: the group is empty (unnamed only)
     };
 
-    // Open-addressing table of entry (key) or group indices, found by folded
-    // name. The tag (high hash bits) rejects most other names without
-    // touching their entries.
+    // Open-addressing table (linear probing) of entry (key) or group
+    // indices, found by folded name. Each slot keeps 32 hash bits: they give
+    // its place on growth and reject most other names without touching
+    // their entries.
     struct Slot {
         int idx = -1;  // -1: empty
         uint32_t tag = 0;

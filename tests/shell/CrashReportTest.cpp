@@ -18,7 +18,7 @@ const QString kHelperSource = QStringLiteral(KALVO_SOURCE_DIR "/tests/shell/help
 int markedLine(const QString& name) {
     const QStringList lines = QString::fromUtf8(readBytes(kHelperSource)).split(QLatin1Char('\n'));
     for (int i = 0; i < lines.size(); ++i)
-        if (lines[i].contains(QStringLiteral("// MARK:") + name)) return i + 1;
+        if (lines[i].endsWith(QStringLiteral("// MARK:") + name)) return i + 1;
     return -1;
 }
 
@@ -72,8 +72,11 @@ TEST(CrashReport, StackOverflowIsReportedFromTheAlternateStack) {
     const Crash c = runHelper(QStringLiteral("stack"));
     EXPECT_EQ(c.exitCode, 128 + SIGSEGV);
     ASSERT_EQ(c.report.size(), 3);
+    // Any line of the recursing function: where the frame overflows depends
+    // on the compiler.
     const int line = c.report[0].mid(QStringLiteral("Error at line ").size()).toInt();
-    EXPECT_LE(std::abs(line - markedLine(QStringLiteral("stack"))), 1) << c.report[0].toStdString();
+    EXPECT_GE(line, markedLine(QStringLiteral("stack-begin"))) << c.report[0].toStdString();
+    EXPECT_LE(line, markedLine(QStringLiteral("stack"))) << c.report[0].toStdString();
     EXPECT_EQ(c.report[2], QStringLiteral("Error description: Stack overflow"));
 }
 

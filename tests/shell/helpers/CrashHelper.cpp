@@ -1,5 +1,7 @@
 // Faults on purpose after installing the error report. The marker comments
-// name the lines the crash test expects in the report.
+// name the lines the crash test expects in the report. The faulting
+// functions are kept from sanitizer checks, so that sanitizer builds see
+// the real fault rather than a sanitizer report.
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
@@ -7,11 +9,21 @@
 #include "dialogs/CrashReportMode.h"
 #include "shell/ErrorReport.h"
 
+#define KALVO_REAL_FAULT __attribute__((noinline, no_sanitize("undefined", "address")))
+
 namespace {
 volatile int gZero = 0;
 int* volatile gNull = nullptr;
 
-__attribute__((noinline)) int recurse(int depth) {
+KALVO_REAL_FAULT void writeNull() {
+    *gNull = 42;  // MARK:null
+}
+
+KALVO_REAL_FAULT int divideByZero() {
+    return 100 / gZero;  // MARK:div
+}
+
+KALVO_REAL_FAULT int recurse(int depth) {  // MARK:stack-begin
     volatile char pad[4096];
     pad[0] = char(depth);
     return recurse(depth + 1) + pad[0];  // MARK:stack
@@ -24,9 +36,9 @@ int main(int argc, char** argv) {
     InstallErrorReport(argv[0]);
     if (argc < 2) return 0;
     if (std::strcmp(argv[1], "null") == 0) {
-        *gNull = 42;  // MARK:null
+        writeNull();
     } else if (std::strcmp(argv[1], "div") == 0) {
-        return 100 / gZero;  // MARK:div
+        return divideByZero();
     } else if (std::strcmp(argv[1], "abort") == 0) {
         std::abort();  // MARK:abort
     } else if (std::strcmp(argv[1], "stack") == 0) {
