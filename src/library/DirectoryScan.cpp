@@ -22,16 +22,20 @@
 // directories already walked (a directory met again through a link is
 // skipped, so every walk ends).
 struct ScanContext {
+    const SongList* list = nullptr;  // indexed on the first song file met
     QHash<QStringView, int> index;  // filePath -> position in SongList
     std::set<std::pair<dev_t, ino_t>> walked;
     QString pattern;       // lower case
     QByteArray patternUtf8;
 
-    void build(const SongList& list) {
-        index.reserve(list.size() + list.size() / 4 + 16);
-        const QVector<SongEntry>& raw = list.raw();
+    explicit ScanContext(const SongList& songs) : list(&songs) {}
+    void build() {
+        if (!list) return;
+        index.reserve(list->size() + list->size() / 4 + 16);
+        const QVector<SongEntry>& raw = list->raw();
         for (int i = 0; i < raw.size(); ++i)
             index.insert(QStringView(raw[i].filePath), i);  // keeps the first of equal paths
+        list = nullptr;
     }
 };
 
@@ -40,6 +44,21 @@ namespace {
 const QString kLogCannotScan = QStringLiteral("_ListePfadeScannen: kann Verzeichnis nicht untersuchen: ");
 const QString kLogBadName =
     QStringLiteral("_ListePfadeScannen: Name kann nicht in der Liste stehen, übersprungen: ");
+
+// Whether the extension ext (no dot) occurs in the lower-case UTF-8 pattern;
+// ASCII extensions are folded here, others go through the general test.
+bool asciiExtensionIn(std::string_view ext, std::string_view patternUtf8, bool& decided) {
+    char buf[64];
+    decided = false;
+    if (ext.size() >= sizeof buf) return false;
+    for (size_t i = 0; i < ext.size(); ++i) {
+        const unsigned char ch = static_cast<unsigned char>(ext[i]);
+        if (ch >= 0x80) return false;
+        buf[i] = (ch >= 'A' && ch <= 'Z') ? char(ch + 32) : char(ch);
+    }
+    decided = true;
+    return patternUtf8.find(std::string_view(buf, ext.size())) != std::string_view::npos;
+}
 
 // The extension of a raw file name: bytes after the last ".".
 std::string_view rawExtension(const char* name) {
@@ -54,32 +73,34 @@ bool rawMatches(const char* name, const ScanContext& c) {
     // "\" is an ordinary name character here, but the extension rule stops
     // at it: leave such names to the general test.
     if (ext.find('\\') != std::string_view::npos) {
-        QString q = QFile::decodeName(name);
-        return matchesSongPattern(q, c.pattern);
+        return matchesSongPattern(QString::fromUtf8(name), c.pattern);
     }
-    char buf[64];
-    bool ascii = ext.size() < sizeof buf;
-    for (size_t i = 0; ascii && i < ext.size(); ++i) {
-        unsigned char ch = static_cast<unsigned char>(ext[i]);
-        if (ch >= 0x80) ascii = false;
-        else buf[i] = (ch >= 'A' && ch <= 'Z') ? char(ch + 32) : char(ch);
-    }
-    if (!ascii) return matchesSongPattern(QFile::decodeName(name), c.pattern);
-    std::string_view hay(c.patternUtf8.constData(), size_t(c.patternUtf8.size()));
-    return hay.find(std::string_view(buf, ext.size())) != std::string_view::npos;
+    bool decided;
+    const bool found =
+        asciiExtensionIn(ext, std::string_view(c.patternUtf8.constData(), size_t(c.patternUtf8.size())), decided);
+    return decided ? found : matchesSongPattern(QString::fromUtf8(name), c.pattern);
 }
 
 // Decodes a name; false when it does not round-trip or holds a character
 // that the list and index formats cannot carry.
 bool decodeStorable(const char* name, QString& out) {
-    out = QFile::decodeName(name);
+    out = QString::fromUtf8(name);  // file names are UTF-8 here
     bool plain = true;
     for (const char* p = name; *p; ++p) {
         unsigned char ch = static_cast<unsigned char>(*p);
         if (ch == '|' || ch == '\r' || ch == '\n') return false;
         if (ch >= 0x80) plain = false;
     }
-    return plain || QFile::encodeName(out) == QByteArray(name);
+    return plain || out.toUtf8() == QByteArray(name);
+}
+
+QStringView extensionView(const QString& path) {
+    const char16_t* p = reinterpret_cast<const char16_t*>(path.constData());
+    for (qsizetype i = path.size() - 1; i >= 0; --i) {
+        if (p[i] == u'.') return QStringView(path).mid(i + 1);
+        if (p[i] == u'/' || p[i] == u'\\') break;
+    }
+    return {};
 }
 
 }  // namespace
@@ -88,13 +109,7 @@ QString songPatternText(const QString& modulePatterns, const QString& mediaPatte
     return modulePatterns + QLatin1Char(';') + mediaPatterns;
 }
 
-QString fileExtension(const QString& path) {
-    qsizetype dot = path.lastIndexOf(QLatin1Char('.'));
-    if (dot < 0) return {};
-    qsizetype sep = std::max(path.lastIndexOf(QLatin1Char('/')), path.lastIndexOf(QLatin1Char('\\')));
-    if (dot < sep) return {};
-    return path.mid(dot + 1);
-}
+QString fileExtension(const QString& path) { return extensionView(path).toString(); }
 
 bool matchesSongPattern(const QString& path, const QString& patternText) {
     const QString ext = fileExtension(path);
@@ -109,8 +124,7 @@ int32_t presenceOfSize(qint64 size) {
 void SongLibrary::ListePfadeScannen(const QString& directory) {
     std::unique_ptr<ScanContext> own;
     if (!scan) {
-        own = std::make_unique<ScanContext>();
-        own->build(songList);
+        own = std::make_unique<ScanContext>(songList);
         scan = own.get();
     }
     scan->pattern = songPatternText(k.settings.TrackerModDateiPattern, k.settings.WinMediaDateiPattern).toLower();
@@ -163,6 +177,7 @@ void SongLibrary::walkDirectory(const QString& directory, int parentFd, const ch
             const int32_t presence = presenceOfSize(qint64(st.st_size));
             QString full = directory + fileName;
             k.s.progress.setFile(fileName);
+            scan->build();
             auto it = scan->index.constFind(QStringView(full));
             if (it != scan->index.constEnd()) {
                 songList.at(it.value()).presence = presence;
@@ -185,9 +200,23 @@ void SongLibrary::walkDirectory(const QString& directory, int parentFd, const ch
 void SongLibrary::purge() {
     const QString pattern =
         songPatternText(k.settings.TrackerModDateiPattern, k.settings.WinMediaDateiPattern).toUpper();
+    const QByteArray lowerUtf8 = pattern.toLower().toUtf8();
+    const std::string_view lower(lowerUtf8.constData(), size_t(lowerUtf8.size()));
     QVector<SongEntry>& raw = songList.raw();
     auto gone = std::remove_if(raw.begin(), raw.end(), [&](const SongEntry& e) {
-        return !matchesSongPattern(e.filePath, pattern) || e.presence <= -30;
+        if (e.presence <= -30) return true;
+        const QStringView ext = extensionView(e.filePath);
+        if (ext.isEmpty()) return true;
+        char buf[64];
+        bool ascii = ext.size() < qsizetype(sizeof buf);
+        for (qsizetype i = 0; ascii && i < ext.size(); ++i) {
+            const char16_t ch = ext[i].unicode();
+            if (ch >= 0x80) ascii = false;
+            else buf[i] = char(ch);
+        }
+        if (!ascii) return !pattern.contains(ext, Qt::CaseInsensitive);
+        bool decided;
+        return !asciiExtensionIn(std::string_view(buf, size_t(ext.size())), lower, decided);
     });
     raw.erase(gone, raw.end());
     songList.reset();
@@ -204,8 +233,7 @@ void SongLibrary::ListeAbgleichen() {
     for (SongEntry& e : songList.raw())
         e.presence = e.presence > 0 ? -1 : (e.presence == INT32_MIN ? INT32_MIN : e.presence - 1);
 
-    ScanContext context;
-    context.build(songList);
+    ScanContext context(songList);
     scan = &context;
     for (const QString& directory : pathList.raw()) ListePfadeScannen(directory);
     scan = nullptr;

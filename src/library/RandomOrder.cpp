@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <cstring>
 
 #include "library/SongLibrary.h"
 #include "shell/Kalvo.h"
@@ -9,7 +10,10 @@ bool pathLess(const QString& a, const QString& b) {
     const char16_t* pa = reinterpret_cast<const char16_t*>(a.constData());
     const char16_t* pb = reinterpret_cast<const char16_t*>(b.constData());
     const qsizetype n = std::min(a.size(), b.size());
-    for (qsizetype i = 0; i < n; ++i) {
+    qsizetype i = 0;
+    // Skip the common prefix four code units at a time.
+    while (i + 4 <= n && std::memcmp(pa + i, pb + i, 8) == 0) i += 4;
+    for (; i < n; ++i) {
         char16_t ca = pa[i], cb = pb[i];
         if (ca == cb) continue;
         if (ca >= u'A' && ca <= u'Z') ca = char16_t(ca + 32);
@@ -24,13 +28,15 @@ void SongLibrary::LiederSortieren() {
     k.settings.ZufallAbspielen = random ? 1 : 0;
     QVector<SongEntry>& raw = songList.raw();
     if (raw.isEmpty()) return;
-    // std::stable_sort is a merge sort: equal entries keep their order.
-    if (random)
-        std::stable_sort(raw.begin(), raw.end(),
-                         [](const SongEntry& a, const SongEntry& b) { return a.randomKey < b.randomKey; });
-    else
-        std::stable_sort(raw.begin(), raw.end(),
-                         [](const SongEntry& a, const SongEntry& b) { return pathLess(a.filePath, b.filePath); });
+    // std::stable_sort is a merge sort: equal entries keep their order. A list
+    // already in order (every rescan) is left as it is.
+    auto byKey = [](const SongEntry& a, const SongEntry& b) { return a.randomKey < b.randomKey; };
+    auto byPath = [](const SongEntry& a, const SongEntry& b) { return pathLess(a.filePath, b.filePath); };
+    if (random) {
+        if (!std::is_sorted(raw.cbegin(), raw.cend(), byKey)) std::stable_sort(raw.begin(), raw.end(), byKey);
+    } else {
+        if (!std::is_sorted(raw.cbegin(), raw.cend(), byPath)) std::stable_sort(raw.begin(), raw.end(), byPath);
+    }
 }
 
 void SongLibrary::ZufallswerteNeu() {
