@@ -69,6 +69,7 @@ int main(int argc, char** argv) {
 
     PassDriver driver(k);
     mainWindow->setEventSink([&driver](const PassEvent& e) { driver.deliver(e); });
+    windows.setEventSink([&driver](const PassEvent& e) { driver.deliver(e); });
     QObject::connect(&driver, &PassDriver::finished, &app, [] { QCoreApplication::exit(0); });
     QuitSignals quitSignals;
     quitSignals.install();
@@ -79,6 +80,7 @@ int main(int argc, char** argv) {
     if (!driver.isDone()) app.exec();
 
     mainWindow->setEventSink({});
+    windows.setEventSink({});
     k.shell.SaveAtExit();
     mainWindow->closeForGood();
     if (k.s.media.isLoaded()) k.s.media.release();

@@ -1,4 +1,7 @@
 #pragma once
+#include <functional>
+
+#include "shell/PassEvent.h"
 #include "shell/Windows.h"
 
 class Kalvo;
@@ -11,6 +14,9 @@ public:
     explicit QtWindows(QWidget* owner) : owner(owner) {}
     // The context exists only after the services: attach it before use.
     void attach(Kalvo& kalvo) { k = &kalvo; }
+    // Where the windows that stay open beside the main window (song
+    // selection, black window) send their events for the pass.
+    void setEventSink(std::function<void(const PassEvent&)> sink) { this->sink = std::move(sink); }
 
     void openRestoreDialog() override;
     void openListEdit() override {}
@@ -24,4 +30,5 @@ public:
 private:
     QWidget* owner;
     Kalvo* k = nullptr;
+    std::function<void(const PassEvent&)> sink;
 };
