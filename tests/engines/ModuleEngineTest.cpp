@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QFile>
+#include <QProcess>
 #include <QStringList>
 #include <QTemporaryDir>
 #include <csignal>
@@ -289,6 +290,54 @@ TEST_F(ModuleEngineTest, RendererDeathMidSongReadsAsAStoppedModule) {
     e->seek(100);
     EXPECT_EQ(logs.size(), 1);
     ASSERT_TRUE(e->load(ends));
+}
+
+// Run by RendererDiesWithThePlayer in a child process: starts a renderer,
+// tells its pid and hangs it in a load (so it no longer reads its socket),
+// then waits to be killed.
+TEST(ModuleEngineHelper, HoldARenderer) {
+    if (qEnvironmentVariableIsEmpty("KALVO2_TEST_HOLD_RENDERER"))
+        GTEST_SKIP() << "only run as a helper process";
+    useFastSink();
+    qputenv("KALVO2_MODRENDER_HANG_ON", "hangs-renderer");
+    RendererModuleEngine e;
+    e.rendererPath = rendererPath();
+    e.loadTimeoutMs = 60000;
+    e.initialise();
+    std::printf("renderer-pid %d\n", int(e.rendererPid()));
+    std::fflush(stdout);
+    QTemporaryDir dir;
+    const QString mod = dir.filePath("hangs-renderer.mod");
+    ASSERT_TRUE(fixtures::writeFixture(mod, fixtures::protrackerModule()));
+    e.load(mod);
+}
+
+TEST(ModuleEngineProcess, RendererDiesWithThePlayer) {
+    QProcess player;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("KALVO2_TEST_HOLD_RENDERER", "1");
+    player.setProcessEnvironment(env);
+    player.start("/proc/self/exe", {"--gtest_filter=ModuleEngineHelper.HoldARenderer"});
+    ASSERT_TRUE(player.waitForStarted());
+    QByteArray out;
+    ASSERT_TRUE(waitUntil([&] {
+        player.waitForReadyRead(10);
+        out += player.readAllStandardOutput();
+        return out.contains("renderer-pid ") && out.indexOf('\n', out.indexOf("renderer-pid ")) > 0;
+    }));
+    const int at = out.indexOf("renderer-pid ") + 13;
+    const int pid = out.mid(at, out.indexOf('\n', at) - at).trimmed().toInt();
+    ASSERT_GT(pid, 0);
+    player.kill();  // SIGKILL: no destructor runs
+    player.waitForFinished();
+    auto gone = [pid] {
+        const QByteArray stat = readAll(QString("/proc/%1/stat").arg(pid));
+        const int close = stat.lastIndexOf(')');
+        return stat.isEmpty() || (close > 0 && stat.mid(close + 2, 1) == "Z");
+    };
+    EXPECT_TRUE(waitUntil(gone)) << "the renderer must not outlive the player";
+    if (!gone())
+        ::kill(pid, SIGKILL);
 }
 
 TEST_F(ModuleEngineTest, RecordedCrashInputsAreSurvived) {
