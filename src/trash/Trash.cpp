@@ -71,10 +71,10 @@ void Trash::DeleteCurrentSong(bool withSound) {
     pb.Stoppen();
     k.s.clock.sleepMs(10);
 
-    const QString target =
-        source.isEmpty() ? k.shell.TrashFolder : freeTrashName(k.shell.TrashFolder, source);
-    const MoveResult moved =
-        source.isEmpty() ? MoveResult::NotMoved : moveWithoutLoss(k.s.files, source, target);
+    // Without a trash folder nothing is moved (never into the working folder).
+    const bool movable = !source.isEmpty() && !k.shell.TrashFolder.isEmpty();
+    const QString target = movable ? freeTrashName(k.shell.TrashFolder, source) : k.shell.TrashFolder;
+    const MoveResult moved = movable ? moveWithoutLoss(k.s.files, source, target) : MoveResult::NotMoved;
     if (moved == MoveResult::NotMoved) {
         k.shell.LogLine(QStringLiteral("Konnte Datei nicht verschieben: ") + source +
                         QStringLiteral(" > ") + target);

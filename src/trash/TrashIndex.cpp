@@ -41,6 +41,12 @@ int32_t localCreationSeconds(const QFileInfo& info) {
                                       std::numeric_limits<int32_t>::max()));
 }
 
+// The index is saved through a temporary "_Kalvo-Trash.ini.XXXXXX" beside it
+// that is renamed over it; a process killed in between leaves that name.
+bool isIndexLeftover(const QString& name, const QString& index) {
+    return name.size() == index.size() + 7 && name.startsWith(index + QLatin1Char('.'));
+}
+
 // Names the index cannot carry faithfully.
 bool storableName(const QString& name) {
     return !name.contains(QLatin1Char('|')) && !name.contains(QLatin1Char('\r')) &&
@@ -114,15 +120,20 @@ void Trash::CheckTrashFolder() {
     }
 
     int adopted = 0;
-    const QFileInfoList files = QDir(folder).entryInfoList(
-        QDir::Files | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
+    // An empty folder name would list the working folder: nothing to adopt then.
+    const QFileInfoList files =
+        folder.isEmpty() ? QFileInfoList()
+                         : QDir(folder).entryInfoList(QDir::Files | QDir::Hidden | QDir::System |
+                                                          QDir::NoDotAndDotDot,
+                                                      QDir::Name);
     for (const QFileInfo& info : files) {
         const QString name = info.fileName();
         const QString path = folder + name;
         if (!k.s.files.isFile(path) || known.contains(path)) continue;
         if (name.endsWith(QLatin1String(".ini"))) continue;
-        if (isPartialCopyName(name)) {
-            // An interrupted copy; its source still exists.
+        if (isPartialCopyName(name) || isIndexLeftover(name, indexFileName())) {
+            // An interrupted copy (its source still exists) or index save
+            // (the index itself is still whole).
             k.s.files.removeFile(path);
             continue;
         }

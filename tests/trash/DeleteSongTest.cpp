@@ -235,3 +235,22 @@ TEST_F(DeleteSong, AnIndexThatCannotBeWrittenLosesNoFile) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(DeleteSong, WithoutATrashFolderNothingMovesAndTheWorkingFolderIsLeftAlone) {
+    k().shell.TrashFolder.clear();
+    const QString cwd = QDir::currentPath();
+    QDir::setCurrent(t.path(""));
+    load(0);
+    k().trash.DeleteCurrentSong(false);
+    k().trash.CheckTrashFolder();
+    QDir::setCurrent(cwd);
+    EXPECT_EQ(readFile(a), QByteArray("A.mp3"));
+    EXPECT_FALSE(QFile::exists(t.path("A.mp3")));
+    EXPECT_EQ(t.messages.errorBeeps, 1);
+    EXPECT_TRUE(k().trash.TrashList.isEmpty());
+    EXPECT_TRUE(t.messages.shown.isEmpty());  // nothing "found" in the working folder
+}
+
+}  // namespace

@@ -35,7 +35,7 @@ protected:
 
     struct Census {
         int wholeSongs = 0;  // songs found whole somewhere
-        bool cut = false;    // a file under a real name that is not whole
+        QString cut;         // a file under a real name that is not whole
         int partials = 0;    // unfinished copies under their temporary name
         int doubles = 0;     // songs found in both places
     };
@@ -45,7 +45,9 @@ protected:
         for (const QString& folder : {s.music, s.data + "Kalvo-Kübel/"}) {
             for (const QString& name : QDir(folder).entryList(QDir::Files | QDir::Hidden)) {
                 if (name.endsWith(".ini")) continue;
-                if (isPartialCopyName(name)) {
+                // Unfinished copies, and the index's own temporary file that
+                // the next start removes.
+                if (isPartialCopyName(name) || name.startsWith(Trash::indexFileName() + ".")) {
                     ++c.partials;
                     continue;
                 }
@@ -56,7 +58,7 @@ protected:
                 if (all.startsWith("song-") && all == content(i))
                     found[i]++;
                 else
-                    c.cut = true;
+                    c.cut = folder + name;
             }
         }
         c.wholeSongs = int(found.size());
@@ -109,7 +111,7 @@ TEST_F(KillTest, NoSongIsLostWhereverTheProcessIsKilled) {
 
         const Census c = census(s);
         ASSERT_EQ(c.wholeSongs, kSongs) << "run " << run;
-        ASSERT_FALSE(c.cut) << "run " << run;
+        ASSERT_EQ(c.cut, QString()) << "run " << run;
         ASSERT_TRUE(indexWhole(s)) << "run " << run;
         partialsSeen += c.partials > 0;
         doublesSeen += c.doubles > 0;

@@ -142,8 +142,9 @@ TEST_F(TrashIndex, EntriesOfVanishedFilesDisappearAndTheRestIsSorted) {
     EXPECT_TRUE(t.messages.shown.isEmpty());
 }
 
-TEST_F(TrashIndex, LeftoversOfAnInterruptedCopyAreRemovedNotAdopted) {
+TEST_F(TrashIndex, LeftoversOfAnInterruptedCopyOrIndexSaveAreRemovedNotAdopted) {
     writeFile(trash() + partialCopyName("Lied.mp3"), "half");
+    writeFile(trash() + Trash::indexFileName() + ".rTHaNI", "1 = 1|2|/o/x.mp3|/t/x.mp3\r\n");
     k().trash.CheckTrashFolder();
     EXPECT_TRUE(k().trash.TrashList.isEmpty());
     EXPECT_TRUE(trashFiles().isEmpty());
