@@ -26,6 +26,7 @@ TEST_F(Scan, PatternIsAPlainSubstringSearchAndFoldersAreNeverSongs) {
     for (const char* n : {"a.mp3", "b.MP3", "c.txt", "d", "e.mp", "f.3", "g.ogg", "h.Wav", ".mod",
                           "x.mp3/inner.wav", "noext./z"})
         t.makeFile(QStringLiteral("music/") + QString::fromUtf8(n));
+    t.makeFile(QStringLiteral("outside.mp3"));  // reached only if ".." were walked
     addPath(root);
     k.library.ListeAbgleichen();
     // ".mod" has the extension "mod"; the folder x.mp3 is walked, not taken.
