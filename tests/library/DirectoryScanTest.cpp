@@ -2,7 +2,10 @@
 
 #include <QFile>
 #include <cstdio>
+#include <fcntl.h>
 #include <ftw.h>
+#include <sys/stat.h>
+#include <vector>
 #include <functional>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -316,6 +319,45 @@ TEST_F(Scan, DirectoryWithManyEntries) {
     k.library.ListeAbgleichen();
     EXPECT_EQ(k.library.songList.size(), count - (count + 2) / 3);
     for (const SongEntry& e : k.library.songList.raw()) ASSERT_EQ(e.presence, 1);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(ScanDepth, VeryDeepTreesEndWithoutCrash) {
+    TestKalvo t;
+    const QString root = t.path(QStringLiteral("deep/"));
+    QDir().mkpath(root);
+    int fd = ::open(QFile::encodeName(root).constData(), O_RDONLY | O_DIRECTORY);
+    ASSERT_GE(fd, 0);
+    const int depth = 2200;  // paths beyond PATH_MAX
+    for (int i = 0; i < depth; ++i) {
+        ASSERT_EQ(::mkdirat(fd, "d", 0755), 0);
+        const int next = ::openat(fd, "d", O_RDONLY | O_DIRECTORY);
+        if (i == 5) ::close(::openat(fd, "low.mp3", O_WRONLY | O_CREAT, 0644));
+        ::close(fd);
+        ASSERT_GE(next, 0);
+        fd = next;
+    }
+    ::close(::openat(fd, "bottom.mp3", O_WRONLY | O_CREAT, 0644));
+    ::close(fd);
+    t.k->library.pathList.append(root);
+    t.k->library.ListeAbgleichen();
+    const QStringList found = relativePaths(t.k->library.songList, root);
+    EXPECT_TRUE(found.contains(QStringLiteral("d/d/d/d/d/low.mp3")));
+    EXPECT_LE(found.size(), 2);
+    // Clean up from the bottom: QTemporaryDir cannot remove paths this long.
+    QByteArray chain = QFile::encodeName(root);
+    std::vector<int> fds{::open(chain.constData(), O_RDONLY | O_DIRECTORY)};
+    for (int i = 0; i < depth; ++i) fds.push_back(::openat(fds.back(), "d", O_RDONLY | O_DIRECTORY));
+    ::unlinkat(fds.back(), "bottom.mp3", 0);
+    for (int i = depth; i > 0; --i) {
+        ::close(fds[size_t(i)]);
+        ::unlinkat(fds[size_t(i - 1)], "low.mp3", 0);
+        ::unlinkat(fds[size_t(i - 1)], "d", AT_REMOVEDIR);
+    }
+    ::close(fds[0]);
 }
 
 }  // namespace
