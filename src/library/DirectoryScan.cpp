@@ -129,7 +129,11 @@ void SongLibrary::ListePfadeScannen(const QString& directory) {
     }
     scan->pattern = songPatternText(k.settings.TrackerModDateiPattern, k.settings.WinMediaDateiPattern).toLower();
     scan->patternUtf8 = scan->pattern.toUtf8();
-    walkDirectory(directory, AT_FDCWD, QFile::encodeName(directory).constData());
+    // Names are joined to the directory as they are: make sure it ends with
+    // the separator (a hand-edited list may lack it).
+    QString base = directory;
+    if (!base.isEmpty() && !base.endsWith(QLatin1Char('/'))) base += QLatin1Char('/');
+    walkDirectory(base, AT_FDCWD, QFile::encodeName(base).constData());
     if (own) scan = nullptr;
 }
 

@@ -63,6 +63,15 @@ TEST_F(Scan, NestedPathListElementsYieldEachFileOnce) {
     EXPECT_EQ(songs(), (QStringList{"deep/er/est/low.mod", "top.mp3"}));
 }
 
+TEST_F(Scan, DirectoryWithoutTrailingSeparatorStillJoinsNamesCorrectly) {
+    t.makeFile(QStringLiteral("music/a.mp3"));
+    addPath(t.path(QStringLiteral("music")));  // as a hand-edited list may hold it
+    addPath(QString());                       // never the root folder
+    k.library.ListeAbgleichen();
+    EXPECT_EQ(songs(), QStringList{"a.mp3"});
+    EXPECT_TRUE(t.logLines().contains(QStringLiteral("_ListePfadeScannen: kann Verzeichnis nicht untersuchen: ")));
+}
+
 TEST_F(Scan, RescanKeepsKeysAndOrderAndRenameMakesANewEntry) {
     t.random.script = {500, 100, 300};
     t.makeFile(QStringLiteral("music/a.mp3"), 10);
