@@ -66,6 +66,8 @@ int main(int argc, char** argv) {
     windows.attach(k);
     k.shell.layoutScale = layoutScale;
     k.shell.programFolder = AddBackslash(QCoreApplication::applicationDirPath());
+    // A renderer that crashes or hangs on a module is worth a log line.
+    modules.logger = [&k](const QString& line) { k.shell.LogLine(line); };
 
     PassDriver driver(k);
     mainWindow->setEventSink([&driver](const PassEvent& e) { driver.deliver(e); });
