@@ -66,15 +66,6 @@ TEST(ScanProgressWindow, ShowsThreeLinesCentredOnTheOwnerAndGoesAway) {
     w.close();
 }
 
-TEST(ScanProgressWindow, ManyUpdatesStayCheap) {
-    ensureApp();
-    ScanProgressWindow w(nullptr);
-    ASSERT_TRUE(w.open());
-    for (int i = 0; i < 100000; ++i) w.setFile(QString::number(i));
-    EXPECT_EQ(w.lineText(3), QStringLiteral("99999"));
-    w.close();
-}
-
 TEST(ListFileDialogs, FilterTextBecomesAQtFilter) {
     EXPECT_EQ(qtFileFilter(QStringLiteral("Text-Listen|*.txt")), QStringLiteral("Text-Listen (*.txt)"));
     EXPECT_EQ(qtFileFilter(QStringLiteral("Musik|*.mp3;*.wav")), QStringLiteral("Musik (*.mp3 *.wav)"));

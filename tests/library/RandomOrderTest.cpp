@@ -65,13 +65,6 @@ TEST_F(Order, RandomOrderIsSignedAndStableAndTogglesBackExactly) {
     EXPECT_EQ(paths(), shuffled);
 }
 
-TEST_F(Order, EmptyListIsLeftAloneButTheFlagIsTaken) {
-    t.view.zufall = true;
-    lib.LiederSortieren();
-    EXPECT_EQ(lib.songList.size(), 0);
-    EXPECT_EQ(k.settings.ZufallAbspielen, 1);
-}
-
 TEST_F(Order, NewKeysOnlyAfterYes) {
     add(QStringLiteral("/m/a.mp3"), 10);
     add(QStringLiteral("/m/b.mp3"), 20);
@@ -96,21 +89,6 @@ TEST_F(Order, NewKeysOnlyAfterYes) {
     EXPECT_EQ(lib.songList.at(0).presence, -4);
     EXPECT_EQ(lib.songList.at(1).randomKey, 100);
     EXPECT_NE(k.playback.lastSongKey, 20);  // the old resume point is gone
-}
-
-TEST_F(Order, DeletedAndRestoredSongReturnsToItsPlace) {
-    add(QStringLiteral("/m/a.mp3"), 30);
-    add(QStringLiteral("/m/b.mp3"), 10);
-    add(QStringLiteral("/m/c.mp3"), 20);
-    t.view.zufall = true;
-    lib.LiederSortieren();
-    const QStringList before = paths();
-    lib.songList.select(1);
-    const SongEntry removed = *lib.songList.current();
-    lib.songList.deleteCurrent();
-    lib.songList.append(SongEntry{removed.filePath, removed.randomKey, 0});
-    lib.LiederSortieren();
-    EXPECT_EQ(paths(), before);
 }
 
 }  // namespace
