@@ -25,6 +25,18 @@ int digitValue(QChar c) {
     return 99;
 }
 
+// The decimal text of v (as QString::number gives it), built in buf.
+QStringView decimal(char16_t (&buf)[12], int32_t v) {
+    uint32_t u = v < 0 ? 0u - uint32_t(v) : uint32_t(v);
+    char16_t* p = buf + 12;
+    do {
+        *--p = char16_t(u'0' + u % 10);
+        u /= 10;
+    } while (u);
+    if (v < 0) *--p = u'-';
+    return QStringView(p, buf + 12 - p);
+}
+
 SongEntry songFromValue(const QString& value) {
     SongEntry e;
     const qsizetype bar1 = value.indexOf(QLatin1Char('|'));
@@ -138,14 +150,21 @@ void SongLibrary::ListeSpeichern(bool quiet) {
     const QVector<SongEntry>& songs = songList.raw();
     if (!songs.isEmpty()) {
         file.selectGroup(kGroupSongs);
+        // Key and value are rebuilt in place: their buffers are reused for
+        // every song (writeString copies them into the document).
+        QString key;
         QString value;
+        key.reserve(12);
+        char16_t digits[12];
         for (int i = 0; i < songs.size(); ++i) {
             const SongEntry& e = songs[i];
-            value.clear();
+            key.resize(0);
+            key.append(decimal(digits, i));
+            value.resize(0);
             value.reserve(e.filePath.size() + 24);
-            value.append(e.filePath).append(QLatin1Char('|')).append(QString::number(e.randomKey))
-                .append(QLatin1Char('|')).append(QString::number(e.presence));
-            file.writeString(QString::number(i), value);
+            value.append(e.filePath).append(QLatin1Char('|')).append(decimal(digits, e.randomKey));
+            value.append(QLatin1Char('|')).append(decimal(digits, e.presence));
+            file.writeString(key, value);
         }
     }
     // The file is replaced whole on close; a failed write leaves the old one.

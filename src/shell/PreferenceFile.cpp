@@ -140,6 +140,13 @@ struct PreferenceFile::Document {
     bool readOnly = false;
     bool created = false;
     std::unique_ptr<QSaveFile> saveFile;  // created documents: checked at create time
+    // Keys appended to group runGroup without entering the index: plain
+    // decimal names of rising value (the numbered lists), which cannot equal
+    // each other, written into a group that held no key before. They enter
+    // the index before any key lookup (entries runFrom.. of that group).
+    int runGroup = -1;
+    int runFrom = 0;
+    uint64_t runLast = 0;
 
     const char* ptr(Span s) const { return arena.data() + s.off; }
 
@@ -185,6 +192,7 @@ struct PreferenceFile::Document {
     // The first key of group named s, or -1; slot receives where a new key
     // of that name would go (the table has room for one more).
     int findKey(int group, const char* s, qsizetype n, size_t* slot = nullptr, uint32_t* slotTag = nullptr) {
+        if (runGroup >= 0) flushRun();
         if ((keys.used + 1) * 2 > qsizetype(keys.table.size()))
             grow(keys, 0);
         const uint64_t h = keyHash(group, s, n);
@@ -201,6 +209,17 @@ struct PreferenceFile::Document {
             const Entry& en = entries[sl.idx];
             if (en.group == group && foldEqual(ptr(en.name), en.name.len, s, n)) return sl.idx;
         }
+    }
+
+    // Enters the keys of the unindexed run into the index.
+    void flushRun() {
+        const int g = runGroup;
+        runGroup = -1;
+        const int end = int(entries.size());
+        const size_t want = size_t(keys.used + (end - runFrom) + 1) * 2;
+        if (want > keys.table.size()) grow(keys, want);
+        for (int e = runFrom; e < end; ++e)
+            if (entries[e].kind == Kind::Key && entries[e].group == g) indexKey(e);
     }
 
     // Records key entry e unless its group already holds that name.
@@ -263,7 +282,9 @@ struct PreferenceFile::Document {
     }
 
     // Inserts a comment or key directly after entry `after` (-1: at the start),
-    // as a member of `group`.
+    // as a member of `group`. keySlot: the free slot findKey reported, -1 to
+    // look it up, NoIndex to leave the key out of the index (a run key).
+    static constexpr size_t NoIndex = size_t(-2);
     int insertAfter(int after, int group, Kind kind, Span name, Span value, size_t keySlot = size_t(-1),
                     uint32_t keyTag = 0) {
         const int e = int(entries.size());
@@ -283,7 +304,7 @@ struct PreferenceFile::Document {
         if (after == tail) tail = e;
         if (tail < 0) tail = e;
         if (groups[group].last == after) groups[group].last = e;
-        if (kind == Kind::Key) {
+        if (kind == Kind::Key && keySlot != NoIndex) {
             if (keySlot == size_t(-1)) {
                 indexKey(e);
             } else {  // the free slot findKey just reported
@@ -580,10 +601,51 @@ void PreferenceFile::writeComment(const QString& text) {
     doc->modified = true;
 }
 
+namespace {
+// The value of a plain decimal name (digits only, no leading zero, at most
+// 18 digits), or -1.
+int64_t plainDecimal(const QString& key) {
+    const qsizetype n = key.size();
+    if (n < 1 || n > 18) return -1;
+    const QChar* p = key.constData();
+    if (n > 1 && p[0] == QLatin1Char('0')) return -1;
+    int64_t v = 0;
+    for (qsizetype i = 0; i < n; ++i) {
+        const char16_t c = p[i].unicode();
+        if (c < u'0' || c > u'9') return -1;
+        v = v * 10 + (c - u'0');
+    }
+    return v;
+}
+}  // namespace
+
 void PreferenceFile::writeString(const QString& key, const QString& value) {
     if (!doc) return;
     doc->materializePending();
     const int g = doc->selected;
+    // A numbered list written in order: the new name cannot be in the group
+    // yet, so it is appended without an index lookup.
+    if (const int64_t number = plainDecimal(key); number >= 0) {
+        Document& d = *doc;
+        const bool extendsRun = d.runGroup == g && uint64_t(number) > d.runLast;
+        const bool startsRun = d.runGroup != g && d.groups[g].last == d.groups[g].header;
+        if (extendsRun || startsRun) {
+            if (startsRun) {
+                if (d.runGroup >= 0) d.flushRun();
+                d.runGroup = g;
+                d.runFrom = int(d.entries.size());
+            }
+            d.runLast = uint64_t(number);
+            const Document::Span ns{qsizetype(d.arena.size()), key.size()};
+            d.arena.resize(d.arena.size() + size_t(key.size()));
+            char* out = d.arena.data() + ns.off;
+            for (qsizetype i = 0; i < key.size(); ++i) out[i] = char(key.constData()[i].unicode());
+            const Document::Span vs = d.store(QStringView(value));
+            d.cursor = d.insertAfter(d.groups[g].last, g, Kind::Key, ns, vs, Document::NoIndex);
+            d.modified = true;
+            return;
+        }
+    }
     const Document::Span ns = doc->store(QStringView(key));
     const Document::Span vs = doc->store(QStringView(value));
     size_t slot = 0;
