@@ -27,6 +27,23 @@ struct ScanContext {
     std::set<std::pair<dev_t, ino_t>> walked;
     QString pattern;       // lower case
     QByteArray patternUtf8;
+    // Verdicts of the pattern test for the last few lower-case ASCII
+    // extensions met (a tree holds few different ones).
+    struct Verdict {
+        char ext[16];
+        uint8_t len;
+        bool match;
+    };
+    Verdict verdicts[8];
+    int verdictCount = 0;
+    QString fileName;  // reused buffer of the name being looked at
+
+    void setPattern(QString lower) {
+        if (lower == pattern && verdictCount >= 0) return;
+        pattern = std::move(lower);
+        patternUtf8 = pattern.toUtf8();
+        verdictCount = 0;
+    }
 
     explicit ScanContext(const SongList& songs) : list(&songs) {}
     void build() {
@@ -67,7 +84,7 @@ std::string_view rawExtension(const char* name) {
     return std::string_view(dot + 1);
 }
 
-bool rawMatches(const char* name, const ScanContext& c) {
+bool rawMatches(const char* name, ScanContext& c) {
     std::string_view ext = rawExtension(name);
     if (ext.empty()) return false;
     // "\" is an ordinary name character here, but the extension rule stops
@@ -75,23 +92,47 @@ bool rawMatches(const char* name, const ScanContext& c) {
     if (ext.find('\\') != std::string_view::npos) {
         return matchesSongPattern(QString::fromUtf8(name), c.pattern);
     }
+    // Verdicts are kept for short extensions that match exactly (case
+    // included): the test folds case, so a differently cased one is asked anew.
+    if (ext.size() < sizeof(ScanContext::Verdict::ext)) {
+        for (int i = 0; i < c.verdictCount; ++i) {
+            const ScanContext::Verdict& v = c.verdicts[i];
+            if (v.len == ext.size() && std::memcmp(v.ext, ext.data(), ext.size()) == 0) return v.match;
+        }
+    }
     bool decided;
     const bool found =
         asciiExtensionIn(ext, std::string_view(c.patternUtf8.constData(), size_t(c.patternUtf8.size())), decided);
-    return decided ? found : matchesSongPattern(QString::fromUtf8(name), c.pattern);
+    if (!decided) return matchesSongPattern(QString::fromUtf8(name), c.pattern);
+    if (ext.size() < sizeof(ScanContext::Verdict::ext)) {
+        ScanContext::Verdict& v = c.verdicts[c.verdictCount < 8 ? c.verdictCount++ : 7];
+        std::memcpy(v.ext, ext.data(), ext.size());
+        v.len = uint8_t(ext.size());
+        v.match = found;
+    }
+    return found;
 }
 
 // Decodes a name; false when it does not round-trip or holds a character
 // that the list and index formats cannot carry.
 bool decodeStorable(const char* name, QString& out) {
-    out = QString::fromUtf8(name);  // file names are UTF-8 here
     bool plain = true;
-    for (const char* p = name; *p; ++p) {
+    const char* p = name;
+    for (; *p; ++p) {
         unsigned char ch = static_cast<unsigned char>(*p);
-        if (ch == '|' || ch == '\r' || ch == '\n') return false;
+        if (ch == '|' || ch == '\r' || ch == '\n') {
+            out = QString::fromUtf8(name);
+            return false;
+        }
         if (ch >= 0x80) plain = false;
     }
-    return plain || out.toUtf8() == QByteArray(name);
+    if (plain) {  // ASCII: decoded into the buffer out already holds
+        out.resize(0);
+        out.append(QLatin1String(name, p - name));
+        return true;
+    }
+    out = QString::fromUtf8(name);  // file names are UTF-8 here
+    return out.toUtf8() == QByteArray(name);
 }
 
 QStringView extensionView(const QString& path) {
@@ -127,8 +168,7 @@ void SongLibrary::ListePfadeScannen(const QString& directory) {
         own = std::make_unique<ScanContext>(songList);
         scan = own.get();
     }
-    scan->pattern = songPatternText(k.settings.TrackerModDateiPattern, k.settings.WinMediaDateiPattern).toLower();
-    scan->patternUtf8 = scan->pattern.toUtf8();
+    scan->setPattern(songPatternText(k.settings.TrackerModDateiPattern, k.settings.WinMediaDateiPattern).toLower());
     // Names are joined to the directory as they are: make sure it ends with
     // the separator (a hand-edited list may lack it).
     QString base = directory;
@@ -179,7 +219,9 @@ void SongLibrary::walkDirectory(const QString& directory, int parentFd, const ch
             }
             if (!haveStat && ::fstatat(::dirfd(dir), n, &st, 0) != 0) continue;  // vanished
             const int32_t presence = presenceOfSize(qint64(st.st_size));
-            QString full = directory + fileName;
+            QString full;
+            full.reserve(directory.size() + fileName.size());
+            full.append(directory).append(fileName);
             k.s.progress.setFile(fileName);
             scan->build();
             auto it = scan->index.constFind(QStringView(full));

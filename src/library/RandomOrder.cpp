@@ -12,7 +12,12 @@ bool pathLess(const QString& a, const QString& b) {
     const qsizetype n = std::min(a.size(), b.size());
     qsizetype i = 0;
     // Skip the common prefix four code units at a time.
-    while (i + 4 <= n && std::memcmp(pa + i, pb + i, 8) == 0) i += 4;
+    for (; i + 4 <= n; i += 4) {
+        uint64_t wa, wb;
+        std::memcpy(&wa, pa + i, 8);
+        std::memcpy(&wb, pb + i, 8);
+        if (wa != wb) break;
+    }
     for (; i < n; ++i) {
         char16_t ca = pa[i], cb = pb[i];
         if (ca == cb) continue;
