@@ -249,6 +249,11 @@ void SongLibrary::purge() {
     const QByteArray lowerUtf8 = pattern.toLower().toUtf8();
     const std::string_view lower(lowerUtf8.constData(), size_t(lowerUtf8.size()));
     QVector<SongEntry>& raw = songList.raw();
+    // The verdict for the extension of the entry before, the usual case in a
+    // sorted or freshly scanned list.
+    char lastExt[16];
+    qsizetype lastLen = -1;
+    bool lastGone = false;
     auto gone = std::remove_if(raw.begin(), raw.end(), [&](const SongEntry& e) {
         if (e.presence <= -30) return true;
         const QStringView ext = extensionView(e.filePath);
@@ -261,8 +266,15 @@ void SongLibrary::purge() {
             else buf[i] = char(ch);
         }
         if (!ascii) return !pattern.contains(ext, Qt::CaseInsensitive);
+        if (ext.size() == lastLen && std::memcmp(buf, lastExt, size_t(lastLen)) == 0) return lastGone;
         bool decided;
-        return !asciiExtensionIn(std::string_view(buf, size_t(ext.size())), lower, decided);
+        const bool isGone = !asciiExtensionIn(std::string_view(buf, size_t(ext.size())), lower, decided);
+        if (ext.size() <= qsizetype(sizeof lastExt)) {
+            std::memcpy(lastExt, buf, size_t(ext.size()));
+            lastLen = ext.size();
+            lastGone = isGone;
+        }
+        return isGone;
     });
     raw.erase(gone, raw.end());
     songList.reset();
