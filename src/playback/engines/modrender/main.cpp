@@ -12,13 +12,11 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "playback/engines/modrender/ModCore.h"
@@ -28,8 +26,16 @@ using namespace modrender;
 
 namespace {
 
-constexpr int BlockFrames = 1024;              // ~23 ms per buffer
-constexpr guint64 QueueBytes = 2 * BlockFrames * ModCore::BytesPerFrame;
+// The streaming thread of the output renders each buffer when appsrc asks
+// for it (need-data), so per buffer it wakes once, for the sink's clock, and
+// no separate render thread has to be woken. The audio ahead of the listener
+// is the one buffer the sink waits to play (plus a real device's own buffer),
+// so a jump, stop or volume change is heard within about one buffer (pattern
+// and row are published as a buffer is rendered, at most one buffer early).
+// The buffer is as long as that allows, since a thread's wake-up costs more
+// CPU than rendering the audio it brings.
+constexpr int BlockFrames = 4096;  // ~93 ms per buffer
+constexpr gsize BlockBytes = gsize(BlockFrames) * ModCore::BytesPerFrame;
 constexpr off_t MaxModuleBytes = 64 * 1024 * 1024;
 
 class Renderer {
@@ -41,7 +47,7 @@ public:
         const char* env = std::getenv("KALVO2_AUDIO_SINK");
         std::string sink = (env && *env) ? env : "autoaudiosink";
         std::string desc =
-            "appsrc name=src format=time is-live=false block=true "
+            "appsrc name=src format=time is-live=false block=false "
             "caps=audio/x-raw,format=S16LE,rate=44100,channels=2,layout=interleaved "
             "! audioconvert ! audioresample ! " + sink;
         GError* err = nullptr;
@@ -57,22 +63,15 @@ public:
         src_ = gst_bin_get_by_name(GST_BIN(pipeline_), "src");
         if (!src_)
             return false;
-        g_object_set(src_, "max-bytes", QueueBytes, nullptr);
-        if (gst_element_set_state(pipeline_, GST_STATE_READY) == GST_STATE_CHANGE_FAILURE)
-            return false;
-        thread_ = std::thread([this] { run(); });
-        return true;
+        g_object_set(src_, "max-bytes", guint64(2 * BlockBytes), nullptr);
+        GstAppSrcCallbacks cb{};
+        cb.need_data = [](GstAppSrc*, guint, gpointer self) { static_cast<Renderer*>(self)->fill(); };
+        gst_app_src_set_callbacks(GST_APP_SRC(src_), &cb, this, nullptr);
+        return gst_element_set_state(pipeline_, GST_STATE_READY) != GST_STATE_CHANGE_FAILURE;
     }
 
     void closeOutput() {
         stop();
-        {
-            std::lock_guard lk(m_);
-            quit_ = true;
-        }
-        cv_.notify_all();
-        if (thread_.joinable())
-            thread_.join();
         if (pipeline_) {
             gst_element_set_state(pipeline_, GST_STATE_NULL);
             gst_object_unref(src_);
@@ -105,7 +104,6 @@ public:
             if (!core_.loaded() || playing_)
                 return;
         }
-        std::lock_guard push(pushMutex_);
         {
             std::lock_guard lk(m_);
             playing_ = true;
@@ -113,7 +111,6 @@ public:
             shared_->rendering.store(1);
         }
         gst_element_set_state(pipeline_, GST_STATE_PLAYING);
-        cv_.notify_all();
     }
 
     // Returns once the render thread no longer touches the module.
@@ -127,8 +124,9 @@ public:
         }
         if (!pipeline_)
             return;
-        gst_element_set_state(pipeline_, GST_STATE_READY);  // unblocks a waiting push
-        std::lock_guard push(pushMutex_);
+        // Going to READY stops the streaming thread and waits for it, so the
+        // module is no longer rendered once this returns.
+        gst_element_set_state(pipeline_, GST_STATE_READY);
     }
 
     void release() {
@@ -182,47 +180,41 @@ private:
         shared_->row.store(core_.row());
     }
 
-    void run() {
-        std::vector<int16_t> buf(BlockFrames * ModCore::Channels);
-        for (;;) {
-            {
-                std::unique_lock lk(m_);
-                cv_.wait(lk, [this] { return quit_ || playing_; });
-                if (quit_)
-                    return;
-            }
-            std::lock_guard push(pushMutex_);
-            GstClockTime pts;
-            {
-                std::lock_guard lk(m_);
-                if (!playing_)
-                    continue;
-                core_.render(buf.data(), BlockFrames);
-                publish();
-                pts = gst_util_uint64_scale(frames_, GST_SECOND, ModCore::SampleRate);
-                frames_ += BlockFrames;
-            }
-            const gsize bytes = buf.size() * sizeof(int16_t);
-            GstBuffer* b = gst_buffer_new_allocate(nullptr, bytes, nullptr);
-            gst_buffer_fill(b, 0, buf.data(), bytes);
-            GST_BUFFER_PTS(b) = pts;
-            GST_BUFFER_DURATION(b) = gst_util_uint64_scale(BlockFrames, GST_SECOND, ModCore::SampleRate);
-            if (gst_app_src_push_buffer(GST_APP_SRC(src_), b) != GST_FLOW_OK)
-                g_usleep(10000);  // flushing (stop) or a broken sink: do not spin
+    // Streaming thread (need-data): renders one buffer and queues it.
+    void fill() {
+        // Rendered straight into the buffer's memory: no copy per buffer.
+        GstBuffer* b = gst_buffer_new_allocate(nullptr, BlockBytes, nullptr);
+        GstMapInfo map;
+        if (!gst_buffer_map(b, &map, GST_MAP_WRITE)) {
+            gst_buffer_unref(b);
+            return;
         }
+        GstClockTime pts;
+        {
+            std::lock_guard lk(m_);
+            if (!playing_) {
+                gst_buffer_unmap(b, &map);
+                gst_buffer_unref(b);
+                return;
+            }
+            core_.render(reinterpret_cast<int16_t*>(map.data), BlockFrames);
+            publish();
+            pts = gst_util_uint64_scale(frames_, GST_SECOND, ModCore::SampleRate);
+            frames_ += BlockFrames;
+        }
+        gst_buffer_unmap(b, &map);
+        GST_BUFFER_PTS(b) = pts;
+        GST_BUFFER_DURATION(b) = gst_util_uint64_scale(BlockFrames, GST_SECOND, ModCore::SampleRate);
+        gst_app_src_push_buffer(GST_APP_SRC(src_), b);  // takes the buffer; fails only while stopping
     }
 
     Shared* shared_;
     ModCore core_;
-    std::mutex m_;          // guards core_, playing_, frames_, quit_
-    std::mutex pushMutex_;  // held by the render thread from render to push
-    std::condition_variable cv_;
+    std::mutex m_;  // guards core_, playing_, frames_
     bool playing_ = false;
-    bool quit_ = false;
     guint64 frames_ = 0;
     GstElement* pipeline_ = nullptr;
     GstElement* src_ = nullptr;
-    std::thread thread_;
 };
 
 bool sendReply(int fd, uint32_t seq, bool ok) {
