@@ -1,4 +1,5 @@
 #include "dialogs/RestoreDialog.h"
+#include "dialogs/WindowPlacement.h"
 
 #include <QFontMetrics>
 #include <QHeaderView>
@@ -112,10 +113,7 @@ RestoreDialog::RestoreDialog(Kalvo& kalvo, QWidget* owner) : QDialog(owner), k(k
     maxField->setText(QString::number(k.settings.TrashMax));
     fill();
 
-    if (owner) {
-        const QRect o = owner->frameGeometry();
-        move(o.center() - QPoint(width() / 2, height() / 2));
-    }
+    centreOnOwner(this, owner);
 }
 
 void RestoreDialog::fill() {
