@@ -1,5 +1,6 @@
 #include <QFile>
 #include <QStringList>
+#include <string>
 
 #include "library/SongLibrary.h"
 #include "shell/Clock.h"
@@ -150,21 +151,25 @@ void SongLibrary::ListeSpeichern(bool quiet) {
     const QVector<SongEntry>& songs = songList.raw();
     if (!songs.isEmpty()) {
         file.selectGroup(kGroupSongs);
-        // Key and value are rebuilt in place: their buffers are reused for
-        // every song (writeString copies them into the document).
-        QString key;
-        QString value;
-        key.reserve(12);
+        // Key and value are built in reused buffers and handed over without
+        // a copy (writeString copies them into the document).
+        std::u16string value;
+        char16_t keyDigits[12];
         char16_t digits[12];
         for (int i = 0; i < songs.size(); ++i) {
             const SongEntry& e = songs[i];
-            key.resize(0);
-            key.append(decimal(digits, i));
-            value.resize(0);
-            value.reserve(e.filePath.size() + 24);
-            value.append(e.filePath).append(QLatin1Char('|')).append(decimal(digits, e.randomKey));
-            value.append(QLatin1Char('|')).append(decimal(digits, e.presence));
-            file.writeString(key, value);
+            const QStringView key = decimal(keyDigits, i);
+            value.assign(reinterpret_cast<const char16_t*>(e.filePath.constData()), size_t(e.filePath.size()));
+            value += u'|';
+            const QStringView r = decimal(digits, e.randomKey);
+            value.append(r.utf16(), size_t(r.size()));
+            value += u'|';
+            const QStringView p = decimal(digits, e.presence);
+            value.append(p.utf16(), size_t(p.size()));
+            const QString keyText = QString::fromRawData(reinterpret_cast<const QChar*>(key.utf16()), key.size());
+            const QString valueText =
+                QString::fromRawData(reinterpret_cast<const QChar*>(value.data()), qsizetype(value.size()));
+            file.writeString(keyText, valueText);
         }
     }
     // The file is replaced whole on close; a failed write leaves the old one.

@@ -152,11 +152,25 @@ struct PreferenceFile::Document {
 
     // Appends text as UTF-8.
     Span store(QStringView text) {
-        QStringEncoder utf8(QStringEncoder::Utf8, QStringEncoder::Flag::Stateless);
         const size_t at = arena.size();
-        arena.resize(at + size_t(utf8.requiredSpace(text.size())));
-        char* end = utf8.appendToBuffer(arena.data() + at, text);
-        arena.resize(size_t(end - arena.data()));
+        const qsizetype n = text.size();
+        const char16_t* src = text.utf16();
+        // ASCII is copied as it is; from the first other character on the
+        // encoder takes over (an ASCII character never splits a pair).
+        arena.resize(at + size_t(n));
+        char* out = arena.data() + at;
+        qsizetype i = 0;
+        while (i < n && src[i] < 0x80) {
+            out[i] = char(src[i]);
+            ++i;
+        }
+        if (i < n) {
+            QStringEncoder utf8(QStringEncoder::Utf8, QStringEncoder::Flag::Stateless);
+            const QStringView rest = text.mid(i);
+            arena.resize(at + size_t(i) + size_t(utf8.requiredSpace(rest.size())));
+            char* end = utf8.appendToBuffer(arena.data() + at + size_t(i), rest);
+            arena.resize(size_t(end - arena.data()));
+        }
         return Span{qsizetype(at), qsizetype(arena.size() - at)};
     }
 
@@ -382,24 +396,34 @@ QByteArray PreferenceFile::Document::serialize() const {
     qsizetype total = 5;
     for (int e = head; e >= 0; e = entries[e].next)
         total += entries[e].name.len + entries[e].value.len + 6;
-    QByteArray out;
-    out.reserve(total);
-    out.append("\xEF\xBB\xBF\r\n", 5);
+    QByteArray out(total, Qt::Uninitialized);
+    char* p = out.data();
+    auto put = [&p](const char* s, qsizetype n) {
+        std::memcpy(p, s, size_t(n));
+        p += n;
+    };
+    put("\xEF\xBB\xBF\r\n", 5);
     for (int e = head; e >= 0; e = entries[e].next) {
         const Entry& en = entries[e];
         switch (en.kind) {
         case Kind::Header:
-            out.append('[').append(ptr(en.name), en.name.len).append(']');
+            *p++ = '[';
+            put(ptr(en.name), en.name.len);
+            *p++ = ']';
             break;
         case Kind::Comment:
-            out.append("; ", 2).append(ptr(en.name), en.name.len);
+            put("; ", 2);
+            put(ptr(en.name), en.name.len);
             break;
         case Kind::Key:
-            out.append(ptr(en.name), en.name.len).append(" = ", 3).append(ptr(en.value), en.value.len);
+            put(ptr(en.name), en.name.len);
+            put(" = ", 3);
+            put(ptr(en.value), en.value.len);
             break;
         }
-        out.append("\r\n", 2);
+        put("\r\n", 2);
     }
+    out.truncate(p - out.constData());
     return out;
 }
 
