@@ -36,10 +36,9 @@ struct ScanContext {
     };
     Verdict verdicts[8];
     int verdictCount = 0;
-    QString fileName;  // reused buffer of the name being looked at
 
     void setPattern(QString lower) {
-        if (lower == pattern && verdictCount >= 0) return;
+        if (lower == pattern) return;
         pattern = std::move(lower);
         patternUtf8 = pattern.toUtf8();
         verdictCount = 0;
