@@ -8,6 +8,7 @@
 #include <QThread>
 #include <csignal>
 
+#include "e2e/PlayerProcess.h"
 #include "fakes/Fakes.h"
 
 namespace {
@@ -75,47 +76,6 @@ QByteArray defaultSettings(const QString& listFile) {
     for (const char* line : lines) out += QByteArray(line).replace("@LIST@", listFile.toUtf8()) + "\r\n";
     return out;
 }
-
-// The real player in a temporary home, on the offscreen platform.
-struct Player {
-    QTemporaryDir temp;
-    QString home = temp.path() + "/home";
-    QString xdg = temp.path() + "/xdg";
-    QString data = xdg + "/Kalvo2/";
-    QProcess process;
-
-    Player() { QDir().mkpath(home); }
-
-    void start() {
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("HOME", home);
-        env.insert("XDG_DATA_HOME", xdg);
-        env.insert("XDG_RUNTIME_DIR", temp.path());
-        env.insert("QT_QPA_PLATFORM", "offscreen");
-        env.insert("KALVO2_AUDIO_SINK", "fakesink sync=false");
-        process.setProcessEnvironment(env);
-        process.setProcessChannelMode(QProcess::ForwardedChannels);
-        process.start(QStringLiteral(KALVO_BINARY_DIR "/src/kalvo2"), {});
-        ASSERT_TRUE(process.waitForStarted(30000));
-    }
-
-    // Up: the folders are prepared; then give the rest of start-up a moment.
-    bool waitUntilUp(const QString& marker) {
-        for (int i = 0; i < 300 && !QFileInfo::exists(marker); ++i) QThread::msleep(100);
-        QThread::msleep(1500);
-        return QFileInfo::exists(marker) && process.state() == QProcess::Running;
-    }
-
-    void stop(int signal) {
-        ::kill(pid_t(process.processId()), signal);
-        ASSERT_TRUE(process.waitForFinished(60000));
-    }
-
-    QByteArray settings() const {
-        QFile f(data + "Kalvo2.ini");
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-    }
-};
 
 }  // namespace
 
