@@ -1,5 +1,7 @@
 #include "playback/DeletionSound.h"
 
+#include "playback/WavParser.h"
+
 #include <QtEndian>
 #include <cmath>
 
@@ -9,11 +11,6 @@ constexpr int Rate = 22050;
 constexpr int DataBytes = 8364;
 constexpr int Samples = DataBytes / 2;
 
-void put32(QByteArray& b, quint32 v) {
-    char c[4];
-    qToLittleEndian(v, c);
-    b.append(c, 4);
-}
 void put16(QByteArray& b, quint16 v) {
     char c[2];
     qToLittleEndian(v, c);
@@ -25,18 +22,8 @@ void put16(QByteArray& b, quint16 v) {
 // A short falling "swoosh": a tone gliding from 1,400 Hz down to 250 Hz with
 // a quick attack and an exponential decay, about 0.19 seconds.
 QByteArray builtinDeletionSound() {
-    QByteArray w("RIFF");
-    put32(w, 36 + DataBytes);
-    w.append("WAVEfmt ");
-    put32(w, 16);
-    put16(w, 1);         // PCM
-    put16(w, 1);         // mono
-    put32(w, Rate);
-    put32(w, Rate * 2);  // bytes per second
-    put16(w, 2);         // block align
-    put16(w, 16);        // bits per sample
-    w.append("data");
-    put32(w, DataBytes);
+    QByteArray w;
+    w.reserve(DataBytes);
     double phase = 0;
     for (int i = 0; i < Samples; ++i) {
         const double t = double(i) / Samples;
@@ -47,5 +34,5 @@ QByteArray builtinDeletionSound() {
         const double v = 0.6 * env * std::sin(phase);
         put16(w, quint16(qint16(std::lround(v * 32767))));
     }
-    return w;
+    return wavImage16(w, Rate, 1);
 }

@@ -1,5 +1,6 @@
 #include "playback/WavParser.h"
 
+#include <QtEndian>
 #include <cstring>
 
 namespace {
@@ -85,4 +86,21 @@ bool parseWav(const QByteArray& image, WavSound& out) {
         return false;
     out = std::move(w);
     return true;
+}
+
+QByteArray wavImage16(const QByteArray& samples, int sampleRate, int channels) {
+    char header[44];
+    std::memcpy(header, "RIFF", 4);
+    qToLittleEndian<quint32>(quint32(36 + samples.size()), header + 4);
+    std::memcpy(header + 8, "WAVEfmt ", 8);
+    qToLittleEndian<quint32>(16, header + 16);
+    qToLittleEndian<quint16>(FormatPcm, header + 20);
+    qToLittleEndian<quint16>(quint16(channels), header + 22);
+    qToLittleEndian<quint32>(quint32(sampleRate), header + 24);
+    qToLittleEndian<quint32>(quint32(sampleRate * channels * 2), header + 28);
+    qToLittleEndian<quint16>(quint16(channels * 2), header + 32);
+    qToLittleEndian<quint16>(16, header + 34);
+    std::memcpy(header + 36, "data", 4);
+    qToLittleEndian<quint32>(quint32(samples.size()), header + 40);
+    return QByteArray(header, sizeof header) + samples;
 }

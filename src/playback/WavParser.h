@@ -18,3 +18,7 @@ struct WavSound {
 // chunk all fail. Returns false and leaves `out` untouched on failure.
 // Pure function, any thread.
 bool parseWav(const QByteArray& image, WavSound& out);
+
+// A complete RIFF WAVE image of 16-bit integer PCM samples (interleaved,
+// little-endian). Pure function, any thread.
+QByteArray wavImage16(const QByteArray& samples, int sampleRate, int channels);
