@@ -18,7 +18,7 @@
 #include <vector>
 
 #include "fakes/Fakes.h"
-#include "shell/PreferenceFile.h"
+#include "base/PreferenceFile.h"
 
 namespace {
 

@@ -13,7 +13,7 @@
 #include <cstdio>
 #include <functional>
 
-#include "shell/PreferenceFile.h"
+#include "base/PreferenceFile.h"
 
 namespace {
 

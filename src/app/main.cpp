@@ -19,8 +19,8 @@
 #include "playback/engines/GstMediaEngine.h"
 #include "playback/engines/GstSoundEffects.h"
 #include "playback/engines/RendererModuleEngine.h"
-#include "shell/ErrorReport.h"
-#include "shell/FileOps.h"
+#include "base/ErrorReport.h"
+#include "base/FileOps.h"
 #include "shell/Kalvo.h"
 
 #include <memory>

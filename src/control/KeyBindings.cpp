@@ -1,7 +1,7 @@
 #include "control/KeyBindings.h"
 
 #include "shell/Kalvo.h"
-#include "shell/PreferenceFile.h"
+#include "base/PreferenceFile.h"
 
 // The keys of the selected group whose names begin with "KeyCode" (this
 // case only), in file order; the list is replaced by what was read.

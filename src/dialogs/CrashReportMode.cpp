@@ -8,7 +8,7 @@
 #include <QRegularExpression>
 #include <memory>
 
-#include "shell/ErrorReport.h"
+#include "base/ErrorReport.h"
 
 int sourceLineOf(const QString& programFile, uint64_t address) {
     QProcess p;

@@ -1,7 +1,7 @@
 #pragma once
 #include <QString>
 
-#include "shell/FileDialogs.h"
+#include "base/FileDialogs.h"
 
 class QWidget;
 

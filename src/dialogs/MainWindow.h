@@ -3,8 +3,8 @@
 #include <QMainWindow>
 #include <functional>
 
-#include "shell/MainView.h"
-#include "shell/PassEvent.h"
+#include "base/MainView.h"
+#include "base/PassEvent.h"
 
 class QAction;
 class QCheckBox;

@@ -3,7 +3,7 @@
 #include <QPointer>
 #include <QTimer>
 
-#include "shell/PassEvent.h"
+#include "base/PassEvent.h"
 
 class Kalvo;
 class QWidget;

@@ -1,8 +1,8 @@
 #pragma once
 #include <functional>
 
-#include "shell/PassEvent.h"
-#include "shell/Windows.h"
+#include "base/PassEvent.h"
+#include "base/Windows.h"
 
 class Kalvo;
 class QWidget;

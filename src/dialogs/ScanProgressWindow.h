@@ -2,7 +2,7 @@
 #include <QElapsedTimer>
 #include <QString>
 
-#include "shell/ScanProgress.h"
+#include "base/ScanProgress.h"
 
 class QWidget;
 class QDialog;

@@ -13,10 +13,10 @@
 #include <utility>
 
 #include "library/SongLibrary.h"
-#include "shell/Clock.h"
+#include "base/Clock.h"
 #include "shell/Kalvo.h"
-#include "shell/RandomSource.h"
-#include "shell/ScanProgress.h"
+#include "base/RandomSource.h"
+#include "base/ScanProgress.h"
 
 // State of one reconciliation: the duplicate index over SongList and the
 // directories already walked (a directory met again through a link is

@@ -3,11 +3,11 @@
 #include <string>
 
 #include "library/SongLibrary.h"
-#include "shell/Clock.h"
-#include "shell/FileDialogs.h"
+#include "base/Clock.h"
+#include "base/FileDialogs.h"
 #include "shell/Kalvo.h"
-#include "shell/MainView.h"
-#include "shell/PreferenceFile.h"
+#include "base/MainView.h"
+#include "base/PreferenceFile.h"
 
 namespace {
 const QString kGroupKalvo = QStringLiteral("Kalvo");

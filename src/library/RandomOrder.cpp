@@ -3,8 +3,8 @@
 
 #include "library/SongLibrary.h"
 #include "shell/Kalvo.h"
-#include "shell/MainView.h"
-#include "shell/RandomSource.h"
+#include "base/MainView.h"
+#include "base/RandomSource.h"
 
 bool pathLess(const QString& a, const QString& b) {
     const char16_t* pa = reinterpret_cast<const char16_t*>(a.constData());

@@ -1,5 +1,5 @@
 #pragma once
-#include "shell/Desktop.h"
+#include "base/Desktop.h"
 
 // The desktop on Qt: folders open in the desktop's file manager. Screensaver,
 // monitor power and global hotkeys are not offered here: they do nothing and

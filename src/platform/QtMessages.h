@@ -1,5 +1,5 @@
 #pragma once
-#include "shell/Messages.h"
+#include "base/Messages.h"
 
 // The message box "Kalvo2 Meldung" on Qt: a plain box without icon. While it
 // is shown every other visible window of the program is disabled and windows

@@ -1,7 +1,7 @@
 #pragma once
 #include <QElapsedTimer>
 
-#include "shell/Clock.h"
+#include "base/Clock.h"
 
 // The real clock: a monotonic millisecond tick and the local wall clock.
 class SystemClock : public Clock {

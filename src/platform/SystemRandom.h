@@ -1,5 +1,5 @@
 #pragma once
-#include "shell/RandomSource.h"
+#include "base/RandomSource.h"
 
 // Random keys 1..2147483647, each with equal chance.
 class SystemRandom : public RandomSource {

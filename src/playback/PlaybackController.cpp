@@ -5,11 +5,11 @@
 
 #include "playback/engines/ModuleEngine.h"
 #include "playback/engines/SoundEffects.h"
-#include "shell/Clock.h"
+#include "base/Clock.h"
 #include "shell/Kalvo.h"
-#include "shell/MainView.h"
-#include "shell/Messages.h"
-#include "shell/Windows.h"
+#include "base/MainView.h"
+#include "base/Messages.h"
+#include "base/Windows.h"
 
 namespace {
 

@@ -5,9 +5,9 @@
 
 #include "playback/engines/MediaEngine.h"
 #include "playback/engines/ModuleEngine.h"
-#include "shell/Clock.h"
+#include "base/Clock.h"
 #include "shell/Kalvo.h"
-#include "shell/MainView.h"
+#include "base/MainView.h"
 
 namespace {
 

@@ -51,8 +51,6 @@ public:
 
     Services s;
     Settings settings;
-    bool soundReady = false;  // sound output initialised
-    bool mediaReady = false;  // media output initialised
 
     Shell shell;
     SongLibrary library;

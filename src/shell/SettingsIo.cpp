@@ -1,7 +1,7 @@
 #include "control/KeyBindings.h"
 #include "shell/Kalvo.h"
-#include "shell/MainView.h"
-#include "shell/PreferenceFile.h"
+#include "base/MainView.h"
+#include "base/PreferenceFile.h"
 
 namespace {
 uint8_t flag(PreferenceFile& f, const char* key, int def) {

@@ -7,19 +7,21 @@
 #include "playback/engines/MediaEngine.h"
 #include "playback/engines/ModuleEngine.h"
 #include "playback/engines/SoundEffects.h"
-#include "shell/Clock.h"
-#include "shell/Desktop.h"
-#include "shell/FileOps.h"
-#include "shell/Folders.h"
+#include "base/Clock.h"
+#include "base/Desktop.h"
+#include "base/FileOps.h"
+#include "base/Folders.h"
 #include "shell/Kalvo.h"
-#include "shell/Log.h"
-#include "shell/MainView.h"
-#include "shell/Messages.h"
-#include "shell/Windows.h"
+#include "base/Log.h"
+#include "base/MainView.h"
+#include "base/Messages.h"
+#include "base/Windows.h"
 
 namespace {
 const QString kCannotCreate = QStringLiteral("Fehler - konnte Verzeichnis nicht anlegen: ");
 }  // namespace
+
+void Shell::LogLine(const QString& text) { appendLogLine(logFile, k.s.clock.localSeconds(), text); }
 
 void Shell::PrepareFolders() {
     MainView& view = k.s.view;
@@ -76,10 +78,7 @@ void Shell::PrepareFolders() {
                             k.s.sounds.loadFromFile(DeletionSoundNumber, customSound);
         if (!custom) k.s.sounds.loadFromMemory(DeletionSoundNumber, builtinDeletionSound());
     }
-    k.soundReady = effectsReady && modulesReady;
-
-    k.mediaReady = k.s.media.initialise();
-    if (!k.mediaReady) ShowMessage(QStringLiteral("Fehler - kann DirectX nicht initialisieren! (Movie)"));
+    if (!k.s.media.initialise()) ShowMessage(QStringLiteral("Fehler - kann DirectX nicht initialisieren! (Movie)"));
 
     lastListSave = k.s.clock.localSeconds();
 
@@ -203,15 +202,4 @@ void Shell::dispatchControl(const PassEvent& event) {
     default: return;  // labels, fields and "Del" do nothing and are no activity
     }
     markActivity();
-}
-
-QString AddBackslash(const QString& path) {
-    const QChar sep = QDir::separator();
-    if (path.endsWith(sep)) return path;
-    return path + sep;
-}
-
-QString filePart(const QString& path) {
-    const qsizetype cut = qMax(path.lastIndexOf(QLatin1Char('/')), path.lastIndexOf(QLatin1Char('\\')));
-    return path.mid(cut + 1);
 }

@@ -1,7 +1,8 @@
 #pragma once
 #include <QString>
 #include <cstdint>
-#include "shell/PassEvent.h"
+#include "base/PassEvent.h"
+#include "base/Paths.h"
 
 class Kalvo;
 
@@ -63,8 +64,3 @@ public:
 private:
     Shell& s;
 };
-
-// Appends the native separator unless path already ends with one; "" -> "/".
-QString AddBackslash(const QString& path);
-// The text after the last "/" or "\".
-QString filePart(const QString& path);

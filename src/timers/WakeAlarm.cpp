@@ -1,6 +1,6 @@
 #include "timers/WakeAlarm.h"
 
-#include "shell/Clock.h"
+#include "base/Clock.h"
 #include "shell/Kalvo.h"
 
 namespace {

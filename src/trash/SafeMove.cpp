@@ -2,8 +2,8 @@
 
 #include <QFileInfo>
 
-#include "shell/FileOps.h"
-#include "trash/PartialCopy.h"
+#include "base/FileOps.h"
+#include "base/PartialCopy.h"
 
 bool nameTaken(const QString& path) {
     const QFileInfo info(path);

@@ -3,11 +3,11 @@
 #include <algorithm>
 #include <limits>
 
-#include "shell/Clock.h"
-#include "shell/FileOps.h"
+#include "base/Clock.h"
+#include "base/FileOps.h"
 #include "shell/Kalvo.h"
-#include "shell/Messages.h"
-#include "shell/RandomSource.h"
+#include "base/Messages.h"
+#include "base/RandomSource.h"
 #include "trash/SafeMove.h"
 
 namespace {

@@ -7,11 +7,11 @@
 #include <algorithm>
 #include <limits>
 
-#include "shell/FileOps.h"
+#include "base/FileOps.h"
 #include "shell/Kalvo.h"
-#include "shell/PreferenceFile.h"
-#include "shell/RandomSource.h"
-#include "trash/PartialCopy.h"
+#include "base/PreferenceFile.h"
+#include "base/RandomSource.h"
+#include "base/PartialCopy.h"
 
 namespace {
 

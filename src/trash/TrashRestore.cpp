@@ -3,7 +3,7 @@
 #include <QDateTime>
 #include <algorithm>
 
-#include "shell/FileOps.h"
+#include "base/FileOps.h"
 #include "shell/Kalvo.h"
 #include "trash/SafeMove.h"
 

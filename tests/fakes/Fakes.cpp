@@ -38,7 +38,6 @@ TestKalvo::TestKalvo() {
     k->shell.TrashFolder = data + QStringLiteral("Kalvo-Kübel/");
     k->shell.logFile = data + QStringLiteral("Log/7.log");
     k->shell.lastListSave = clock.local;
-    k->soundReady = k->mediaReady = true;
 }
 
 QString TestKalvo::makeFile(const QString& relative, qint64 size) {

@@ -3,7 +3,7 @@
 #include <QFile>
 
 #include "library/ScanTestSupport.h"
-#include "shell/PreferenceFile.h"
+#include "base/PreferenceFile.h"
 
 namespace {
 

@@ -42,7 +42,6 @@ struct RealPlayer {
         k->shell.logFile = t.k->shell.logFile;
         k->shell.lastListSave = clock.localSeconds();
         k->shell.lastActivityTime = clock.tickMs();
-        k->soundReady = k->mediaReady = true;
     }
 };
 

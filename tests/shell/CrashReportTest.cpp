@@ -7,7 +7,7 @@
 
 #include "PrefTestUtil.h"
 #include "fakes/Fakes.h"
-#include "shell/ErrorReport.h"
+#include "base/ErrorReport.h"
 
 namespace {
 

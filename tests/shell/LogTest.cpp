@@ -4,7 +4,7 @@
 
 #include "PrefTestUtil.h"
 #include "fakes/Fakes.h"
-#include "shell/Log.h"
+#include "base/Log.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <QTemporaryDir>
 
 #include "PrefTestUtil.h"
-#include "shell/PreferenceFile.h"
+#include "base/PreferenceFile.h"
 
 // Lists write long runs of keys named 0, 1, 2 ... into fresh groups; the
 // writer takes a fast road for them. Writing one of those names again, in

@@ -6,7 +6,7 @@
 
 #include "PrefTestUtil.h"
 #include "fakes/Fakes.h"
-#include "shell/PreferenceFile.h"
+#include "base/PreferenceFile.h"
 
 namespace {
 

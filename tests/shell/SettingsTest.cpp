@@ -4,7 +4,7 @@
 
 #include "PrefTestUtil.h"
 #include "fakes/Fakes.h"
-#include "shell/PreferenceFile.h"
+#include "base/PreferenceFile.h"
 
 namespace {
 

@@ -11,8 +11,8 @@
 #include <sys/stat.h>
 
 #include "fakes/Fakes.h"
-#include "shell/PreferenceFile.h"
-#include "trash/PartialCopy.h"
+#include "base/PreferenceFile.h"
+#include "base/PartialCopy.h"
 #include "trash/Trash.h"
 
 // Renames only inside one folder, as if every folder were its own file
@@ -47,7 +47,6 @@ inline void rebuildKalvo(TestKalvo& t, FileOps& files) {
     t.k->shell.TrashFolder = trash;
     t.k->shell.logFile = log;
     t.k->shell.lastListSave = t.clock.local;
-    t.k->soundReady = t.k->mediaReady = true;
 }
 
 class TrashFixture : public ::testing::Test {

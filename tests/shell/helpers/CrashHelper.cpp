@@ -7,7 +7,7 @@
 #include <cstring>
 
 #include "dialogs/CrashReportMode.h"
-#include "shell/ErrorReport.h"
+#include "base/ErrorReport.h"
 
 #define KALVO_REAL_FAULT __attribute__((noinline, no_sanitize("undefined", "address")))
 

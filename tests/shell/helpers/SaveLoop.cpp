@@ -5,7 +5,7 @@
 #include <QCoreApplication>
 #include <QString>
 
-#include "shell/PreferenceFile.h"
+#include "base/PreferenceFile.h"
 
 int main(int argc, char** argv) {
     if (argc < 3) return 2;

@@ -14,7 +14,7 @@
 #include <random>
 
 #include "fakes/Fakes.h"
-#include "shell/FileOps.h"
+#include "base/FileOps.h"
 
 namespace {
 

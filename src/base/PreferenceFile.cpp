@@ -1,4 +1,4 @@
-#include "shell/PreferenceFile.h"
+#include "base/PreferenceFile.h"
 
 #include <QFile>
 #include <QFileInfo>

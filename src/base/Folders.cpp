@@ -1,4 +1,4 @@
-#include "shell/Folders.h"
+#include "base/Folders.h"
 
 #include <QDateTime>
 #include <QDir>

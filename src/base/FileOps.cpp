@@ -1,4 +1,4 @@
-#include "shell/FileOps.h"
+#include "base/FileOps.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -9,7 +9,7 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
-#include "trash/PartialCopy.h"
+#include "base/PartialCopy.h"
 
 #ifndef RENAME_NOREPLACE
 #define RENAME_NOREPLACE (1 << 0)

@@ -1,6 +1,6 @@
-#include "trash/PartialCopy.h"
+#include "base/PartialCopy.h"
 
-#include "shell/Shell.h"
+#include "base/Paths.h"
 
 namespace {
 const QString kSuffix = QStringLiteral(".kalvo-part");

@@ -1,11 +1,9 @@
-#include "shell/Log.h"
+#include "base/Log.h"
 
 #include <QDateTime>
 #include <QFile>
 #include <QTimeZone>
 
-#include "shell/Clock.h"
-#include "shell/Kalvo.h"
 
 namespace {
 // Local wall-clock seconds carry the local fields when read as UTC.
@@ -28,5 +26,3 @@ bool appendLogLine(const QString& file, qint64 localSeconds, const QString& text
     f.close();
     return ok;
 }
-
-void Shell::LogLine(const QString& text) { appendLogLine(logFile, k.s.clock.localSeconds(), text); }
