@@ -7,7 +7,7 @@ enum WindowNumber : int {
     KeyConfigNo = 55,
     InfoWindowNo = 95,
     BlackWindowNo = 101,
-    SongSelectionNo = 200,
+    SongSelectionNo = 31,
 };
 
 // Menu item numbers of the main menu.
@@ -36,9 +36,9 @@ enum MainControl : int {
 
 // Controls of the song selection window that the dispatch handles.
 enum SongSelectionControl : int {
-    CtlSelRefresh = 201,   // "Aktualisieren"
-    CtlSelFind = 202,      // "Finde:"
-    CtlSelList = 203,      // the song list
+    CtlSelRefresh = 32,   // "Aktualisieren"
+    CtlSelFind = 34,      // "Finde:"
+    CtlSelList = 36,      // the song list
 };
 
 // One pass of the event loop gets at most one event; a timeout has none.

@@ -1,5 +1,15 @@
 #pragma once
 #include <QString>
+#include <QVector>
+
+// A window's outer left and top edge on the screen and its inner size.
+struct WindowRect {
+    int x = 0;
+    int y = 0;
+    int width = 0;
+    int height = 0;
+    bool operator==(const WindowRect&) const = default;
+};
 
 // Opens the player's other windows. Blocking windows run their own loop and
 // return when closed; the caller keeps the pass suspended meanwhile.
@@ -10,16 +20,22 @@ public:
     virtual void openListEdit() = 0;        // blocking
     virtual void openKeyConfig() = 0;       // blocking
     virtual void openInfo() = 0;            // blocking
-    virtual void openSongSelection() = 0;   // stays open beside the main window
-    virtual void closeSongSelection() = 0;
-    virtual bool songSelectionOpen() const = 0;
-    virtual void markSongInSelection(const QString& path) = 0;
 
-    // Song selection window: fills its list with all present songs
-    // (withSearch false) or with those matching its search text.
-    virtual void fillSongSelection(bool withSearch) { (void)withSearch; }
-    // Any event of the selection window's song list (double-click plays).
-    virtual void songSelectionEvent(int subType) { (void)subType; }
+    // The song selection window stays open beside the main window; it only
+    // shows what SongSelection decides. Creates it hidden with an empty list,
+    // replacing one already open; false when it cannot be created.
+    virtual bool openSongSelection() = 0;
+    virtual void closeSongSelection() = 0;  // nothing when not open
+    virtual bool songSelectionOpen() const = 0;
+    // Moves and sizes it (outer left/top, inner size) and shows it.
+    virtual void placeSongSelection(const WindowRect& r) { (void)r; }
+    virtual WindowRect songSelectionGeometry() const { return {}; }
+    virtual QString songSelectionSearchText() const { return {}; }
+    // The list shows rows (a shared copy of the caller's list, no item per row).
+    virtual void showSongRows(const QVector<QString>& rows) { (void)rows; }
+    // Selects row (-1: no selection) and gives the list the keyboard focus.
+    virtual void selectSongRow(int row) { (void)row; }
+    virtual int selectedSongRow() const { return -1; }  // -1: none
     // List panel beside the main window: the ">"/"<" button.
     virtual void toggleListPanel() {}
     // Any event of the panel's list; true when it loaded or deleted a list.

@@ -1,4 +1,5 @@
 #pragma once
+#include <QPointer>
 #include <functional>
 
 #include "base/PassEvent.h"
@@ -6,12 +7,14 @@
 
 class Kalvo;
 class QWidget;
+class SongSelectionWindow;
 
 // The player's other windows on Qt. Blocking windows run inside a pass
 // suspension. Windows not built yet return at once.
 class QtWindows : public Windows {
 public:
     explicit QtWindows(QWidget* owner) : owner(owner) {}
+    ~QtWindows() override;
     // The context exists only after the services: attach it before use.
     void attach(Kalvo& kalvo) { k = &kalvo; }
     // Where the windows that stay open beside the main window (song
@@ -22,13 +25,21 @@ public:
     void openListEdit() override {}
     void openKeyConfig() override {}
     void openInfo() override {}
-    void openSongSelection() override {}
-    void closeSongSelection() override {}
-    bool songSelectionOpen() const override { return false; }
-    void markSongInSelection(const QString&) override {}
+    bool openSongSelection() override;
+    void closeSongSelection() override;
+    bool songSelectionOpen() const override { return !selection.isNull(); }
+    void placeSongSelection(const WindowRect& r) override;
+    WindowRect songSelectionGeometry() const override;
+    QString songSelectionSearchText() const override;
+    void showSongRows(const QVector<QString>& rows) override;
+    void selectSongRow(int row) override;
+    int selectedSongRow() const override;
+    // The open song selection window, or null (for tests).
+    SongSelectionWindow* songSelectionWindow() const;
 
 private:
     QWidget* owner;
     Kalvo* k = nullptr;
     std::function<void(const PassEvent&)> sink;
+    QPointer<SongSelectionWindow> selection;
 };

@@ -207,7 +207,7 @@ bool PlaybackController::Spielen(const QString& path) {
         return false;
     }
 
-    if (k.s.windows.songSelectionOpen()) k.s.windows.markSongInSelection(offeredSong);
+    k.selection.LiedauswahlMarkieren();
     if (k.settings.GBlackScreen && path.isEmpty()) k.blackscreen.OpenBlackscreen();
     return true;
 }

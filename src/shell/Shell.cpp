@@ -91,6 +91,8 @@ void Shell::PrepareFolders() {
 }
 
 void Shell::SaveAtExit() {
+    // However the player quits, the song selection window keeps its place.
+    k.selection.LiedauswahlSchliessen();
     k.library.ListeSpeichern(false);
     SaveSettings();
 }
@@ -113,10 +115,10 @@ void Shell::pass(const PassEvent& event) {
     switch (event.kind) {
     case PassEvent::Kind::Close:
         if (event.window == MainWindowNo) {
-            if (k.s.windows.songSelectionOpen()) k.s.windows.closeSongSelection();
+            k.selection.LiedauswahlSchliessen();
             quitRequested = true;
         } else if (event.window == SongSelectionNo) {
-            k.s.windows.closeSongSelection();
+            k.selection.LiedauswahlSchliessen();
         } else if (event.window == BlackWindowNo) {
             k.blackscreen.LeaveBlackscreen();
         }
@@ -167,9 +169,9 @@ void Shell::dispatchControl(const PassEvent& event) {
     MainView& view = k.s.view;
     if (event.window == SongSelectionNo) {
         switch (event.item) {
-        case CtlSelRefresh: k.s.windows.fillSongSelection(false); break;
-        case CtlSelFind: k.s.windows.fillSongSelection(true); break;
-        case CtlSelList: k.s.windows.songSelectionEvent(event.subType); break;
+        case CtlSelRefresh: k.selection.LiedauswahlFuellen(false); break;
+        case CtlSelFind: k.selection.LiedauswahlFuellen(true); break;
+        case CtlSelList: k.selection.LiedauswahlEreignis(event.subType); break;
         default: return;
         }
         markActivity();
@@ -183,7 +185,7 @@ void Shell::dispatchControl(const PassEvent& event) {
         return;
     case CtlPanelToggle: k.s.windows.toggleListPanel(); break;
     case CtlPathButton: k.s.desktop.openFolder(view.pathText()); break;
-    case CtlSongButton: k.s.windows.openSongSelection(); break;
+    case CtlSongButton: k.selection.LiedauswahlOeffnen(); break;
     case CtlVolume: k.playback.Lautstaerke(0); break;
     case CtlPlay: k.playback.Spielen(QString()); break;
     case CtlStop: k.playback.Stoppen(); break;

@@ -167,15 +167,32 @@ class FakeWindows : public Windows {
 public:
     QStringList opened;
     bool selectionOpen = false;
-    QStringList marked;
+    bool selectionCanOpen = true;
+    WindowRect selectionRect;
+    QString searchText;
+    QVector<QString> rows;
+    int fills = 0;
+    int selectedRow = -1;
+    QVector<int> selections;  // every row selectSongRow was given
     void openRestoreDialog() override { opened << "restore"; }
     void openListEdit() override { opened << "listedit"; }
     void openKeyConfig() override { opened << "keyconfig"; }
     void openInfo() override { opened << "info"; }
-    void openSongSelection() override { opened << "selection"; selectionOpen = true; }
+    bool openSongSelection() override {
+        opened << "selection";
+        selectionOpen = selectionCanOpen;
+        rows.clear();
+        selectedRow = -1;
+        return selectionCanOpen;
+    }
     void closeSongSelection() override { selectionOpen = false; }
     bool songSelectionOpen() const override { return selectionOpen; }
-    void markSongInSelection(const QString& p) override { marked << p; }
+    void placeSongSelection(const WindowRect& r) override { selectionRect = r; }
+    WindowRect songSelectionGeometry() const override { return selectionRect; }
+    QString songSelectionSearchText() const override { return searchText; }
+    void showSongRows(const QVector<QString>& r) override { rows = r; ++fills; selectedRow = -1; }
+    void selectSongRow(int row) override { selectedRow = row; selections << row; }
+    int selectedSongRow() const override { return selectedRow; }
 };
 
 // Records every call; loads succeed unless the path is listed in failLoads

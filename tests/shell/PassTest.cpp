@@ -40,12 +40,10 @@ bool activityAfter(TestKalvo& t, const PassEvent& e) {
 class PanelWindows : public FakeWindows {
 public:
     bool acts = false;
-    QVector<int> panelEvents, selectionEvents, fills;
+    QVector<int> panelEvents;
     int toggles = 0;
     bool listPanelEvent(int subType) override { panelEvents << subType; return acts; }
     void toggleListPanel() override { ++toggles; }
-    void fillSongSelection(bool withSearch) override { fills << (withSearch ? 1 : 0); }
-    void songSelectionEvent(int subType) override { selectionEvents << subType; }
 };
 
 struct PanelKalvo : TestKalvo {
@@ -133,11 +131,19 @@ TEST(Pass, ControlActivityRules) {
 
     // Song selection window controls, and a control number of the main
     // window arriving from another window does nothing.
+    // The window opened and filled once; "Aktualisieren" fills again, "Finde:"
+    // with the search text, a double-click on the list plays.
+    t.k->library.songList.append(SongEntry{"/m/Finde mich.mp3", 1, 100});
+    t.k->library.songList.append(SongEntry{"/m/b.mp3", 2, 100});
+    EXPECT_EQ(t.panel.fills, 1);
     EXPECT_TRUE(activityAfter(t, control(CtlSelRefresh, SongSelectionNo)));
+    EXPECT_EQ(t.panel.rows.size(), 2);
+    t.panel.searchText = "FINDE";
     EXPECT_TRUE(activityAfter(t, control(CtlSelFind, SongSelectionNo)));
+    EXPECT_EQ(t.panel.rows, QVector<QString>{"/m/Finde mich.mp3"});
+    t.panel.selectedRow = 0;
     EXPECT_TRUE(activityAfter(t, control(CtlSelList, SongSelectionNo, SubDoubleClick)));
-    EXPECT_EQ(t.panel.fills, (QVector<int>{0, 1}));
-    EXPECT_EQ(t.panel.selectionEvents, QVector<int>{SubDoubleClick});
+    EXPECT_EQ(t.media.loadedPath, "/m/Finde mich.mp3");
     EXPECT_FALSE(activityAfter(t, control(CtlPathButton, SongSelectionNo)));
     EXPECT_EQ(t.desktop.opened.size(), 1);
 }
