@@ -2,6 +2,7 @@
 
 #include <QLineEdit>
 
+#include "dialogs/InfoWindow.h"
 #include "dialogs/RestoreDialog.h"
 #include "dialogs/SongSelectionWindow.h"
 #include "shell/Kalvo.h"
@@ -10,6 +11,13 @@ void QtWindows::openRestoreDialog() {
     if (!k) return;
     PassSuspension blocking(k->shell);
     runRestoreDialog(*k, owner);
+}
+
+void QtWindows::openInfo() {
+    if (!k) return;
+    PassSuspension blocking(k->shell);
+    InfoWindow window(owner, k->shell.layoutScale);
+    Info(*k, window, packedInfoText());
 }
 
 QtWindows::~QtWindows() { delete selection.data(); }

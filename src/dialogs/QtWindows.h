@@ -24,7 +24,7 @@ public:
     void openRestoreDialog() override;
     void openListEdit() override {}
     void openKeyConfig() override {}
-    void openInfo() override {}
+    void openInfo() override;
     bool openSongSelection() override;
     void closeSongSelection() override;
     bool songSelectionOpen() const override { return !selection.isNull(); }
