@@ -4,6 +4,7 @@
 #include <QObject>
 #include <QStyleFactory>
 
+#include "app/CommandLine.h"
 #include "dialogs/CrashReportMode.h"
 #include "dialogs/LayoutAnchors.h"
 #include "dialogs/ListFileDialogs.h"
@@ -28,6 +29,8 @@
 int main(int argc, char** argv) {
     const int crashRc = runCrashReportMode(argc, argv);
     if (crashRc >= 0) return crashRc;
+    const int commandLineRc = handleCommandLine(argc, argv);
+    if (commandLineRc >= 0) return commandLineRc;
     InstallErrorReport(argv[0]);
 
     QApplication app(argc, argv);
