@@ -19,12 +19,6 @@ inline char16_t lowerUnit(char16_t c) {
 
 inline const char16_t* units(const QString& s) { return reinterpret_cast<const char16_t*>(s.utf16()); }
 
-uint32_t hashUnits(const char16_t* p, qsizetype n) {
-    uint32_t h = 2166136261u;  // FNV-1a over the code units
-    for (qsizetype i = 0; i < n; ++i) h = (h ^ p[i]) * 16777619u;
-    return h;
-}
-
 }  // namespace
 
 bool lowerContains(const QString& text, const QString& lowNeedle) {
@@ -65,16 +59,33 @@ bool equalLowered(const QString& a, const QString& b) {
 }
 
 uint32_t loweredHash(const QString& text) {
-    const char16_t* p = units(text);
+    // Only the last HashedUnits units of the lowered text count: paths differ
+    // mostly in their file names, and a short hash keeps a fill of 100,000
+    // rows cheap. Lowering changes no unit's position counted from the end
+    // unless a marked unit lies in that tail, so the tail alone decides.
+    constexpr qsizetype HashedUnits = 32;
     const qsizetype n = text.size();
+    const qsizetype from = n > HashedUnits ? n - HashedUnits : 0;
+    const char16_t* p = units(text);
     uint32_t h = 2166136261u;
-    for (qsizetype i = 0; i < n; ++i) {
-        const char16_t c = lowerUnit(p[i]);
-        if (c == kFullMapping) {
+    for (qsizetype i = from; i < n; ++i) {
+        const char16_t c = p[i];
+        // For the hash, ASCII folds by one bit: a few more collisions between
+        // unlike characters, never a miss between equal ones.
+        char16_t f = c < 0x80 ? char16_t(c | 0x20) : lowerUnit(c);
+        if (f < 0x80) f |= 0x20;
+        if (f == kFullMapping) {
             const QString lowered = text.toLower();
-            return hashUnits(units(lowered), lowered.size());
+            const qsizetype m = lowered.size();
+            const qsizetype start = m > HashedUnits ? m - HashedUnits : 0;
+            uint32_t g = 2166136261u;
+            for (qsizetype j = start; j < m; ++j) {
+                const char16_t d = units(lowered)[j];
+                g = (g ^ (d < 0x80 ? char16_t(d | 0x20) : d)) * 16777619u;
+            }
+            return g;
         }
-        h = (h ^ c) * 16777619u;
+        h = (h ^ f) * 16777619u;
     }
     return h;
 }
@@ -154,11 +165,25 @@ void SongSelection::LiedauswahlEreignis(int subType) {
     if (!text.isEmpty() && !found) LiedauswahlFuellen(lastFilter);
 }
 
+namespace {
+// Spreads the hash over its low bits, which pick the slot: FNV-1a leaves
+// them depending only on the low bits of each unit, and paths that end in
+// the same ".mp3" crowd together without this.
+inline uint32_t slotHash(uint32_t h) {
+    h ^= h >> 16;
+    h *= 0x85ebca6bu;
+    h ^= h >> 13;
+    h *= 0xc2b2ae35u;
+    h ^= h >> 16;
+    return h;
+}
+}  // namespace
+
 int SongSelection::rowOf(const QString& path) {
     if (shown.isEmpty() || path.isEmpty()) return -1;
     if (!indexed) buildIndex();
     const quint64 mask = quint64(lookup.size() - 1);
-    const uint32_t h = loweredHash(path);
+    const uint32_t h = slotHash(loweredHash(path));
     for (quint64 pos = h & mask;; pos = (pos + 1) & mask) {
         const quint64 slot = lookup[qsizetype(pos)];
         if (slot == 0) return -1;
@@ -175,7 +200,7 @@ void SongSelection::buildIndex() {
     lookup = QVector<quint64>(size, 0);
     const quint64 mask = quint64(size - 1);
     for (qsizetype row = 0; row < shown.size(); ++row) {
-        const uint32_t h = loweredHash(shown[row]);
+        const uint32_t h = slotHash(loweredHash(shown[row]));
         quint64 pos = h & mask;
         while (lookup[qsizetype(pos)] != 0) pos = (pos + 1) & mask;
         lookup[qsizetype(pos)] = (quint64(h) << 32) | quint64(row + 1);
