@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <limits>
 
+#include "library/SongPattern.h"
 #include "playback/engines/ModuleEngine.h"
 #include "playback/engines/SoundEffects.h"
 #include "base/Clock.h"
@@ -35,12 +36,7 @@ int32_t clampToInt32(qint64 v) {
 
 }  // namespace
 
-QString songExtension(const QString& path) {
-    const int sep = lastSeparator(path);
-    const int dot = int(path.lastIndexOf(QLatin1Char('.')));
-    if (dot <= sep) return {};
-    return path.mid(dot + 1).toLower();
-}
+QString songExtension(const QString& path) { return extensionOf(path).toString().toLower(); }
 
 QString folderPart(const QString& path) { return path.left(lastSeparator(path) + 1); }
 
@@ -142,9 +138,9 @@ bool PlaybackController::LiedBestimmen(const QString& path) {
     offeredSong = currentSong;
 
     const QString ext = songExtension(currentSong);
-    if (!ext.isEmpty() && k.settings.TrackerModDateiPattern.toLower().contains(ext)) {
+    if (SongPattern(k.settings.TrackerModDateiPattern).takes(ext)) {
         moduleSong = 1;
-    } else if (!ext.isEmpty() && k.settings.WinMediaDateiPattern.toLower().contains(ext)) {
+    } else if (SongPattern(k.settings.WinMediaDateiPattern).takes(ext)) {
         moduleSong = 0;
     } else {
         k.shell.LogLine(QStringLiteral("Fehler - Datei mit illegaler Extension! ") + currentSong);
