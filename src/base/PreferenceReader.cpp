@@ -20,12 +20,42 @@ Arena readAll(QFile& f) {
     return raw;
 }
 
-// Latin-1 to UTF-8: bytes 80..FF are the code points U+0080..U+00FF.
-Arena latin1ToUtf8(Arena raw) {
+// Whether the bytes are well-formed UTF-8: no stray or missing continuation
+// bytes, overlong forms, surrogates or code points above U+10FFFF.
+bool isUtf8(const char* p, const char* end) {
+    while (p < end) {
+        const uint8_t b = uint8_t(*p);
+        if (b < 0x80) {
+            ++p;
+            continue;
+        }
+        int more;
+        uint8_t lo = 0x80, hi = 0xBF;  // the allowed range of the second byte
+        if (b >= 0xC2 && b <= 0xDF) more = 1;
+        else if (b == 0xE0) { more = 2; lo = 0xA0; }
+        else if (b == 0xED) { more = 2; hi = 0x9F; }
+        else if (b >= 0xE1 && b <= 0xEF) more = 2;
+        else if (b == 0xF0) { more = 3; lo = 0x90; }
+        else if (b == 0xF4) { more = 3; hi = 0x8F; }
+        else if (b >= 0xF1 && b <= 0xF3) more = 3;
+        else return false;
+        if (end - p <= more) return false;
+        const uint8_t second = uint8_t(p[1]);
+        if (second < lo || second > hi) return false;
+        for (int i = 2; i <= more; ++i)
+            if ((uint8_t(p[i]) & 0xC0) != 0x80) return false;
+        p += more + 1;
+    }
+    return true;
+}
+
+// Text without a BOM: UTF-8 when it is well-formed UTF-8 (what editors on
+// Linux write), else Latin-1, whose bytes 80..FF are U+0080..U+00FF.
+Arena bomlessToUtf8(Arena raw) {
     size_t high = 0;
     const char* const rawEnd = raw.data() + raw.size();
     for (const char* c = raw.data(); c < rawEnd; ++c) high += (uint8_t(*c) >= 0x80);
-    if (high == 0) return raw;
+    if (high == 0 || isUtf8(raw.data(), rawEnd)) return raw;
     Arena out;
     out.reserve(raw.size() + high);
     for (const char* c = raw.data(); c < rawEnd; ++c) {
@@ -56,7 +86,7 @@ bool PreferenceFile::openPreferences(const QString& fileName) {
         skip = 3;
         doc->arena = std::move(raw);
     } else {
-        doc->arena = latin1ToUtf8(std::move(raw));
+        doc->arena = bomlessToUtf8(std::move(raw));
     }
     doc->parse(skip);
     return true;
@@ -69,12 +99,22 @@ void PreferenceFile::Document::parse(qsizetype from) {
     const size_t lines = size_t(std::count(p, end, '\n')) + 1;
     entries.reserve(lines);
     keys.reserveFor(lines);
+    // The next LF and the next CR at or after p (end when there is none).
+    // Each is searched again only once p has passed it, so every byte is
+    // looked at a bounded number of times whatever the line ends are.
+    const char* nextLf = nullptr;
+    const char* nextCr = nullptr;
+    auto ahead = [&](const char*& next, char c) {
+        if (!next || next < p) {
+            next = static_cast<const char*>(std::memchr(p, c, size_t(end - p)));
+            if (!next) next = end;
+        }
+        return next;
+    };
     while (p < end) {
         while (p < end && (*p == '\r' || *p == '\n')) ++p;
         if (p >= end) break;
-        const char* eol = static_cast<const char*>(std::memchr(p, '\n', size_t(end - p)));
-        const char* lineEnd = eol ? eol : end;
-        if (const char* cr = static_cast<const char*>(std::memchr(p, '\r', size_t(lineEnd - p)))) lineEnd = cr;
+        const char* lineEnd = std::min(ahead(nextLf, '\n'), ahead(nextCr, '\r'));
         const char* s = p;
         p = lineEnd;
         while (s < lineEnd && isBlank(*s)) ++s;

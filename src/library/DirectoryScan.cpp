@@ -1,5 +1,6 @@
 #include <QFile>
 #include <QHash>
+#include <QSet>
 #include <QStringView>
 #include <algorithm>
 #include <climits>
@@ -28,6 +29,8 @@ struct ScanContext {
     QHash<QStringView, int> index;  // filePath -> position in SongList
     std::set<std::pair<dev_t, ino_t>> walked;
     std::optional<SongPattern> pattern;
+    QSet<int32_t> keys;  // every randomKey of SongList, gathered on the first new song
+    bool keysGathered = false;
 
     // Keeps the pattern (and the verdicts it holds) while the text stays.
     void setPattern(const QString& text) {
@@ -39,8 +42,9 @@ struct ScanContext {
         if (!list) return;
         index.reserve(list->size() + list->size() / 4 + 16);
         const QVector<SongEntry>& raw = list->raw();
-        for (int i = 0; i < raw.size(); ++i)
-            index.insert(QStringView(raw[i].filePath), i);  // keeps the first of equal paths
+        // Backwards, so that of equal paths the first one's position stays
+        // (insert replaces): the scan refreshes the first twin.
+        for (int i = int(raw.size()) - 1; i >= 0; --i) index.insert(QStringView(raw[i].filePath), i);
         list = nullptr;
     }
 };
@@ -56,14 +60,6 @@ std::string_view rawExtension(const char* name) {
     const char* dot = std::strrchr(name, '.');
     if (!dot || !dot[1]) return {};
     return std::string_view(dot + 1);
-}
-
-bool rawMatches(const char* name, const SongPattern& pattern) {
-    const std::string_view ext = rawExtension(name);
-    // "\" is an ordinary name character here, but the extension rule stops
-    // at it: a name whose last "." stands before one has no extension.
-    if (ext.find('\\') != std::string_view::npos) return false;
-    return pattern.takesUtf8(ext);
 }
 
 // Decodes a name; false when it does not round-trip or holds a character
@@ -155,7 +151,7 @@ void SongLibrary::walkDirectory(const QString& directory, int parentFd, const ch
             isFile = S_ISREG(st.st_mode);
         }
         if (isFile) {
-            if (!rawMatches(n, *scan->pattern)) continue;
+            if (!scan->pattern->takesUtf8(rawExtension(n))) continue;
             if (!decodeStorable(n, fileName)) {
                 k.shell.LogLine(kLogBadName + directory + fileName);
                 continue;
@@ -171,7 +167,13 @@ void SongLibrary::walkDirectory(const QString& directory, int parentFd, const ch
             if (it != scan->index.constEnd()) {
                 songList.at(it.value()).presence = presence;
             } else {
-                SongEntry* added = songList.append(SongEntry{std::move(full), k.s.random.nextKey(), presence});
+                if (!scan->keysGathered) {
+                    scan->keys.reserve(songList.size() + 64);
+                    for (const SongEntry& e : songList.raw()) scan->keys.insert(e.randomKey);
+                    scan->keysGathered = true;
+                }
+                const int32_t key = dealKey(k.s.random, scan->keys);
+                SongEntry* added = songList.append(SongEntry{std::move(full), key, presence});
                 scan->index.insert(QStringView(added->filePath), songList.size() - 1);
             }
         } else if (isDir) {

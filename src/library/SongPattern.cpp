@@ -1,5 +1,7 @@
 #include "library/SongPattern.h"
 
+#include <QDir>
+
 #include <cstring>
 
 SongPattern::SongPattern(const QString& text) : patternText(text), lowerUtf8(text.toLower().toUtf8()) {}
@@ -47,10 +49,10 @@ bool SongPattern::takes(QStringView ext) const {
 bool SongPattern::takesUnicode(QStringView ext) const { return patternText.contains(ext, Qt::CaseInsensitive); }
 
 QStringView extensionOf(QStringView path) {
+    const QChar separator = QDir::separator();
     for (qsizetype i = path.size() - 1; i >= 0; --i) {
-        const char16_t c = path[i].unicode();
-        if (c == u'.') return path.mid(i + 1);
-        if (c == u'/' || c == u'\\') break;
+        if (path[i] == u'.') return path.mid(i + 1);
+        if (path[i] == separator) break;
     }
     return {};
 }

@@ -39,5 +39,5 @@ private:
 };
 
 // The extension of a file name or path: the text after the last "." that
-// stands after the last "/" or "\"; empty when there is none.
+// stands after the last native separator; empty when there is none.
 QStringView extensionOf(QStringView path);

@@ -1,5 +1,6 @@
 #include "playback/PlaybackController.h"
 
+#include <QDir>
 #include <algorithm>
 #include <limits>
 
@@ -17,9 +18,7 @@ namespace {
 constexpr qint64 MediaUnitsPerSecond = 10000000;  // 100-ns units
 constexpr qint64 QuietSaveOnStopSeconds = 120;
 
-int lastSeparator(const QString& path) {
-    return int(qMax(path.lastIndexOf(QLatin1Char('/')), path.lastIndexOf(QLatin1Char('\\'))));
-}
+int lastSeparator(const QString& path) { return int(path.lastIndexOf(QDir::separator())); }
 
 // Signed 64-bit a + b, saturated instead of wrapping.
 qint64 saturatedAdd(qint64 a, qint64 b) {
@@ -100,16 +99,29 @@ bool PlaybackController::LiedBestimmen(const QString& path) {
         int stopAt = size - 1;  // a walk without a stop leaves the cursor on the last entry
         if (k.settings.ZufallAbspielen) {
             if (lastSongKey != 0) {
+                int twinAt = -1;  // where the twin lastSongTwin names stands
                 for (int i = 0; i < size; ++i) {
                     const SongEntry& e = items[i];
                     if (e.presence <= 0) continue;
                     ++p;
-                    if (e.randomKey == lastSongKey) { stopAt = i; break; }
-                    if (e.randomKey > lastSongKey) { lastSongKey = e.randomKey; stopAt = i; break; }
+                    if (e.randomKey == lastSongKey) {
+                        if (twinAt < 0) twinAt = e.filePath == lastSongTwin ? i : findTwin(items, i);
+                        if (i < twinAt) continue;  // an earlier twin
+                        stopAt = i;
+                        lastSongTwin = e.filePath;
+                        break;
+                    }
+                    if (e.randomKey > lastSongKey) {
+                        lastSongKey = e.randomKey;
+                        lastSongTwin = e.filePath;
+                        stopAt = i;
+                        break;
+                    }
                 }
             } else {
                 stopAt = 0;
                 lastSongKey = items[0].randomKey;
+                lastSongTwin = items[0].filePath;
             }
         } else {
             if (!lastSongPath.isEmpty()) {
@@ -224,10 +236,18 @@ void PlaybackController::Stoppen() {
         k.library.ListeSpeichern(true);
 }
 
+int PlaybackController::findTwin(const QVector<SongEntry>& items, int first) const {
+    // The sort keeps twins together: look among the entries right after.
+    for (int j = first + 1; j < int(items.size()) && items[j].randomKey == lastSongKey; ++j)
+        if (items[j].filePath == lastSongTwin) return j;
+    return first;
+}
+
 void PlaybackController::makeResumePoint(const SongEntry& e) {
-    if (k.settings.ZufallAbspielen)
+    if (k.settings.ZufallAbspielen) {
         lastSongKey = e.randomKey;
-    else
+        lastSongTwin = e.filePath;
+    } else
         lastSongPath = e.filePath;
 }
 
