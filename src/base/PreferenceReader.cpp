@@ -1,6 +1,7 @@
 // Reading a preference file: the bytes on disk into a document held as UTF-8.
 #include <QFile>
 #include <QFileInfo>
+#include <QString>
 
 #include "base/PreferenceDocument.h"
 
@@ -24,6 +25,12 @@ Arena readAll(QFile& f) {
 // bytes, overlong forms, surrogates or code points above U+10FFFF.
 bool isUtf8(const char* p, const char* end) {
     while (p < end) {
+        // ASCII eight bytes at a time.
+        uint64_t word;
+        if (end - p >= 8 && (std::memcpy(&word, p, 8), (word & 0x8080808080808080ULL) == 0)) {
+            p += 8;
+            continue;
+        }
         const uint8_t b = uint8_t(*p);
         if (b < 0x80) {
             ++p;
@@ -84,7 +91,16 @@ bool PreferenceFile::openPreferences(const QString& fileName) {
     qsizetype skip = 0;
     if (raw.size() > 2 && std::memcmp(raw.data(), "\xEF\xBB\xBF", 3) == 0) {
         skip = 3;
-        doc->arena = std::move(raw);
+        if (isUtf8(raw.data() + 3, raw.data() + raw.size())) {
+            doc->arena = std::move(raw);
+        } else {
+            // Malformed sequences become U+FFFD once, here, so that every name
+            // reads back as the text it enumerates as.
+            const QByteArray clean =
+                QString::fromUtf8(raw.data() + 3, qsizetype(raw.size() - 3)).toUtf8();
+            doc->arena.append(clean.constData(), size_t(clean.size()));
+            skip = 0;
+        }
     } else {
         doc->arena = bomlessToUtf8(std::move(raw));
     }

@@ -113,6 +113,15 @@ TEST_F(PreferenceFileTest, BomlessUtf8IsReadAsUtf8AndOneStrayByteMakesTheFileLat
     }
 }
 
+TEST_F(PreferenceFileTest, MalformedUtf8AfterABomReadsBackByTheNameItEnumeratesAs) {
+    PreferenceFile f;
+    openWith(f, "\xEF\xBB\xBF" "ab\x8E\xC2 = 1\r\n");
+    ASSERT_TRUE(f.examineKeys());
+    ASSERT_TRUE(f.nextKey());
+    EXPECT_EQ(f.keyName(), QStringLiteral("ab\uFFFD\uFFFD"));
+    EXPECT_EQ(f.readInteger(f.keyName(), -1), 1);
+}
+
 TEST_F(PreferenceFileTest, CrOnlyAndMixedLineEndsSplitLikeCrLf) {
     QByteArray crOnly;
     QByteArray crLf;
