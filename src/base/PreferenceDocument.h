@@ -7,6 +7,7 @@
 #include <QByteArray>
 #include <QSaveFile>
 #include <QString>
+#include <QStringDecoder>
 #include <QStringView>
 
 #include <algorithm>
@@ -61,6 +62,13 @@ private:
 };
 
 inline bool isBlank(char c) { return c == ' ' || c == '\t'; }
+
+// UTF-8 bytes of the document as text. Unlike QString::fromUtf8, a leading
+// U+FEFF is kept: it is part of a name or value, not a byte-order mark.
+inline QString utf8Text(const char* s, qsizetype n) {
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
+    return utf8.decode(QByteArrayView(s, n));
+}
 
 struct PreferenceFile::Document {
     enum class Kind : uint8_t { Header, Comment, Key };

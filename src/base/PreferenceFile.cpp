@@ -14,7 +14,7 @@ namespace {
 QString trimmedValue(const char* s, qsizetype n) {
     while (n > 0 && isBlank(*s)) { ++s; --n; }
     while (n > 0 && isBlank(s[n - 1])) --n;
-    return QString::fromUtf8(s, n);
+    return utf8Text(s, n);
 }
 
 // UTF-8 of a name, on the stack for the usual short ones.
@@ -102,7 +102,7 @@ QString PreferenceFile::keyName() const {
     if (!doc || doc->cursor < 0) return {};
     const Document::Entry& en = doc->entries[size_t(doc->cursor)];
     if (en.kind != Document::Kind::Key) return {};
-    return QString::fromUtf8(doc->ptr(en.name), en.name.len);
+    return utf8Text(doc->ptr(en.name), en.name.len);
 }
 
 QString PreferenceFile::keyValue() const {

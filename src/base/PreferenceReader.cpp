@@ -96,8 +96,7 @@ bool PreferenceFile::openPreferences(const QString& fileName) {
         } else {
             // Malformed sequences become U+FFFD once, here, so that every name
             // reads back as the text it enumerates as.
-            const QByteArray clean =
-                QString::fromUtf8(raw.data() + 3, qsizetype(raw.size() - 3)).toUtf8();
+            const QByteArray clean = utf8Text(raw.data() + 3, qsizetype(raw.size() - 3)).toUtf8();
             doc->arena.append(clean.constData(), size_t(clean.size()));
             skip = 0;
         }

@@ -120,6 +120,13 @@ TEST_F(PreferenceFileTest, MalformedUtf8AfterABomReadsBackByTheNameItEnumeratesA
     ASSERT_TRUE(f.nextKey());
     EXPECT_EQ(f.keyName(), QStringLiteral("ab\uFFFD\uFFFD"));
     EXPECT_EQ(f.readInteger(f.keyName(), -1), 1);
+    // A U+FEFF inside the text is a character like any other.
+    openWith(f, "\xEF\xBB\xBF\r\n\xEF\xBB\xBFk = \xEF\xBB\xBFv\r\n");
+    ASSERT_TRUE(f.examineKeys());
+    ASSERT_TRUE(f.nextKey());
+    EXPECT_EQ(f.keyName(), QStringLiteral("\uFEFFk"));
+    EXPECT_EQ(f.keyValue(), QStringLiteral("\uFEFFv"));
+    EXPECT_EQ(f.readString(f.keyName(), QString()), QStringLiteral("\uFEFFv"));
 }
 
 TEST_F(PreferenceFileTest, CrOnlyAndMixedLineEndsSplitLikeCrLf) {
