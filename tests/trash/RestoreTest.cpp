@@ -51,11 +51,11 @@ TEST_F(Restore, NeverReplacesAFileAtTheOriginAndCountsFailures) {
     EXPECT_FALSE(QDir(t.path("gone")).exists());
 }
 
-TEST_F(Restore, AnOriginThatIsNotAnAbsoluteNormalisedPathIsRefused) {
+TEST_F(Restore, AnOriginThatIsRelativeOrHoldsDotPartsIsRefused) {
     // A hand-edited index must not send files to relative or ".." places.
     QDir().mkpath(t.path("outside"));
     const QStringList origins = {"rel/x.mp3", music() + "/../outside/x.mp3", music() + "/./x.mp3",
-                                 music() + "//x.mp3"};
+                                 music() + "/.."};
     for (int i = 0; i < origins.size(); ++i) trashed(QStringLiteral("x%1.mp3").arg(i), i, 90 + i, origins[i]);
     const auto counts = k().trash.RestoreSelected({90, 91, 92, 93});
     EXPECT_EQ(counts.restored, 0);
