@@ -91,15 +91,7 @@ bool PreferenceFile::openPreferences(const QString& fileName) {
     qsizetype skip = 0;
     if (raw.size() > 2 && std::memcmp(raw.data(), "\xEF\xBB\xBF", 3) == 0) {
         skip = 3;
-        if (isUtf8(raw.data() + 3, raw.data() + raw.size())) {
-            doc->arena = std::move(raw);
-        } else {
-            // Malformed sequences become U+FFFD once, here, so that every name
-            // reads back as the text it enumerates as.
-            const QByteArray clean = utf8Text(raw.data() + 3, qsizetype(raw.size() - 3)).toUtf8();
-            doc->arena.append(clean.constData(), size_t(clean.size()));
-            skip = 0;
-        }
+        doc->arena = std::move(raw);
     } else {
         doc->arena = bomlessToUtf8(std::move(raw));
     }
