@@ -1,5 +1,7 @@
 #include "dialogs/QtWindows.h"
 
+#include "dialogs/BlackWindow.h"
+#include "dialogs/KeyConfigWindow.h"
 #include "dialogs/RestoreDialog.h"
 #include "shell/Kalvo.h"
 
@@ -8,3 +10,32 @@ void QtWindows::openRestoreDialog() {
     PassSuspension blocking(k->shell);
     runRestoreDialog(*k, owner);
 }
+
+QtWindows::~QtWindows() { delete black; }
+
+void QtWindows::openKeyConfig() {
+    if (!k) return;
+    PassSuspension blocking(k->shell);
+    runKeyConfigWindow(*k, owner);
+}
+
+bool QtWindows::openBlackWindow() {
+    if (black) return true;
+    black = new BlackWindow([this](const PassEvent& e) {
+        if (sink) sink(e);
+    });
+    if (black->open()) return true;
+    delete black;
+    black = nullptr;
+    return false;
+}
+
+void QtWindows::closeBlackWindow() {
+    if (!black) return;
+    black->closeForGood();
+    // Deleted later: the close may come from one of the window's own events.
+    black->deleteLater();
+    black = nullptr;
+}
+
+bool QtWindows::blackWindowOpen() const { return black != nullptr; }

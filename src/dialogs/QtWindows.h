@@ -6,12 +6,14 @@
 
 class Kalvo;
 class QWidget;
+class BlackWindow;
 
 // The player's other windows on Qt. Blocking windows run inside a pass
 // suspension. Windows not built yet return at once.
 class QtWindows : public Windows {
 public:
     explicit QtWindows(QWidget* owner) : owner(owner) {}
+    ~QtWindows() override;
     // The context exists only after the services: attach it before use.
     void attach(Kalvo& kalvo) { k = &kalvo; }
     // Where the windows that stay open beside the main window (song
@@ -20,15 +22,19 @@ public:
 
     void openRestoreDialog() override;
     void openListEdit() override {}
-    void openKeyConfig() override {}
+    void openKeyConfig() override;
     void openInfo() override {}
     void openSongSelection() override {}
     void closeSongSelection() override {}
     bool songSelectionOpen() const override { return false; }
     void markSongInSelection(const QString&) override {}
+    bool openBlackWindow() override;
+    void closeBlackWindow() override;
+    bool blackWindowOpen() const override;
 
 private:
     QWidget* owner;
     Kalvo* k = nullptr;
     std::function<void(const PassEvent&)> sink;
+    BlackWindow* black = nullptr;  // owned; open while not null
 };

@@ -140,7 +140,7 @@ void Shell::pass(const PassEvent& event) {
     const bool bindingKey = event.kind == PassEvent::Kind::KeyDown &&
                             (event.window == MainWindowNo || event.window == BlackWindowNo);
     const bool hotkey = event.kind == PassEvent::Kind::Hotkey;
-    if ((bindingKey || hotkey) && k.bindings.DispatchKey(event.code, hotkey)) markActivity();
+    if ((bindingKey || hotkey) && k.bindings.DispatchKey(event.code, hotkey, event.autoRepeat)) markActivity();
 
     k.tick.MusCheckPlay();
     k.alarm.WeckenPruefen();

@@ -16,6 +16,9 @@ struct Player {
     QString xdg = temp.path() + "/xdg";
     QString data = xdg + "/Kalvo2/";
     QProcess process;
+    // The Qt platform and the audio sink the player runs with.
+    QString platform = QStringLiteral("offscreen");
+    QString audioSink = QStringLiteral("fakesink sync=false");
 
     Player() { QDir().mkpath(home); }
 
@@ -24,8 +27,8 @@ struct Player {
         env.insert("HOME", home);
         env.insert("XDG_DATA_HOME", xdg);
         env.insert("XDG_RUNTIME_DIR", temp.path());
-        env.insert("QT_QPA_PLATFORM", "offscreen");
-        env.insert("KALVO2_AUDIO_SINK", "fakesink sync=false");
+        env.insert("QT_QPA_PLATFORM", platform);
+        env.insert("KALVO2_AUDIO_SINK", audioSink);
         process.setProcessEnvironment(env);
         process.setProcessChannelMode(QProcess::ForwardedChannels);
         process.start(QStringLiteral(KALVO_BINARY_DIR "/src/kalvo2"), {});
