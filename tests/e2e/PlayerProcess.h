@@ -15,9 +15,9 @@ struct Player {
     QString home = temp.path() + "/home";
     QString xdg = temp.path() + "/xdg";
     QString data = xdg + "/Kalvo2/";
+    QString platform = "offscreen";  // "xcb" to run on the test's X server
     QProcess process;
-    // The Qt platform and the audio sink the player runs with.
-    QString platform = QStringLiteral("offscreen");
+    // The audio sink the player runs with.
     QString audioSink = QStringLiteral("fakesink sync=false");
 
     Player() { QDir().mkpath(home); }
