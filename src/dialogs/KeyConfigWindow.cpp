@@ -2,6 +2,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFontMetrics>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
@@ -37,8 +38,10 @@ KeyConfigWindow::KeyConfigWindow(Kalvo& k, QWidget* owner) : QDialog(owner), log
     list->setSelectionMode(QAbstractItemView::SingleSelection);
     list->setSelectionBehavior(QAbstractItemView::SelectRows);
     list->header()->setStretchLastSection(false);
-    list->setColumnWidth(0, scaled(50, s));
-    list->setColumnWidth(1, scaled(40, s));
+    // "Taste" is wider than designed (50, 40, 150) so that "Backspace" and
+    // "CrsRight" fit; "HK" shows one digit.
+    list->setColumnWidth(0, scaled(64, s));
+    list->setColumnWidth(1, scaled(30, s));
     list->setColumnWidth(2, scaled(150, s));
     place(list, 56, 10, 10, 270, 275);
 
@@ -59,6 +62,13 @@ KeyConfigWindow::KeyConfigWindow(Kalvo& k, QWidget* owner) : QDialog(owner), log
         auto* l = new QLabel(text, this);
         l->setAlignment(Qt::AlignCenter);
         place(l, number, 285, y, 260, 15);
+        // The longest caption fits its 260 pixels only a little smaller.
+        QFont f = l->font();
+        for (int px = f.pixelSize() > 0 ? f.pixelSize() : 11; px > 7; --px) {
+            f.setPixelSize(px);
+            if (QFontMetrics(f).horizontalAdvance(text) <= l->width()) break;
+        }
+        l->setFont(f);
     };
     label(QStringLiteral("Taste (anklicken und Taste drücken zum ändern):"), 62, 80);
     keyField = new QLineEdit(this);
@@ -157,8 +167,7 @@ bool KeyConfigWindow::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void runKeyConfigWindow(Kalvo& k, QWidget* owner) {
+    // Modal: the main window takes no input while this one is open.
     KeyConfigWindow window(k, owner);
-    if (owner) owner->setEnabled(false);
     window.exec();
-    if (owner) owner->setEnabled(true);
 }
