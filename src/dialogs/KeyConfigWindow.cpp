@@ -159,7 +159,9 @@ bool KeyConfigWindow::eventFilter(QObject* watched, QEvent* event) {
     }
     if (event->type() != QEvent::KeyPress) return QDialog::eventFilter(watched, event);
     auto* key = static_cast<QKeyEvent*>(event);
-    const bool altHeld = key->key() == Qt::Key_Alt || (key->modifiers() & Qt::AltModifier);
+    // ALT alone only starts a combination: the key pressed with it is refused.
+    if (key->key() == Qt::Key_Alt) return true;
+    const bool altHeld = key->modifiers() & Qt::AltModifier;
     const int vk = PassDriver::virtualKeyOf(key);
     if (vk == 0 && !altHeld) return true;  // a key the bindings cannot store
     if (logic.KeyDown(vk, altHeld)) keyField->setText(logic.capturedKeyName());
