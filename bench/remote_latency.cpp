@@ -20,19 +20,19 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using Steady = std::chrono::steady_clock;
 constexpr int kPresses = 100;
 constexpr int kSongs = 8;
 
 std::atomic<long> bytesSeen{0};
-std::atomic<Clock::rep> lastData{0};
+std::atomic<Steady::rep> lastData{0};
 
 void readPipe(int fd) {
     char buf[65536];
     for (;;) {
         const ssize_t n = read(fd, buf, sizeof buf);
         if (n <= 0) return;
-        lastData = Clock::now().time_since_epoch().count();
+        lastData = Steady::now().time_since_epoch().count();
         bytesSeen += n;
     }
 }
@@ -41,15 +41,15 @@ void readPipe(int fd) {
 void settle() {
     for (;;) {
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        const auto quiet = Clock::now().time_since_epoch().count() - lastData.load();
-        if (quiet > std::chrono::duration_cast<Clock::duration>(std::chrono::milliseconds(80)).count()) return;
+        const auto quiet = Steady::now().time_since_epoch().count() - lastData.load();
+        if (quiet > std::chrono::duration_cast<Steady::duration>(std::chrono::milliseconds(80)).count()) return;
     }
 }
 
 // Microseconds from t0 until new bytes arrive after `before` bytes.
-double waitFirstBytes(Clock::time_point t0, long before) {
+double waitFirstBytes(Steady::time_point t0, long before) {
     while (bytesSeen.load() == before) std::this_thread::yield();
-    return std::chrono::duration<double, std::micro>(Clock::now() - t0).count();
+    return std::chrono::duration<double, std::micro>(Steady::now() - t0).count();
 }
 
 struct Stats {
@@ -99,7 +99,7 @@ int main() {
     settle();
     for (int i = 0; i < kPresses; ++i) {
         const long before = bytesSeen.load();
-        const auto t0 = Clock::now();
+        const auto t0 = Steady::now();
         k.shell.pass(press);
         ours.push_back(waitFirstBytes(t0, before));
         settle();
@@ -109,7 +109,7 @@ int main() {
     for (int i = 0; i < kPresses; ++i) {
         const QByteArray uri = "file://" + songs[i % kSongs].toUtf8();
         const long before = bytesSeen.load();
-        const auto t0 = Clock::now();
+        const auto t0 = Steady::now();
         GstElement* pb = gst_element_factory_make("playbin", nullptr);
         GstElement* out = gst_parse_bin_from_description(sink.constData(), TRUE, nullptr);
         g_object_set(pb, "uri", uri.constData(), "audio-sink", out, nullptr);
