@@ -84,7 +84,14 @@ QString RendererModuleEngine::executable() const {
         dir = QCoreApplication::applicationDirPath();
     else
         dir = QFileInfo(QFileInfo("/proc/self/exe").symLinkTarget()).absolutePath();
-    return dir + "/kalvo2-modrender";
+    // In the build tree the renderer sits beside the program; installed, in
+    // the program's private folder, found relative to the program wherever
+    // the package was unpacked.
+    const QString beside = dir + "/kalvo2-modrender";
+    const QString installed = dir + "/" KALVO_MODRENDER_FROM_BIN "/kalvo2-modrender";
+    if (!QFileInfo(beside).isExecutable() && QFileInfo(installed).isExecutable())
+        return QFileInfo(installed).canonicalFilePath();
+    return beside;
 }
 
 bool RendererModuleEngine::alive() const {
