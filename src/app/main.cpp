@@ -1,9 +1,11 @@
 // The composition root: picks the real services, builds the context, opens
 // the main window, runs start-up, the event loop and the orderly exit.
 #include <QApplication>
+#include <QDir>
 #include <QObject>
 #include <QStyleFactory>
 
+#include "app/CommandLine.h"
 #include "dialogs/CrashReportMode.h"
 #include "dialogs/LayoutAnchors.h"
 #include "dialogs/ListFileDialogs.h"
@@ -11,6 +13,8 @@
 #include "dialogs/PassDriver.h"
 #include "dialogs/QtWindows.h"
 #include "dialogs/ScanProgressWindow.h"
+#include "platform/InstanceLock.h"
+#include "platform/WindowActivation.h"
 #include "platform/QtDesktop.h"
 #include "platform/QtMessages.h"
 #include "platform/QuitSignals.h"
@@ -21,13 +25,19 @@
 #include "playback/engines/RendererModuleEngine.h"
 #include "base/ErrorReport.h"
 #include "base/FileOps.h"
+#include "base/Folders.h"
 #include "shell/Kalvo.h"
+#include "shell/SingleInstance.h"
 
+#include <cstdio>
 #include <memory>
+
 
 int main(int argc, char** argv) {
     const int crashRc = runCrashReportMode(argc, argv);
     if (crashRc >= 0) return crashRc;
+    const int commandLineRc = handleCommandLine(argc, argv);
+    if (commandLineRc >= 0) return commandLineRc;
     InstallErrorReport(argv[0]);
 
     QApplication app(argc, argv);
@@ -37,6 +47,30 @@ int main(int argc, char** argv) {
     if (QStyle* fusion = QStyleFactory::create(QStringLiteral("Fusion"))) QApplication::setStyle(fusion);
     QApplication::setFont(layoutFont());
     QApplication::setQuitOnLastWindowClosed(false);
+
+    // One player per data folder: a second start raises the first and ends
+    // here, before it touches any file.
+    const InstancePlan instancePlan = planInstanceLock(genericDataFolder(), QDir::homePath());
+    InstanceLock instanceLock;
+    RaiseChannel raiseChannel;
+    const auto takeInstanceLock = [&]() -> bool {  // false: another player has the folder
+        switch (instanceLock.acquire(instancePlan.dataFolder)) {
+        case InstanceLock::Result::Acquired:
+            if (!raiseChannel.listen(instancePlan.dataFolder))
+                std::fprintf(stderr, "kalvo2: cannot serve the raise socket in %s\n",
+                             instancePlan.dataFolder.toLocal8Bit().constData());
+            return true;
+        case InstanceLock::Result::HeldByOther:
+            std::fprintf(stderr, "kalvo2: another player runs on %s; showing its window\n",
+                         instancePlan.dataFolder.toLocal8Bit().constData());
+            if (!RaiseChannel::askToRaise(instancePlan.dataFolder, 10000))
+                std::fprintf(stderr, "kalvo2: the running player did not answer\n");
+            return false;
+        case InstanceLock::Result::Failed: return true;  // start-up reports the folder
+        }
+        return true;
+    };
+    if (instancePlan.lockBeforeStartUp && !takeInstanceLock()) return 0;
 
     QtMessages messages;
     const float layoutScale = 1.0f;
@@ -48,6 +82,7 @@ int main(int argc, char** argv) {
     if (!mainWindow->createMenu())
         messages.showMessage(QStringLiteral("Fehler: Konnte Haupt-Menü nicht öffnen!"), false);
     mainWindow->show();
+    raiseChannel.onRaise = [w = mainWindow.get()] { showAndActivate(w); };
     QCoreApplication::processEvents();  // let it appear before the start-up work
 
     SystemClock clock;
@@ -78,6 +113,8 @@ int main(int argc, char** argv) {
     QObject::connect(&quitSignals, &QuitSignals::quitRequested, &driver, &PassDriver::requestQuit);
 
     k.shell.PrepareFolders();
+    // An old data folder was moved in just now: lock it before any write.
+    if (!instancePlan.lockBeforeStartUp && !takeInstanceLock()) return 0;
     driver.start();
     if (!driver.isDone()) app.exec();
 

@@ -15,6 +15,7 @@ struct Player {
     QString home = temp.path() + "/home";
     QString xdg = temp.path() + "/xdg";
     QString data = xdg + "/Kalvo2/";
+    QString platform = "offscreen";  // "xcb" to run on the test's X server
     QProcess process;
 
     Player() { QDir().mkpath(home); }
@@ -24,7 +25,7 @@ struct Player {
         env.insert("HOME", home);
         env.insert("XDG_DATA_HOME", xdg);
         env.insert("XDG_RUNTIME_DIR", temp.path());
-        env.insert("QT_QPA_PLATFORM", "offscreen");
+        env.insert("QT_QPA_PLATFORM", platform);
         env.insert("KALVO2_AUDIO_SINK", "fakesink sync=false");
         process.setProcessEnvironment(env);
         process.setProcessChannelMode(QProcess::ForwardedChannels);

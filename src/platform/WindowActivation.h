@@ -1,0 +1,12 @@
+#pragma once
+
+class QWidget;
+
+// Shows window (also from minimized), raises it and gives it the focus, as a
+// request from elsewhere on the desktop (a second start, MPRIS Raise). On X11
+// the request goes to the window manager as a user's request
+// (_NET_ACTIVE_WINDOW from a pager), or without one straight to the server
+// with the current time, because Qt's own request carries the time of the
+// last event the player saw and loses against any later focus change.
+// UI thread; returns at once.
+void showAndActivate(QWidget* window);

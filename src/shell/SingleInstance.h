@@ -1,0 +1,25 @@
+#pragma once
+#include <QString>
+
+// One player per data folder. Two players on one folder would each write the
+// settings, the list and the trash index at exit, and the last writer would
+// win; so the first holds an exclusive lock in the folder and a second start
+// asks it to show its window and ends before it touches any file.
+
+// Where the lock lives and when it is taken.
+struct InstancePlan {
+    QString dataFolder;      // the folder start-up will use; ends with "/"
+    // False only while an old data folder in the home folder waits to be moved
+    // to dataFolder: the folder must not be created before start-up moves it,
+    // so the lock is taken right after start-up has prepared the folders.
+    bool lockBeforeStartUp = true;
+};
+
+// The same choice of data folder as start-up makes: appData + "Kalvo2/",
+// or home + "Kalvo2/" when the system names no application-data folder.
+// Reads the file system; UI thread.
+InstancePlan planInstanceLock(const QString& appDataFolder, const QString& homeFolder);
+
+// Lock and socket file names inside the data folder.
+inline constexpr const char* kInstanceLockName = "Kalvo2.lock";
+inline constexpr const char* kInstanceSocketName = "Kalvo2.sock";
