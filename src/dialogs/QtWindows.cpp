@@ -2,6 +2,8 @@
 
 #include "dialogs/BlackWindow.h"
 #include "dialogs/KeyConfigWindow.h"
+#include "dialogs/ListEditWindow.h"
+#include "dialogs/MainWindow.h"
 #include "dialogs/RestoreDialog.h"
 #include "shell/Kalvo.h"
 
@@ -39,3 +41,27 @@ void QtWindows::closeBlackWindow() {
 }
 
 bool QtWindows::blackWindowOpen() const { return black != nullptr; }
+void QtWindows::openListEdit() {
+    if (!k) return;
+    PassSuspension blocking(k->shell);
+    runListEdit(*k, owner);
+}
+
+ListPanel* QtWindows::listPanel() {
+    if (!panel && k) {
+        auto* main = dynamic_cast<MainWindow*>(owner);
+        if (!main) return nullptr;
+        panelView = std::make_unique<ListPanelAdapter>(*main);
+        panel = std::make_unique<ListPanel>(*k, *panelView);
+    }
+    return panel.get();
+}
+
+void QtWindows::toggleListPanel() {
+    if (ListPanel* p = listPanel()) p->ListenPanelUmschalten();
+}
+
+bool QtWindows::listPanelEvent(int subType) {
+    ListPanel* p = listPanel();
+    return p && p->ListenPanelEreignis(subType);
+}

@@ -1,8 +1,11 @@
 #pragma once
 #include <functional>
+#include <memory>
 
 #include "base/PassEvent.h"
 #include "base/Windows.h"
+#include "dialogs/ListPanelAdapter.h"
+#include "library/ListPanel.h"
 
 class Kalvo;
 class QWidget;
@@ -21,7 +24,7 @@ public:
     void setEventSink(std::function<void(const PassEvent&)> sink) { this->sink = std::move(sink); }
 
     void openRestoreDialog() override;
-    void openListEdit() override {}
+    void openListEdit() override;
     void openKeyConfig() override;
     void openInfo() override {}
     void openSongSelection() override {}
@@ -31,10 +34,17 @@ public:
     bool openBlackWindow() override;
     void closeBlackWindow() override;
     bool blackWindowOpen() const override;
+    void toggleListPanel() override;
+    bool listPanelEvent(int subType) override;
+    // The panel logic on the owner's panel widgets (the owner must be the
+    // MainWindow); null before attach.
+    ListPanel* listPanel();
 
 private:
     QWidget* owner;
     Kalvo* k = nullptr;
     std::function<void(const PassEvent&)> sink;
     BlackWindow* black = nullptr;  // owned; open while not null
+    std::unique_ptr<ListPanelAdapter> panelView;
+    std::unique_ptr<ListPanel> panel;
 };
