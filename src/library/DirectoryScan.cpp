@@ -38,6 +38,13 @@ struct ScanContext {
     }
 
     explicit ScanContext(const SongList& songs) : list(&songs) {}
+    // The player's own trash is never walked: trashed songs would come back
+    // into the list and could be trashed a second time, into themselves.
+    void leaveOut(const QString& folder) {
+        struct stat st;
+        if (!folder.isEmpty() && ::stat(QFile::encodeName(folder).constData(), &st) == 0)
+            walked.insert({st.st_dev, st.st_ino});
+    }
     void build() {
         if (!list) return;
         index.reserve(list->size() + list->size() / 4 + 16);
@@ -105,6 +112,7 @@ void SongLibrary::ListePfadeScannen(const QString& directory) {
     std::unique_ptr<ScanContext> own;
     if (!scan) {
         own = std::make_unique<ScanContext>(songList);
+        own->leaveOut(k.shell.TrashFolder);
         scan = own.get();
     }
     scan->setPattern(songPatternText(k.settings.TrackerModDateiPattern, k.settings.WinMediaDateiPattern));
@@ -112,6 +120,11 @@ void SongLibrary::ListePfadeScannen(const QString& directory) {
     // the separator (a hand-edited list may lack it).
     QString base = directory;
     if (!base.isEmpty() && !base.endsWith(QLatin1Char('/'))) base += QLatin1Char('/');
+    if (!k.shell.TrashFolder.isEmpty() && base.startsWith(k.shell.TrashFolder)) {
+        k.shell.LogLine(QStringLiteral("_ListePfadeScannen: der Papierkorb wird nicht durchsucht: ") + base);
+        if (own) scan = nullptr;
+        return;
+    }
     walkDirectory(base, AT_FDCWD, QFile::encodeName(base).constData());
     if (own) scan = nullptr;
 }
@@ -210,6 +223,7 @@ void SongLibrary::ListeAbgleichen() {
         e.presence = e.presence > 0 ? -1 : (e.presence == INT32_MIN ? INT32_MIN : e.presence - 1);
 
     ScanContext context(songList);
+    context.leaveOut(k.shell.TrashFolder);
     scan = &context;
     for (const QString& directory : pathList.raw()) ListePfadeScannen(directory);
     scan = nullptr;

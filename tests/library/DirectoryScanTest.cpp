@@ -411,3 +411,27 @@ TEST(ScanDepth, VeryDeepTreesEndWithoutCrash) {
 }
 
 }  // namespace
+
+// The player's own trash is never walked: not inside a list folder (the home
+// folder is the usual choice), not through a link, not as a list folder of
+// its own. Trashed songs would otherwise play again and be trashed into
+// themselves.
+TEST(ScanTrash, TheTrashFolderIsLeftOutOfEveryScan) {
+    TestKalvo t;
+    Kalvo& k = *t.k;
+    const QString home = t.path(QStringLiteral("data/"));
+    t.makeFile(QStringLiteral("data/Musik/a.mp3"), 100);
+    t.makeFile(QStringLiteral("data/Kalvo2/Kalvo-Kübel/alt.mp3"), 200);
+    ASSERT_TRUE(QFile::link(k.shell.TrashFolder, t.path(QStringLiteral("data/Musik/Kübel-Link"))));
+    k.library.pathList.append(home);
+    k.library.pathList.append(k.shell.TrashFolder);
+    k.library.ListeAbgleichen();
+    EXPECT_EQ(relativePaths(k.library.songList, home), QStringList{QStringLiteral("Musik/a.mp3")});
+    EXPECT_TRUE(t.logLines().contains(QStringLiteral("_ListePfadeScannen: der Papierkorb wird nicht durchsucht: ") +
+                                      k.shell.TrashFolder));
+
+    // A walk of its own leaves it out too.
+    k.library.songList.clear();
+    k.library.ListePfadeScannen(home);
+    EXPECT_EQ(relativePaths(k.library.songList, home), QStringList{QStringLiteral("Musik/a.mp3")});
+}
