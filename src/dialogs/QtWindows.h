@@ -1,13 +1,17 @@
 #pragma once
 #include <QPointer>
 #include <functional>
+#include <memory>
 
 #include "base/PassEvent.h"
 #include "base/Windows.h"
+#include "dialogs/ListPanelAdapter.h"
+#include "library/ListPanel.h"
 
 class Kalvo;
 class QWidget;
 class SongSelectionWindow;
+class BlackWindow;
 
 // The player's other windows on Qt. Blocking windows run inside a pass
 // suspension. Windows not built yet return at once.
@@ -22,8 +26,16 @@ public:
     void setEventSink(std::function<void(const PassEvent&)> sink) { this->sink = std::move(sink); }
 
     void openRestoreDialog() override;
-    void openListEdit() override {}
-    void openKeyConfig() override {}
+    void openListEdit() override;
+    void openKeyConfig() override;
+    bool openBlackWindow() override;
+    void closeBlackWindow() override;
+    bool blackWindowOpen() const override;
+    void toggleListPanel() override;
+    bool listPanelEvent(int subType) override;
+    // The panel logic on the owner's panel widgets (the owner must be the
+    // MainWindow); null before attach.
+    ListPanel* listPanel();
     void openInfo() override;
     bool openSongSelection() override;
     void closeSongSelection() override;
@@ -42,4 +54,7 @@ private:
     Kalvo* k = nullptr;
     std::function<void(const PassEvent&)> sink;
     QPointer<SongSelectionWindow> selection;
+    BlackWindow* black = nullptr;  // owned; open while not null
+    std::unique_ptr<ListPanelAdapter> panelView;
+    std::unique_ptr<ListPanel> panel;
 };

@@ -17,6 +17,8 @@ struct Player {
     QString data = xdg + "/Kalvo2/";
     QString platform = "offscreen";  // "xcb" to run on the test's X server
     QProcess process;
+    // The audio sink the player runs with.
+    QString audioSink = QStringLiteral("fakesink sync=false");
 
     Player() { QDir().mkpath(home); }
 
@@ -26,7 +28,7 @@ struct Player {
         env.insert("XDG_DATA_HOME", xdg);
         env.insert("XDG_RUNTIME_DIR", temp.path());
         env.insert("QT_QPA_PLATFORM", platform);
-        env.insert("KALVO2_AUDIO_SINK", "fakesink sync=false");
+        env.insert("KALVO2_AUDIO_SINK", audioSink);
         process.setProcessEnvironment(env);
         process.setProcessChannelMode(QProcess::ForwardedChannels);
         process.start(QStringLiteral(KALVO_BINARY_DIR "/src/kalvo2"), {});
