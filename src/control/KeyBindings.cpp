@@ -78,8 +78,9 @@ bool KeyBindings::DispatchKey(int code, bool isHotkey, bool autoRepeat) {
     FindBindingByKey(keyCode);
     if (!current()) return false;
     const int function = current()->function;
-    // Held down, the delete key would throw away song after song.
-    if (autoRepeat && function == FnDeleteSong) return false;
+    // Held down, the delete key would throw away song after song, and the
+    // undo key would bring back delete after delete.
+    if (autoRepeat && (function == FnDeleteSong || function == FnUndoDelete)) return false;
     return RunFunction(function);
 }
 
@@ -95,6 +96,7 @@ bool KeyBindings::RunFunction(int function) {
     case FnVolumeDown10: k.playback.Lautstaerke(-10); return true;
     case FnVolumeUp3: k.playback.Lautstaerke(3); return true;
     case FnVolumeDown3: k.playback.Lautstaerke(-3); return true;
+    case FnUndoDelete: k.trash.UndoLastDelete(); return true;
     default: return false;
     }
 }

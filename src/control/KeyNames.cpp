@@ -3,7 +3,8 @@
 const QStringList& KeyFunctionNames() {
     static const QStringList names =
         QStringLiteral("nächstes Lied|voriges Lied|vorwärts springen|zurück springen|Lied löschen|"
-                       "Stopp / Blackscreen verlassen|Lautstärke +10|Lautstärke -10|Lautstärke +3|Lautstärke -3")
+                       "Stopp / Blackscreen verlassen|Lautstärke +10|Lautstärke -10|Lautstärke +3|Lautstärke -3|"
+                       "Löschen rückgängig")
             .split(QLatin1Char('|'));
     return names;
 }

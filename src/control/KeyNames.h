@@ -16,6 +16,7 @@ enum KeyFunction : int {
     FnVolumeDown10 = 8,
     FnVolumeUp3 = 9,
     FnVolumeDown3 = 10,
+    FnUndoDelete = 11,
 };
 
 // The display names of the key functions, function n at index n - 1.

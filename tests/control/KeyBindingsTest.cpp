@@ -62,11 +62,12 @@ TEST(KeyBindings, NamesAndLookUps) {
     EXPECT_EQ(KeyCode2Text(105), "Num9");
     EXPECT_EQ(KeyCode2Text(33), "PgUp");
     EXPECT_EQ(KeyCode2Text(20), "Caps");
-    ASSERT_EQ(KeyFunctionNames().size(), 10);
+    ASSERT_EQ(KeyFunctionNames().size(), 11);
     EXPECT_EQ(KeyFunctionName(6), "Stopp / Blackscreen verlassen");
     EXPECT_EQ(KeyFunctionName(10), "Lautstärke -3");
     EXPECT_EQ(KeyFunctionName(0), "");
-    EXPECT_EQ(KeyFunctionName(11), "");
+    EXPECT_EQ(KeyFunctionName(11), "Löschen rückgängig");
+    EXPECT_EQ(KeyFunctionName(12), "");
 
     TestKalvo t;
     KeyBindings& b = t.k->bindings;
@@ -158,6 +159,16 @@ TEST(KeyBindings, HeldDeleteKeyDeletesOnlyOnce) {
     EXPECT_TRUE(QFileInfo::exists(r.songs[1]));
     EXPECT_TRUE(r.press(hotkey(2)));
     EXPECT_EQ(r.kv.library.songList.size(), 2);
+
+    // The undo key brings back one delete per fresh press, newest first.
+    r.bind(3, 85, 0, FnUndoDelete);
+    EXPECT_TRUE(r.press(keyDown(85)));
+    EXPECT_FALSE(r.press(keyDown(85, MainWindowNo, true)));
+    EXPECT_EQ(r.kv.library.songList.size(), 3);
+    EXPECT_TRUE(QFileInfo::exists(r.songs[1]));
+    EXPECT_FALSE(QFileInfo::exists(r.songs[0]));
+    EXPECT_TRUE(r.press(keyDown(85)));
+    EXPECT_TRUE(QFileInfo::exists(r.songs[0]));
 }
 
 TEST(KeyBindings, HotkeysAreRegisteredWithdrawnAndReported) {

@@ -33,7 +33,7 @@ TEST(KeyConfigWindow, KeysPressedAnywhereBecomeBindings) {
     EXPECT_EQ(row(w.list, 0), (QStringList{"PgDown", "0", "nächstes Lied"}));
     EXPECT_EQ(row(w.list, 1), (QStringList{"N", "3", "Stopp / Blackscreen verlassen"}));
     EXPECT_EQ(w.selectedId(), 1);
-    EXPECT_EQ(w.function->count(), 10);
+    EXPECT_EQ(w.function->count(), 11);
 
     // Keys are captured whichever gadget has the focus, Esc and Enter too,
     // and the window stays open.
