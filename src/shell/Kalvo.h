@@ -4,6 +4,7 @@
 #include "library/SongLibrary.h"
 #include "playback/PlaybackController.h"
 #include "playback/PlaybackTick.h"
+#include "shell/MprisControl.h"
 #include "shell/Settings.h"
 #include "shell/Shell.h"
 #include "timers/WakeAlarm.h"
@@ -45,7 +46,7 @@ class Kalvo {
 public:
     explicit Kalvo(const Services& services)
         : s(services), shell(*this), library(*this), playback(*this), tick(*this),
-          alarm(*this), trash(*this), bindings(*this), blackscreen(*this) {}
+          alarm(*this), trash(*this), bindings(*this), blackscreen(*this), mpris(*this) {}
     Kalvo(const Kalvo&) = delete;
     Kalvo& operator=(const Kalvo&) = delete;
 
@@ -60,4 +61,5 @@ public:
     Trash trash;
     KeyBindings bindings;
     Blackscreen blackscreen;
+    MprisControl mpris;
 };
