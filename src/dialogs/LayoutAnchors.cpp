@@ -1,5 +1,6 @@
 #include "dialogs/LayoutAnchors.h"
 
+#include <QCoreApplication>
 #include <QEvent>
 #include <QFont>
 #include <QObject>
@@ -10,46 +11,72 @@
 
 namespace {
 
-struct Record {
-    QPointer<QWidget> window;
-    QPointer<QWidget> control;  // null for the window's own record
-    bool isWindow = false;
-    AnchorValues values;
-};
-
-std::vector<Record>& records() {
-    static std::vector<Record> list;
-    return list;
-}
-
-void dropDead() {
-    auto& list = records();
-    std::erase_if(list, [](const Record& r) { return !r.window || (!r.isWindow && !r.control); });
-}
-
-void store(QWidget* window, QWidget* control, const AnchorValues& values) {
-    dropDead();
-    for (Record& r : records()) {
-        if (r.window == window && r.isWindow == (control == nullptr) && r.control == control) {
-            r.values = values;
-            return;
-        }
-    }
-    records().push_back({window, control, control == nullptr, values});
-}
-
-class ResizeWatcher : public QObject {
+// The anchoring of one window: its designed inner size and the records of its
+// anchored controls. A child object of the window, so it ends with it; it
+// watches the window's size changes.
+class WindowLayout : public QObject {
 public:
+    WindowLayout(QWidget* window, const AnchorValues& designed) : QObject(window), window(window), designed(designed) {
+        window->installEventFilter(this);
+        add(this);
+    }
+
+    // The layout of window, or null; never touches a window that is gone.
+    static WindowLayout* of(const QWidget* window);
+    static void add(WindowLayout* layout);
+
+    void setDesigned(const AnchorValues& values) { designed = values; }
+    void anchor(QWidget* control, const AnchorValues& values);
+    void resizeLayout();
+    int recordCount();
+
     bool eventFilter(QObject* watched, QEvent* event) override {
-        if (event->type() == QEvent::Resize && watched->isWidgetType())
-            ResizeLayout(static_cast<QWidget*>(watched));
+        if (watched == window && event->type() == QEvent::Resize) resizeLayout();
         return false;
     }
+
+private:
+    struct ControlRecord {
+        QPointer<QWidget> control;
+        AnchorValues values;
+    };
+    QWidget* window;
+    AnchorValues designed;
+    std::vector<ControlRecord> controls;
+    bool busy = false;  // the size correction resizes the window again
+
+    void dropDead() { std::erase_if(controls, [](const ControlRecord& r) { return !r.control; }); }
 };
 
-ResizeWatcher* watcher() {
-    static ResizeWatcher* w = new ResizeWatcher;
-    return w;
+// Finds the layout of a window by address without touching the window: the
+// layouts of windows that are gone have gone with them. Owned by the
+// application object, so it lives exactly as long as the windows can.
+class LayoutRegistry : public QObject {
+public:
+    using QObject::QObject;
+    std::vector<QPointer<WindowLayout>> layouts;
+
+    static LayoutRegistry* instance() {
+        QObject* app = QCoreApplication::instance();
+        if (!app) return nullptr;
+        // Not a Q_OBJECT class, so qobject_cast cannot tell it apart.
+        for (QObject* child : app->children())
+            if (auto* r = dynamic_cast<LayoutRegistry*>(child)) return r;
+        return new LayoutRegistry(app);
+    }
+};
+
+WindowLayout* WindowLayout::of(const QWidget* window) {
+    LayoutRegistry* r = window ? LayoutRegistry::instance() : nullptr;
+    if (!r) return nullptr;
+    std::erase_if(r->layouts, [](const QPointer<WindowLayout>& l) { return !l; });
+    for (const QPointer<WindowLayout>& l : r->layouts)
+        if (l->window == window) return l;
+    return nullptr;
+}
+
+void WindowLayout::add(WindowLayout* layout) {
+    if (LayoutRegistry* r = LayoutRegistry::instance()) r->layouts.push_back(layout);
 }
 
 int addIgnoring(int value, int change) { return value == AnchorIgnore ? AnchorIgnore : value + change; }
@@ -87,28 +114,20 @@ QFont layoutFont() {
     return f;
 }
 
-void RegisterWindowLayout(QWidget* window, int x, int y, int width, int height) {
-    if (!window) return;
-    store(window, nullptr, {x, y, width, height});
-    window->removeEventFilter(watcher());
-    window->installEventFilter(watcher());
+void WindowLayout::anchor(QWidget* control, const AnchorValues& values) {
+    dropDead();
+    for (ControlRecord& r : controls) {
+        if (r.control == control) {
+            r.values = values;
+            return;
+        }
+    }
+    controls.push_back({control, values});
 }
 
-void AnchorControl(const QString& letters, QWidget* window, QWidget* control, int x, int y, int width,
-                   int height) {
-    if (letters.isEmpty() || !window || !control) return;
-    store(window, control, anchorRecord(letters, x, y, width, height));
-}
-
-void ResizeLayout(QWidget* window) {
-    static bool busy = false;  // the correction below resizes the window again
-    if (!window || busy) return;
-    const Record* own = nullptr;
-    for (const Record& r : records())
-        if (r.isWindow && r.window == window) own = &r;
-    if (!own) return;
+void WindowLayout::resizeLayout() {
+    if (busy) return;
     busy = true;
-    const AnchorValues designed = own->values;
     const ResizePlan plan = planResize(designed.width, designed.height, window->width(), window->height());
 
     QWidget* top = window->window();
@@ -123,8 +142,8 @@ void ResizeLayout(QWidget* window) {
     }
     if (plan.disable && wasEnabled) top->setEnabled(true);
 
-    for (const Record& r : records()) {
-        if (r.isWindow || r.window != window || !r.control) continue;
+    dropDead();
+    for (const ControlRecord& r : controls) {
         const AnchorValues g = anchoredGeometry(r.values, plan.dw, plan.dh);
         const QRect now = r.control->geometry();
         r.control->setGeometry(g.left == AnchorIgnore ? now.x() : g.left, g.top == AnchorIgnore ? now.y() : g.top,
@@ -134,10 +153,28 @@ void ResizeLayout(QWidget* window) {
     busy = false;
 }
 
-int anchorRecordCount(QWidget* window) {
+int WindowLayout::recordCount() {
     dropDead();
-    int n = 0;
-    for (const Record& r : records())
-        if (r.window == window) ++n;
-    return n;
+    return 1 + int(controls.size());
+}
+
+void RegisterWindowLayout(QWidget* window, int x, int y, int width, int height) {
+    if (!window) return;
+    if (WindowLayout* layout = WindowLayout::of(window)) layout->setDesigned({x, y, width, height});
+    else new WindowLayout(window, {x, y, width, height});
+}
+
+void AnchorControl(const QString& letters, QWidget* window, QWidget* control, int x, int y, int width,
+                   int height) {
+    if (letters.isEmpty() || !control) return;
+    if (WindowLayout* layout = WindowLayout::of(window)) layout->anchor(control, anchorRecord(letters, x, y, width, height));
+}
+
+void ResizeLayout(QWidget* window) {
+    if (WindowLayout* layout = WindowLayout::of(window)) layout->resizeLayout();
+}
+
+int anchorRecordCount(QWidget* window) {
+    WindowLayout* layout = WindowLayout::of(window);
+    return layout ? layout->recordCount() : 0;
 }

@@ -40,7 +40,7 @@ void fitFont(QWidget* w, const QStringList& lines, int width, int height, int ma
 
 }  // namespace
 
-RestoreDialog::RestoreDialog(Kalvo& kalvo, QWidget* owner) : QDialog(owner), k(kalvo) {
+RestoreDialog::RestoreDialog(Kalvo& kalvo, QWidget* owner) : QDialog(owner), session(kalvo), k(kalvo) {
     const float s = k.shell.layoutScale;
     auto place = [s](QWidget* w, int x, int y, int width, int height) {
         w->setGeometry(scaled(x, s), scaled(y, s), scaled(width, s), scaled(height, s));
@@ -110,7 +110,7 @@ RestoreDialog::RestoreDialog(Kalvo& kalvo, QWidget* owner) : QDialog(owner), k(k
     connect(list, &QTreeWidget::itemDoubleClicked, this, [this] { playSelected(); });
     connect(restore, &QPushButton::clicked, this, [this] { restoreSelected(); });
 
-    maxField->setText(QString::number(k.settings.TrashMax));
+    maxField->setText(session.trashMaxText());
     fill();
 
     centreOnOwner(this, owner);
@@ -118,15 +118,14 @@ RestoreDialog::RestoreDialog(Kalvo& kalvo, QWidget* owner) : QDialog(owner), k(k
 
 void RestoreDialog::fill() {
     list->clear();
-    for (const Trash::Row& row : k.trash.rowsNewestFirst()) {
+    for (const Trash::Row& row : session.rows()) {
         auto* item = new QTreeWidgetItem(list, {row.date, row.origin});
         item->setData(0, Qt::UserRole, row.randomKey);
     }
 }
 
 void RestoreDialog::playSelected() {
-    QTreeWidgetItem* item = list->currentItem();
-    playingFromTrash = item && k.trash.PlayFromTrash(item->data(0, Qt::UserRole).toInt());
+    if (QTreeWidgetItem* item = list->currentItem()) session.play(item->data(0, Qt::UserRole).toInt());
 }
 
 void RestoreDialog::restoreSelected() {
@@ -135,25 +134,19 @@ void RestoreDialog::restoreSelected() {
         QTreeWidgetItem* item = list->topLevelItem(i);
         if (item->isSelected()) keys << item->data(0, Qt::UserRole).toInt();
     }
-    const Trash::RestoreCounts counts = k.trash.RestoreSelected(keys);
-    fill();
-    k.shell.ShowMessage(Trash::restoreMessage(counts));
-    if (playingFromTrash) k.playback.Stoppen();
+    session.restore(keys, [this] { fill(); });
 }
 
 void RestoreDialog::done(int result) {
-    if (!finished) {
-        finished = true;
-        k.settings.TrashMax = Trash::trashMaxFromField(maxField->text());
-        if (playingFromTrash) k.playback.Stoppen();
-    }
+    session.close(maxField->text());
     QDialog::done(result);
 }
 
 void runRestoreDialog(Kalvo& k, QWidget* owner) {
+    RestoreSession after(k);
     {
         RestoreDialog dialog(k, owner);
         dialog.exec();
     }
-    k.playback.LiedBestimmen(QString());
+    after.finish();
 }

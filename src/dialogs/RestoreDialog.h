@@ -1,6 +1,8 @@
 #pragma once
 #include <QDialog>
 
+#include "trash/RestoreSession.h"
+
 class Kalvo;
 class QWidget;
 class QTreeWidget;
@@ -14,8 +16,8 @@ class QLabel;
 // and determines the list's current song again. UI thread; blocks.
 void runRestoreDialog(Kalvo& k, QWidget* owner);
 
-// Window 45. Only connects its gadgets to the trash and playback; the
-// decisions live in Trash. Public for tests that drive it.
+// Window 45. Only connects its gadgets to a RestoreSession, which holds the
+// decisions. Public for tests that drive it.
 class RestoreDialog : public QDialog {
     Q_OBJECT
 public:
@@ -30,7 +32,7 @@ public:
     QPushButton* done_ = nullptr;    // 52 "Fertig"
     QLabel* maxLabel = nullptr;      // 53
     QLineEdit* maxField = nullptr;   // 54: digits only
-    bool playingFromTrash = false;
+    RestoreSession session;
 
     // Fills the list from TrashList, newest first.
     void fill();
@@ -39,7 +41,6 @@ public:
 
 private:
     Kalvo& k;
-    bool finished = false;
     void playSelected();
     void restoreSelected();
 };

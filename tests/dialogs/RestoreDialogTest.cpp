@@ -102,7 +102,7 @@ TEST_F(RestoreDialogTest, ASongPlayedFromTheTrashStopsWhenRestoredAndOnClosing) 
     d.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&d));
     doubleClick(d.list, 1);
-    EXPECT_TRUE(d.playingFromTrash);
+    EXPECT_TRUE(d.session.playingFromTrash());
     EXPECT_TRUE(t.media.calls.contains("load " + trash() + "B.mp3"));
     d.list->topLevelItem(1)->setSelected(true);
     t.media.calls.clear();
@@ -112,7 +112,7 @@ TEST_F(RestoreDialogTest, ASongPlayedFromTheTrashStopsWhenRestoredAndOnClosing) 
 
     QFile::remove(trash() + "A.mp3");
     doubleClick(d.list, 1);  // A, whose file has vanished
-    EXPECT_FALSE(d.playingFromTrash);
+    EXPECT_FALSE(d.session.playingFromTrash());
 }
 
 TEST_F(RestoreDialogTest, TheFieldSetsTrashMaxOnlyWhenTheDialogCloses) {

@@ -1,4 +1,5 @@
 #include "trash/TrashTestSupport.h"
+#include "trash/RestoreSession.h"
 
 namespace {
 
@@ -176,3 +177,27 @@ TEST_F(RestoreRace, AFileAppearingAtTheTrashNameDuringTheDeleteIsNeverReplaced) 
 }
 
 }  // namespace
+
+TEST_F(Restore, SessionRefillsBeforeTheCountsAndClosesOnceStoppingATrashSong) {
+    load(1);
+    k().trash.DeleteCurrentSong(false);
+    RestoreSession session(k());
+    session.play(10);
+    ASSERT_TRUE(session.playingFromTrash());
+    EXPECT_EQ(k().playback.currentSong, trash() + "B.mp3");
+
+    int shownWhenRefilled = -1;
+    session.restore({10}, [&] { shownWhenRefilled = int(t.messages.shown.size()); });
+    EXPECT_EQ(shownWhenRefilled, 0);  // the rows are current when the counts show
+    ASSERT_EQ(t.messages.shown.size(), 1);
+    EXPECT_TRUE(t.messages.shown[0].text.startsWith("1 Datei(en) wiederhergestellt"));
+    EXPECT_TRUE(k().playback.currentSong.isEmpty());
+    EXPECT_TRUE(QFile::exists(b));
+
+    k().settings.TrashMax = 40;
+    session.close(QStringLiteral("7"));
+    session.close(QStringLiteral("9"));  // the close box after "Fertig" changes nothing
+    EXPECT_EQ(k().settings.TrashMax, 7);
+    session.finish();
+    EXPECT_FALSE(k().playback.currentSong.isEmpty());  // the list's song is determined again
+}

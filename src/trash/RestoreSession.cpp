@@ -1,0 +1,25 @@
+#include "trash/RestoreSession.h"
+
+#include "shell/Kalvo.h"
+
+QVector<Trash::Row> RestoreSession::rows() const { return k.trash.rowsNewestFirst(); }
+
+QString RestoreSession::trashMaxText() const { return QString::number(k.settings.TrashMax); }
+
+void RestoreSession::play(int32_t randomKey) { fromTrash = k.trash.PlayFromTrash(randomKey); }
+
+void RestoreSession::restore(const QList<int32_t>& keys, const std::function<void()>& refill) {
+    const Trash::RestoreCounts counts = k.trash.RestoreSelected(keys);
+    if (refill) refill();
+    k.shell.ShowMessage(Trash::restoreMessage(counts));
+    if (fromTrash) k.playback.Stoppen();
+}
+
+void RestoreSession::close(const QString& trashMaxField) {
+    if (closed) return;
+    closed = true;
+    k.settings.TrashMax = Trash::trashMaxFromField(trashMaxField);
+    if (fromTrash) k.playback.Stoppen();
+}
+
+void RestoreSession::finish() { k.playback.LiedBestimmen(QString()); }
