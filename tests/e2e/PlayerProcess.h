@@ -16,6 +16,7 @@ struct Player {
     QString xdg = temp.path() + "/xdg";
     QString data = xdg + "/Kalvo2/";
     QString platform = "offscreen";  // "xcb" to run on the test's X server
+    QString audioSink = "fakesink sync=false";  // "fakesink sync=true": real time
     QProcess process;
 
     Player() { QDir().mkpath(home); }
@@ -26,7 +27,7 @@ struct Player {
         env.insert("XDG_DATA_HOME", xdg);
         env.insert("XDG_RUNTIME_DIR", temp.path());
         env.insert("QT_QPA_PLATFORM", platform);
-        env.insert("KALVO2_AUDIO_SINK", "fakesink sync=false");
+        env.insert("KALVO2_AUDIO_SINK", audioSink);
         process.setProcessEnvironment(env);
         process.setProcessChannelMode(QProcess::ForwardedChannels);
         process.start(QStringLiteral(KALVO_BINARY_DIR "/src/kalvo2"), {});
