@@ -22,6 +22,7 @@ enum MenuItem : int {
     MenuNewRandom = 8,       // "Zufallswerte neu"
     MenuInfo = 9,            // "Info"
     MenuKeyConfig = 10,      // "Tasten Konfig."
+    MenuUndoDelete = 11,     // "Letztes Löschen rückgängig"
 };
 
 // Control numbers of the main window.

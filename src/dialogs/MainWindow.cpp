@@ -80,6 +80,7 @@ const MenuSpec kMenu[] = {
     {"Datei", 0, nullptr},
     {"Datei", MenuTrashOpen, "Kalvo Papierkorb öffnen"},
     {"Datei", MenuRestore, "Dateien wiederherstellen"},
+    {"Datei", MenuUndoDelete, "Letztes Löschen rückgängig"},
     {"Datei", 0, nullptr},
     {"Datei", MenuQuit, "Beenden"},
     {"Liste", MenuListEdit, "Bearbeiten"},

@@ -33,7 +33,7 @@ public:
 
     // The control with that number (2..30), or null.
     QWidget* control(int number) const { return controls.value(number); }
-    // The menu action with that item number (1..10), or null.
+    // The menu action with that item number (1..11), or null.
     QAction* menuAction(int item) const { return actions.value(item); }
     // The inner area below the menu bar that the control coordinates refer to.
     QWidget* clientArea() const { return client; }

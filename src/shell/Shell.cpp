@@ -159,6 +159,7 @@ void Shell::dispatchMenu(int item) {
     case MenuListSaveAs: k.library.ListeSpeichernUnter(false); break;
     case MenuTrashOpen: k.s.desktop.openFolder(TrashFolder); break;
     case MenuRestore: k.s.windows.openRestoreDialog(); break;
+    case MenuUndoDelete: k.trash.UndoLastDelete(); break;
     case MenuQuit: quitRequested = true; break;
     case MenuListEdit: k.s.windows.openListEdit(); break;
     case MenuNewRandom: k.library.ZufallswerteNeu(); break;

@@ -116,6 +116,7 @@ void Trash::DeleteCurrentSong(bool withSound) {
     TrashList.append(entry);
     sortList();
     WriteTrashIndex();
+    pushUndo(entry);
 
     if (song) list.deleteCurrent();
     if (wasLoaded) pb.Spielen(QString());

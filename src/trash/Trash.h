@@ -46,6 +46,18 @@ public:
     // The text of the counts message.
     static QString restoreMessage(const RestoreCounts& c);
 
+    // Undoes the newest delete of this run that is still in the trash: moves
+    // its file back as RestoreSelected does for one file, makes it the resume
+    // point of the list (path and random order) and plays it from its start.
+    // Called again, the delete before that, back to the first of this run;
+    // files trashed in earlier runs are left to the restore dialog. Nothing
+    // to undo: the asterisk beep only. A failed move: a log line and the
+    // error beep; the file stays in the trash and is the next to undo.
+    // Returns true when the file is back at its origin. Blocks for the move.
+    bool UndoLastDelete();
+    // How many deletes of this run could still be undone.
+    int undoableCount() const;
+
     // One row of the restore dialog's list.
     struct Row {
         QString date;    // "dd.mm.yy   hh:ii:ss"
@@ -70,6 +82,15 @@ public:
 
 private:
     Kalvo& k;
+    // Entries this run's deletes recorded, oldest first; entries since
+    // restored or dropped by the surplus rule are skipped and pruned.
+    QVector<TrashEntry> undoStack;
+    void pushUndo(const TrashEntry& entry);
+    int indexOfEntry(const TrashEntry& entry) const;
+    // Moves TrashList[i] back to its origin (never replacing a file there),
+    // adds a song entry after the cursor and removes the trash entry. False
+    // when nothing was moved; the entry and the file stay.
+    bool restoreEntry(int i);
     void applySurplusRule(const QString& keep);
     bool isTrashFile(const QString& path) const;
     void sortList();

@@ -17,32 +17,37 @@ bool Trash::PlayFromTrash(int32_t randomKey) {
     return false;
 }
 
+bool Trash::restoreEntry(int i) {
+    const TrashEntry e = TrashList[i];
+    // The origin must be free; the move itself refuses to replace a file
+    // that appears there meanwhile.
+    const MoveResult r = (e.originPath.isEmpty() || nameTaken(e.originPath))
+                             ? MoveResult::NotMoved
+                             : moveWithoutLoss(k.s.files, e.trashPath, e.originPath);
+    if (r == MoveResult::NotMoved) return false;
+    if (r == MoveResult::CopyKept)
+        k.shell.LogLine(QStringLiteral("Konnte Datei nicht löschen: ") + e.trashPath);
+    SongEntry* song = k.library.songList.add();
+    song->filePath = e.originPath;
+    song->randomKey = e.randomKey;
+    TrashList.removeAt(i);
+    return true;
+}
+
 Trash::RestoreCounts Trash::RestoreSelected(const QList<int32_t>& keys) {
     RestoreCounts counts;
     for (const int32_t key : keys) {
         for (int i = 0; i < TrashList.size();) {
-            const TrashEntry e = TrashList[i];
-            if (e.randomKey != key) {
+            if (TrashList[i].randomKey != key) {
                 ++i;
                 continue;
             }
-            // The origin must be free; the move itself refuses to replace
-            // a file that appears there meanwhile.
-            const MoveResult r = (e.originPath.isEmpty() || nameTaken(e.originPath))
-                                     ? MoveResult::NotMoved
-                                     : moveWithoutLoss(k.s.files, e.trashPath, e.originPath);
-            if (r == MoveResult::NotMoved) {
+            if (restoreEntry(i)) {
+                ++counts.restored;
+            } else {
                 ++counts.failed;
                 ++i;
-                continue;
             }
-            if (r == MoveResult::CopyKept)
-                k.shell.LogLine(QStringLiteral("Konnte Datei nicht löschen: ") + e.trashPath);
-            SongEntry* song = k.library.songList.add();
-            song->filePath = e.originPath;
-            song->randomKey = e.randomKey;
-            TrashList.removeAt(i);
-            ++counts.restored;
         }
     }
     k.library.ListeAbgleichen();

@@ -151,11 +151,11 @@ TEST(MainWindow, MenuItemsInOrderWithTheirNumbers) {
     ASSERT_EQ(menus.size(), 3);
     const QStringList titles{"Datei", "Liste", "Extras"};
     const QList<QStringList> items{
-        {"Liste öffnen", "Neue Liste", "Speichern als", "-", "Kalvo Papierkorb öffnen", "Dateien wiederherstellen", "-",
-         "Beenden"},
+        {"Liste öffnen", "Neue Liste", "Speichern als", "-", "Kalvo Papierkorb öffnen", "Dateien wiederherstellen",
+         "Letztes Löschen rückgängig", "-", "Beenden"},
         {"Bearbeiten", "Zufallswerte neu"},
         {"Tasten Konfig.", "Info"}};
-    const QList<QList<int>> numbers{{4, 5, 6, 0, 1, 2, 0, 3}, {7, 8}, {10, 9}};
+    const QList<QList<int>> numbers{{4, 5, 6, 0, 1, 2, 11, 0, 3}, {7, 8}, {10, 9}};
     for (int m = 0; m < 3; ++m) {
         EXPECT_EQ(menus[m]->text(), titles[m]);
         const QList<QAction*> actions = menus[m]->menu()->actions();

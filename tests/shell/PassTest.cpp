@@ -83,6 +83,11 @@ TEST(Pass, MenuItemsReachTheirSubsystemsAndCountAsActivity) {
     ASSERT_EQ(t.messages.shown.size(), 1);  // the confirmation, answered No
     EXPECT_TRUE(t.messages.shown[0].ask);
 
+    // Nothing deleted in this run: the undo only beeps.
+    EXPECT_TRUE(activityAfter(t, menu(MenuUndoDelete)));
+    EXPECT_EQ(t.messages.asteriskBeeps, 1);
+    EXPECT_EQ(t.messages.shown.size(), 1);
+
     EXPECT_FALSE(t.k->shell.quitRequested);
 }
 

@@ -254,3 +254,82 @@ TEST_F(DeleteSong, WithoutATrashFolderNothingMovesAndTheWorkingFolderIsLeftAlone
 }
 
 }  // namespace
+
+namespace {
+
+// Undo of a delete under the same faults as the delete itself: whatever
+// fails, the song is whole at its origin or in the trash, and the index
+// names exactly the files the trash still holds.
+class UndoFaults : public DeleteSong {
+protected:
+    CrossDeviceFileOps files;
+    void SetUp() override {
+        DeleteSong::SetUp();
+        rebuildKalvo(t, files);
+        k().library.pathList.append(music() + "/");
+        k().library.ListeAbgleichen();
+        load(0);
+        k().trash.DeleteCurrentSong(true);
+        ASSERT_FALSE(QFile::exists(a));
+        t.messages.errorBeeps = 0;
+    }
+    QStringList indexedNames() {
+        QStringList names;
+        for (const QString& v : indexValues()) names << filePart(v.section('|', 3));
+        return names;
+    }
+};
+
+TEST_F(UndoFaults, AFailedCopyBackLeavesTheSongInTheTrashAndIndexed) {
+    files.failCopy = true;
+    EXPECT_FALSE(k().trash.UndoLastDelete());
+    EXPECT_FALSE(QFile::exists(a));
+    EXPECT_EQ(readFile(trash() + "A.mp3"), QByteArray("A.mp3"));
+    EXPECT_EQ(indexedNames(), QStringList{"A.mp3"});
+    EXPECT_EQ(trashFiles(), QStringList{"A.mp3"});  // no partial copy anywhere
+    EXPECT_EQ(QDir(music()).entryList(QDir::Files | QDir::Hidden).size(), 2);
+    EXPECT_EQ(t.messages.errorBeeps, 1);
+
+    files.failCopy = false;  // the cause gone, the same press works
+    EXPECT_TRUE(k().trash.UndoLastDelete());
+    EXPECT_EQ(readFile(a), QByteArray("A.mp3"));
+    EXPECT_TRUE(trashFiles().isEmpty());
+    EXPECT_TRUE(indexValues().isEmpty());
+    EXPECT_EQ(files.copies, 3);  // the delete, the failed and the good undo
+}
+
+TEST_F(UndoFaults, ATrashCopyThatCannotBeRemovedStaysUnindexedBesideTheRestoredSong) {
+    files.removeRefused << trash() + "A.mp3";
+    EXPECT_TRUE(k().trash.UndoLastDelete());
+    EXPECT_EQ(readFile(a), QByteArray("A.mp3"));
+    EXPECT_EQ(readFile(trash() + "A.mp3"), QByteArray("A.mp3"));
+    EXPECT_TRUE(indexValues().isEmpty());  // adopted at the next start
+    EXPECT_TRUE(t.logLines().contains("Konnte Datei nicht löschen: " + trash() + "A.mp3"));
+    EXPECT_EQ(k().playback.currentSong, a);
+}
+
+TEST_F(UndoFaults, NoRenameAnywhereStillMovesByCopy) {
+    files.failRename = true;  // the copy's own rename into place fails too
+    EXPECT_FALSE(k().trash.UndoLastDelete());
+    EXPECT_EQ(readFile(trash() + "A.mp3"), QByteArray("A.mp3"));
+    EXPECT_FALSE(QFile::exists(a));
+    EXPECT_EQ(QDir(music()).entryList(QDir::Files | QDir::Hidden).size(), 2);
+    EXPECT_EQ(indexedNames(), QStringList{"A.mp3"});
+}
+
+TEST_F(UndoFaults, AnIndexThatCannotBeWrittenLosesNothingAndTheNextStartIsTrue) {
+    // An index that cannot be replaced: a folder stands where the file belongs.
+    const QString index = trash() + Trash::indexFileName();
+    QFile::remove(index);
+    QDir().mkpath(index);
+    EXPECT_TRUE(k().trash.UndoLastDelete());
+    EXPECT_EQ(readFile(a), QByteArray("A.mp3"));
+    EXPECT_TRUE(trashFiles().isEmpty());
+    QDir(index).removeRecursively();
+    rebuildKalvo(t, files);
+    k().trash.CheckTrashFolder();
+    EXPECT_TRUE(k().trash.TrashList.isEmpty());
+    EXPECT_TRUE(t.messages.shown.isEmpty());
+}
+
+}  // namespace

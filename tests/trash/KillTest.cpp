@@ -8,8 +8,9 @@
 
 namespace {
 
-// Runs the delete/restore driver, kills it at random moments and checks after
-// every kill that each song is still whole at its origin or in the trash.
+// Runs the delete/undo/restore driver, kills it at random moments and checks
+// after every kill that each song is still whole at its origin or in the
+// trash, and that the next start's index names only files in the trash.
 // KALVO_SOAK_RUNS sets the number of kills (default 250).
 class KillTest : public ::testing::Test {
 protected:
@@ -115,6 +116,23 @@ TEST_F(KillTest, NoSongIsLostWhereverTheProcessIsKilled) {
         ASSERT_TRUE(indexWhole(s)) << "run " << run;
         partialsSeen += c.partials > 0;
         doublesSeen += c.doubles > 0;
+    }
+    // A start after the last kill: its index names files that are in the trash.
+    for (const Setup& s : setups) {
+        QProcess p;
+        p.start(driver, {s.data, s.music, QStringLiteral("0")});
+        ASSERT_TRUE(p.waitForFinished(30000));
+        ASSERT_EQ(p.exitCode(), 0);
+        PreferenceFile pf;
+        ASSERT_TRUE(pf.openPreferences(s.data + "Kalvo-Kübel/" + Trash::indexFileName()));
+        ASSERT_TRUE(pf.examineKeys());
+        while (pf.nextKey()) {
+            const QString trashPath = pf.keyValue().section(QLatin1Char('|'), 3);
+            EXPECT_TRUE(trashPath.startsWith(s.data + "Kalvo-Kübel/") && QFileInfo(trashPath).isFile())
+                << trashPath.toStdString();
+        }
+        pf.closePreferences();
+        EXPECT_EQ(census(s).wholeSongs, kSongs);
     }
     std::cout << runs << " runs (" << killed << " killed while running) in " << timer.elapsed() / 1000.0
               << " s; unfinished copies left by " << partialsSeen << ", songs in both places after "

@@ -5,21 +5,34 @@
 
 namespace {
 
-// Many deletes, restores, TrashMax changes, failures and restarts in random
-// order. After every step each song is at its origin, in the trash folder,
-// or was removed by the surplus rule, and the count adds up.
+// Many deletes, restores, undos, TrashMax changes, failures and restarts in
+// random order. After every step each song is at its origin, in the trash
+// folder, or was removed by the surplus rule, and the count adds up; an undo
+// brings back the newest delete of this run that is still in the trash.
 class RandomizedTrash : public TrashFixture {
 protected:
     static constexpr int kSongs = 14;
     CrossDeviceFileOps files;
     std::mt19937 rng;
-    int surplusRemoved = 0, restored = 0, trashed = 0, restarts = 0;
+    int surplusRemoved = 0, restored = 0, trashed = 0, restarts = 0, undone = 0, nothingToUndo = 0;
     QSet<int> lost;
+    // This run's deletes, oldest first: the trash entry's identity and the song.
+    QVector<QPair<QString, int>> undoModel;
+
+    static int songOf(const QByteArray& content) {
+        return content.startsWith("song-") ? content.mid(5).toInt() : -1;
+    }
+    QSet<QString> entryIds() {
+        QSet<QString> s;
+        for (const TrashEntry& e : k().trash.TrashList) s.insert(e.trashPath + "|" + QString::number(e.deletedAt));
+        return s;
+    }
 
     int pick(int n) { return std::uniform_int_distribution<int>(0, n - 1)(rng); }
 
     void restart() {
         rebuildKalvo(t, files);
+        undoModel.clear();
         k().library.pathList.append(music() + "/");
         k().trash.CheckTrashFolder();
         k().library.ListeAbgleichen();
@@ -63,7 +76,7 @@ protected:
             t.clock.advance(1000 * pick(3));  // sometimes equal times
 
             const int op = pick(100);
-            bool deleting = false;
+            bool deleting = false, undid = false;
             QString what;
             if (op < 50) {
                 deleting = true;
@@ -72,19 +85,50 @@ protected:
                 if (pick(10) == 0) files.failCopy = true;
                 if (pick(10) == 0) files.failRemove = true;
                 what = QStringLiteral("delete");
+                const QSet<QString> idsBefore = entryIds();
                 k().trash.DeleteCurrentSong(pick(2));
                 if (t.messages.errorBeeps == 0) {
                     ++trashed;
                     EXPECT_LE(k().trash.TrashList.size(), max);
+                    for (const TrashEntry& e : k().trash.TrashList)
+                        if (!idsBefore.contains(e.trashPath + "|" + QString::number(e.deletedAt)))
+                            undoModel.append({e.trashPath + "|" + QString::number(e.deletedAt),
+                                              songOf(readFile(e.trashPath))});
                 }
-            } else if (op < 72) {
+            } else if (op < 66) {
                 QList<int32_t> keys;
                 for (const TrashEntry& e : k().trash.TrashList)
                     if (pick(2)) keys << e.randomKey;
                 if (pick(8) == 0) files.failCopy = true;
                 what = QStringLiteral("restore");
                 restored += k().trash.RestoreSelected(keys).restored;
-            } else if (op < 84) {
+            } else if (op < 78) {
+                what = QStringLiteral("undo");
+                const QSet<QString> inTrash = entryIds();
+                while (!undoModel.isEmpty() && !inTrash.contains(undoModel.last().first)) undoModel.removeLast();
+                const int listBeforeUndo = int(k().trash.TrashList.size());
+                if (pick(6) == 0) files.failCopy = true;
+                const int asterisks = t.messages.asteriskBeeps;
+                undid = k().trash.UndoLastDelete();
+                if (undid) {
+                    ++undone;
+                    ASSERT_FALSE(undoModel.isEmpty()) << "undo without a delete of this run, step " << step;
+                    const QString now = k().playback.currentSong;
+                    EXPECT_TRUE(now.startsWith(music() + "/")) << now.toStdString();
+                    EXPECT_EQ(songOf(readFile(now)), undoModel.last().second) << "step " << step;
+                    EXPECT_EQ(k().trash.TrashList.size(), listBeforeUndo - 1);
+                    undoModel.removeLast();
+                } else if (t.messages.asteriskBeeps > asterisks) {
+                    ++nothingToUndo;
+                    EXPECT_TRUE(undoModel.isEmpty()) << "step " << step;
+                    EXPECT_EQ(k().trash.TrashList.size(), listBeforeUndo);
+                } else {
+                    EXPECT_EQ(t.messages.errorBeeps, 1) << "step " << step;
+                    EXPECT_TRUE(files.failCopy && files.crossDevice) << "step " << step;
+                    EXPECT_EQ(k().trash.TrashList.size(), listBeforeUndo);
+                    EXPECT_EQ(trashFileSet(), trashBefore);
+                }
+            } else if (op < 88) {
                 const int values[] = {-3, 0, 1, 2, 3, 5, 40};
                 k().settings.TrashMax = values[pick(7)];
                 what = QStringLiteral("trashmax");
@@ -119,7 +163,8 @@ protected:
             if (what != QLatin1String("trashmax") && what != QLatin1String("restart")) {
                 for (const TrashEntry& e : k().trash.TrashList)
                     EXPECT_TRUE(QFileInfo(e.trashPath).isFile()) << e.trashPath.toStdString();
-                if (!(deleting && t.messages.errorBeeps > 0))
+                // A failed delete or an undo that did nothing writes no index.
+                if (!(deleting && t.messages.errorBeeps > 0) && !(what == QLatin1String("undo") && !undid))
                     EXPECT_EQ(indexValues().size(), k().trash.TrashList.size()) << what.toStdString();
             }
             t.messages.errorBeeps = 0;
@@ -130,7 +175,10 @@ protected:
         EXPECT_GT(restored, 5);
         EXPECT_GT(restarts, 5);
         EXPECT_GT(surplusRemoved, 0);
-        std::cout << "deletes " << trashed << ", restored " << restored << ", restarts " << restarts
+        EXPECT_GT(undone, 5);
+        EXPECT_GT(nothingToUndo, 0);
+        std::cout << "deletes " << trashed << ", restored " << restored << ", undone " << undone
+                  << " (nothing to undo " << nothingToUndo << "), restarts " << restarts
                   << ", removed by the surplus rule " << surplusRemoved << "\n";
     }
 };

@@ -1,5 +1,5 @@
-// A player on the real file operations and fake engines that deletes and
-// restores songs in a loop until it is killed. The kill test starts it on a
+// A player on the real file operations and fake engines that deletes songs,
+// undoes deletes and restores songs in a loop until it is killed. The kill test starts it on a
 // data folder and a music folder, kills it at random moments and checks that
 // no song was lost.
 //
@@ -74,8 +74,11 @@ int main(int argc, char** argv) {
     std::mt19937 rng(unsigned(QCoreApplication::applicationPid()));
     for (long op = 0; operations < 0 || op < operations; ++op) {
         SongList& list = k.library.songList;
-        const bool restore = list.isEmpty() || (!k.trash.TrashList.isEmpty() && rng() % 3 == 0);
-        if (restore) {
+        const unsigned r = unsigned(rng() % 6);
+        const bool restore = list.isEmpty() || (!k.trash.TrashList.isEmpty() && r < 2);
+        if (!restore && r == 2 && k.trash.undoableCount() > 0) {
+            k.trash.UndoLastDelete();
+        } else if (restore) {
             QList<int32_t> keys;
             for (const TrashEntry& e : k.trash.TrashList) keys << e.randomKey;
             k.trash.RestoreSelected(keys);
