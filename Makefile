@@ -4,7 +4,7 @@ PRESET ?= default
 BUILD := build/$(PRESET)
 JOBS ?= 2
 
-.PHONY: deps configure build run test bench asan tsan soak fuzz clean
+.PHONY: deps configure build run test bench asan tsan soak soak-play fuzz clean deb
 
 deps:
 	@tools/install-deps
@@ -33,8 +33,16 @@ tsan:
 soak: build
 	@tools/soak $(BUILD)
 
+# Several minutes of continuous play; not part of `make test`.
+soak-play: build
+	@tools/soak-play $(BUILD)
+
 fuzz:
 	@tools/fuzz
+
+# The Debian package, written into the build folder (kalvo2_<version>_<arch>.deb).
+deb: build
+	@cd $(BUILD) && cpack -G DEB
 
 clean:
 	rm -rf build

@@ -109,6 +109,27 @@ double plainWalk(Kalvo& k, const QString& target, int reps) {
     return median(samples);
 }
 
+// Median cost of one working tick while an ended media song stands on the
+// last entry with Repeat off: every tick asks for the next song.
+double tickAtTheEnd(TestKalvo& t, int calls) {
+    Kalvo& k = *t.k;
+    k.settings.FortwAbspielen = 1;
+    k.settings.Repeat = 0;
+    const SongList& list = k.library.songList;
+    k.playback.lastSongPath = list.at(list.size() - 1).filePath;
+    k.playback.Spielen(QString());
+    t.media.pos = 1000000;
+    std::vector<double> samples;
+    samples.reserve(calls);
+    for (int i = 0; i < calls; ++i) {
+        t.clock.advance(100);
+        const auto t0 = Steady::now();
+        k.tick.MusCheckPlay();
+        samples.push_back(nsSince(t0));
+    }
+    return median(samples);
+}
+
 double determination(Kalvo& k, const QString& resume, int reps) {
     std::vector<double> samples;
     for (int r = 0; r < reps; ++r) {
@@ -171,6 +192,9 @@ int main(int argc, char** argv) {
             idle.push_back(nsSince(t0));
         }
         print({"MusCheckPlay, within 100 ms", median(idle), "position query + field update", base});
+        const double atEnd = tickAtTheEnd(t, n > 10000 ? 201 : 2001);
+        k.shell.lastListSave = t.clock.local;
+        print({"MusCheckPlay, ended at the end of the list", atEnd, "position query + field update", base});
 
         const int reps = n > 10000 ? 31 : 301;
         const double walkMiddle = plainWalk(k, middle, reps);

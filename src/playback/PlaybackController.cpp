@@ -86,6 +86,7 @@ int PlaybackController::presentCount() const {
 }
 
 bool PlaybackController::LiedBestimmen(const QString& path) {
+    endStand.valid = false;
     SongList& list = k.library.songList;
     if (!path.isEmpty()) {
         k.s.view.setCounterText(QString());
@@ -135,7 +136,8 @@ bool PlaybackController::LiedBestimmen(const QString& path) {
             }
         }
         list.select(stopAt);
-        k.s.view.setCounterText(QStringLiteral("%1/%2").arg(p).arg(n));
+        determinedCounter = QStringLiteral("%1/%2").arg(p).arg(n);
+        k.s.view.setCounterText(determinedCounter);
         currentSong = items[stopAt].filePath;
     }
 
@@ -193,7 +195,8 @@ bool PlaybackController::Spielen(const QString& path) {
             mediaHandle = h;
             Lautstaerke(0);
             k.s.media.play();
-            k.s.view.setTimeText(timeText(k.s.media.length(h) / MediaUnitsPerSecond));
+            mediaLength = k.s.media.length(h);
+            k.s.view.setTimeText(timeText(mediaLength / MediaUnitsPerSecond));
             ok = true;
         }
     }
@@ -235,12 +238,32 @@ void PlaybackController::makeResumePoint(const SongEntry& e) {
         lastSongPath = e.filePath;
 }
 
+bool PlaybackController::repeatEndStand() {
+    const SongList& list = k.library.songList;
+    if (!endStand.valid || k.settings.Repeat || bool(k.settings.ZufallAbspielen) != endStand.random ||
+        list.size() != endStand.size || list.index() != endStand.size - 1 || currentSong != endStand.song ||
+        list.at(endStand.size - 1).filePath != endStand.song || lastSongPath != endStand.lastPath ||
+        lastSongKey != endStand.lastKey)
+        return false;
+    k.s.view.setCounterText(endStand.counter);
+    offeredSong = currentSong;
+    k.s.view.setPathText(folderPart(currentSong));
+    k.shell.ShowSongText(filePart(currentSong));
+    k.s.view.setTimeText(QString());
+    return true;
+}
+
 void PlaybackController::MusNext() {
+    if (repeatEndStand()) return;
     if (!LiedBestimmen(QString())) return;
     SongList& list = k.library.songList;
     SongEntry* e = list.next();
     if (!e) {
-        if (!k.settings.Repeat) return;
+        if (!k.settings.Repeat) {
+            endStand = EndStand{true, list.size(), currentSong, determinedCounter,
+                                bool(k.settings.ZufallAbspielen), lastSongPath, lastSongKey};
+            return;
+        }
         e = list.first();
         if (!e) return;
     }

@@ -20,6 +20,9 @@ public:
     MediaHandle mediaHandle = 0;
     int32_t volume = 50;
     int32_t positionMs = 0;
+    // The media song's length as the time field shows it (100-ns units); the
+    // tick shows it anew when the engine learns a different one.
+    qint64 mediaLength = 0;
 
     // Makes path (or, when empty, the resume song of SongList) current and
     // shows it; false for an empty list or an extension in neither pattern.
@@ -51,6 +54,22 @@ public:
 
 private:
     Kalvo& k;
+    // MusNext on the last entry without Repeat changes nothing but the
+    // fields. Remembered so that the calls that follow (the tick makes one
+    // each pass) show the same fields without walking the list again; any
+    // other determination, a change of the list's length or cursor, or of
+    // Repeat or the order, forgets it.
+    struct EndStand {
+        bool valid = false;
+        int size = 0;
+        QString song;
+        QString counter;
+        bool random = false;
+        QString lastPath;
+        int32_t lastKey = 0;
+    } endStand;
+    QString determinedCounter;  // the counter text of the last walk
+    bool repeatEndStand();
     int presentCount() const;
     void releaseMedia();
     void releaseModule();

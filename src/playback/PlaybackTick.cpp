@@ -127,6 +127,13 @@ void PlaybackTick::moduleStep(int32_t age) {
 void PlaybackTick::mediaStep() {
     PlaybackController& pb = k.playback;
     const qint64 position = k.s.media.position(pb.mediaHandle);
+    // Some streams (an MP3 without a length header) tell their length only
+    // once they play, or correct it later.
+    const qint64 length = k.s.media.length(pb.mediaHandle);
+    if (length != pb.mediaLength) {
+        pb.mediaLength = length;
+        k.s.view.setTimeText(timeText(length / MediaUnitsPerSecond));
+    }
     if (position != lastMediaPosition) {
         lastMediaPosition = position;
         k.s.view.setPositionText(timeText(position / MediaUnitsPerSecond));

@@ -69,7 +69,7 @@ void Shell::PrepareFolders() {
     const bool effectsReady = k.s.sounds.initialise();
     const bool modulesReady = k.s.modules.initialise();
     if (!effectsReady || !modulesReady) {
-        ShowMessage(QStringLiteral("Fehler - kann DirectX nicht initialisieren! (Sound)"));
+        ShowMessage(QStringLiteral("Fehler - kann die Tonausgabe nicht initialisieren! (Sound)"));
     }
     if (effectsReady) {
         const QString customSound = programFolder + QStringLiteral("delete.wav");
@@ -78,7 +78,7 @@ void Shell::PrepareFolders() {
                             k.s.sounds.loadFromFile(DeletionSoundNumber, customSound);
         if (!custom) k.s.sounds.loadFromMemory(DeletionSoundNumber, builtinDeletionSound());
     }
-    if (!k.s.media.initialise()) ShowMessage(QStringLiteral("Fehler - kann DirectX nicht initialisieren! (Movie)"));
+    if (!k.s.media.initialise()) ShowMessage(QStringLiteral("Fehler - kann die Tonausgabe nicht initialisieren! (Movie)"));
 
     lastListSave = k.s.clock.localSeconds();
 

@@ -162,6 +162,34 @@ TEST_F(MediaEngineTest, Mp3Plays) {
     EXPECT_NEAR(capturedLevel(mp3, 100), -9.0, 1.0);
 }
 
+// Files that state no length up front: an MP3 without a Xing/Info frame
+// (the parser estimates the length once frames flow) and a WAV written as a
+// stream (RIFF and data sizes 0xFFFFFFFF). Played in real time, as a listener
+// hears them, the length is known right after play.
+TEST_F(MediaEngineTest, LengthOfFilesThatStateNoneIsKnownOnceTheyPlay) {
+    const QString mp3 = dir.filePath("no-info-frame.mp3");
+    QString why;
+    if (!fixtures::mp3Tone(mp3, 3.0, &why, false))
+        GTEST_SKIP() << why.toStdString();
+    QByteArray streamed = fixtures::wavTone(2.0);
+    const int data = int(streamed.indexOf("data"));
+    ASSERT_GT(data, 0);
+    for (int at : {4, data + 4})
+        streamed.replace(at, 4, QByteArray(4, char(0xFF)));
+    const QString wav = write("streamed.wav", streamed);
+
+    useRealTimeSink();
+    for (const auto& [file, seconds] : {std::pair{mp3, 3.0}, std::pair{wav, 2.0}}) {
+        SCOPED_TRACE(file.toStdString());
+        GstMediaEngine e;
+        const MediaHandle h = e.load(file);
+        ASSERT_NE(h, 0);
+        e.play();
+        EXPECT_NEAR(double(e.length(h)), seconds * Second, 0.1 * Second);
+        EXPECT_GT(e.position(h), 0);
+    }
+}
+
 TEST_F(MediaEngineTest, AFileWithAPictureStreamPlaysItsSound) {
     const QString avi = dir.filePath("clip.avi");
     QProcess p;

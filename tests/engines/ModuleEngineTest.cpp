@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -243,16 +245,19 @@ TEST_F(ModuleEngineTest, RendererCrashOrHangFailsTheLoadAndTheEngineGoesOn) {
     ASSERT_TRUE(e->load(ends));
     e->play();
 
+    // The renderer had played a module before: a fresh one tries again, and
+    // only its failure fails the load.
     EXPECT_FALSE(e->load(write("crashes-renderer.mod", fixtures::protrackerModule())));
     EXPECT_FALSE(e->isLoaded());
     EXPECT_EQ(e->currentRow(), 0);
-    ASSERT_EQ(logs.size(), 1);
-    EXPECT_TRUE(logs[0].contains("signal")) << logs[0].toStdString();
+    ASSERT_EQ(logs.size(), 2);
+    for (const QString& line : logs)
+        EXPECT_TRUE(line.contains("signal") && line.contains("crashes-renderer.mod")) << line.toStdString();
 
     ASSERT_TRUE(e->load(endless)) << "a fresh renderer takes the next load";
     EXPECT_FALSE(e->load(write("hangs-renderer.mod", fixtures::protrackerModule())));
     EXPECT_FALSE(e->isLoaded());
-    EXPECT_EQ(logs.size(), 2);
+    EXPECT_EQ(logs.size(), 4);
     ASSERT_TRUE(e->load(endless));
     e->play();
     sleepMs(100);
@@ -273,6 +278,8 @@ TEST_F(ModuleEngineTest, MissingRendererFailsCleanly) {
     EXPECT_TRUE(logs[0].contains("no-such-renderer")) << logs[0].toStdString();
 }
 
+// A renderer that dies mid-song leaves a stopped module: still loaded, so the
+// player's end rule sees pattern and row stand at 0 and goes on.
 TEST_F(ModuleEngineTest, RendererDeathMidSongReadsAsAStoppedModule) {
     useRealTimeSink();
     auto e = makeEngine();
@@ -283,13 +290,102 @@ TEST_F(ModuleEngineTest, RendererDeathMidSongReadsAsAStoppedModule) {
     ASSERT_GT(pid, 0);
     ::kill(pid, SIGKILL);
     sleepMs(100);
-    EXPECT_FALSE(e->isLoaded());
+    EXPECT_TRUE(e->isLoaded());
     EXPECT_EQ(e->currentPattern(), 0);
     EXPECT_EQ(e->currentRow(), 0);
     e->stop();  // commands to a dead renderer are harmless
     e->seek(100);
+    EXPECT_TRUE(e->isLoaded());
+    e->release();
+    EXPECT_FALSE(e->isLoaded());
     EXPECT_EQ(logs.size(), 1);
     ASSERT_TRUE(e->load(ends));
+}
+
+// A render that hangs inside libmodplug: the next load neither waits for
+// the hung renderer nor fails; the log names the module that hung.
+TEST_F(ModuleEngineTest, AHungRenderIsBlamedOnItsOwnModuleAndTheNextLoadSucceeds) {
+    useRealTimeSink();
+    qputenv("KALVO2_MODRENDER_HANG_RENDER_ON", "hangs-in-render");
+    const QString hangs = write("hangs-in-render.mod", fixtures::protrackerModule(2, 16, 3, true));
+    auto e = makeEngine();
+    e->loadTimeoutMs = 1500;
+    for (const bool seenBeforeTheLoad : {true, false}) {
+        SCOPED_TRACE(seenBeforeTheLoad ? "hang older than renderHangMs" : "load runs into the hang");
+        logs.clear();
+        e->renderHangMs = seenBeforeTheLoad ? 300 : 60000;
+        ASSERT_TRUE(e->load(hangs));
+        e->play();
+        // Rows move for half a second, then stand.
+        ASSERT_TRUE(waitUntil([&] { return e->currentRow() > 0; }));
+        sleepMs(1200);
+        const auto frozen = watch(*e, 300);
+        EXPECT_EQ(frozen.size(), 1u) << "the render hangs";
+
+        EXPECT_TRUE(e->load(ends)) << "the next song is not blamed";
+        e->play();
+        EXPECT_TRUE(waitUntil([&] { return e->currentRow() > 0; }));
+        ASSERT_EQ(logs.size(), 1) << logs.join('\n').toStdString();
+        EXPECT_TRUE(logs[0].startsWith("ModuleEngine: renderer hung while playing " + hangs)) << logs[0].toStdString();
+    }
+    qunsetenv("KALVO2_MODRENDER_HANG_RENDER_ON");
+}
+
+// An output that fails mid-song (a device unplugged; here a disk that is
+// full) ends the song like a renderer death, and the reason reaches the log.
+TEST_F(ModuleEngineTest, AnOutputFailureStopsTheSongAndIsLogged) {
+    useSink("filesink location=/dev/full");
+    auto e = makeEngine();
+    ASSERT_TRUE(e->load(endless));
+    e->play();
+    // The player looks at the engine every tick; so does this wait.
+    ASSERT_TRUE(waitUntil([&] { return e->isLoaded() && !logs.isEmpty(); })) << "the output failure is noticed";
+    EXPECT_TRUE(logs[0].contains("sound output failed while playing " + endless)) << logs[0].toStdString();
+    EXPECT_TRUE(e->isLoaded());
+    EXPECT_EQ(e->currentPattern(), 0);
+    EXPECT_EQ(e->currentRow(), 0);
+    EXPECT_GT(e->rendererPid(), 0) << "the renderer itself goes on";
+    EXPECT_EQ(logs.size(), 1);
+}
+
+// An exclusive device (alsasink device=hw:1) can be open in one place only,
+// so the renderer must not hold its output while no module plays. The test
+// device is ALSA's "null" PCM: each open of it holds one more descriptor of
+// /dev/null, which the renderer's descriptors show.
+TEST_F(ModuleEngineTest, HoldsNoOutputDeviceWhileNothingPlays) {
+    const QString conf = dir.filePath("asound.conf");
+    QFile f(conf);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("pcm.kalvotest { type null }\n");
+    f.close();
+    qputenv("ALSA_CONFIG_PATH", QFile::encodeName(conf));
+    useSink("alsasink device=kalvotest sync=true");
+    auto e = makeEngine();
+    const bool started = e->initialise();
+    qunsetenv("ALSA_CONFIG_PATH");
+    if (!started)
+        GTEST_SKIP() << "no ALSA output here";
+    const pid_t pid = e->rendererPid();
+    auto devices = [pid] {
+        const QDir fds(QString("/proc/%1/fd").arg(pid));
+        int n = 0;
+        for (const QString& fd : fds.entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot))
+            n += QFileInfo(fds.filePath(fd)).symLinkTarget() == "/dev/null";
+        return n;
+    };
+    const int idle = devices();
+    ASSERT_TRUE(e->load(endless));
+    EXPECT_EQ(devices(), idle) << "loaded, not playing";
+    e->play();
+    ASSERT_TRUE(waitUntil([&] { return e->currentRow() > 0; }));
+    EXPECT_EQ(devices(), idle + 1) << "the output is open while a module plays";
+    e->stop();
+    EXPECT_EQ(devices(), idle) << "stopped";
+    e->play();
+    ASSERT_TRUE(waitUntil([&] { return e->currentRow() > 0; }));
+    e->release();
+    EXPECT_EQ(devices(), idle) << "released";
+    EXPECT_EQ(e->rendererPid(), pid);
 }
 
 // Run by RendererDiesWithThePlayer in a child process: starts a renderer,

@@ -3,12 +3,15 @@
 // drives it (one pass every 105 ms) with the real clock.
 #include <gtest/gtest.h>
 
+#include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QMap>
 #include <csignal>
 #include <set>
 #include <spawn.h>
 #include <sys/wait.h>
+#include <unistd.h>
 #include <thread>
 
 #include "fakes/Fakes.h"
@@ -203,6 +206,31 @@ TEST_F(Integration, EndlessModuleIsEndedByTheLoopGuard) {
     EXPECT_FALSE(p->modules.isLoaded());
 }
 
+// The renderer dies mid-song (or a later module hangs its render):
+// continuous play goes on with the next song, and a module that plays after
+// a hung one is not blamed for it.
+TEST_F(Integration, ARendererThatDiesOrHangsMidSongDoesNotEndContinuousPlay) {
+    qputenv("KALVO2_MODRENDER_HANG_RENDER_ON", "hangs-in-render");
+    const QStringList files = {module("a.mod", 2, true), module("b-hangs-in-render.mod", 2, true),
+                               module("c.mod", 2, false), wav("d.wav", 1.0)};
+    setList(files);
+    Kalvo& k = *p->k;
+    ASSERT_TRUE(k.playback.Spielen(QString()));
+    bool killed = false;
+    const QVector<Seen> seen = drive(60000, [&](const QVector<Seen>& s) {
+        if (!killed && s.size() == 1 && s[0].patternRows.size() > 5) {
+            ::kill(p->modules.rendererPid(), SIGKILL);
+            killed = true;
+        }
+        return s.size() >= 4;
+    });
+    qunsetenv("KALVO2_MODRENDER_HANG_RENDER_ON");
+    EXPECT_TRUE(killed);
+    ASSERT_EQ(paths(seen), (QStringList{"a.mod", "b-hangs-in-render.mod", "c.mod", "d.wav"}));
+    EXPECT_GT(seen[2].patternRows.size(), 10u) << "c.mod played";
+    EXPECT_EQ(p->t.messages.errorBeeps, 0);
+}
+
 TEST_F(Integration, ContinuousPlayOnALoadedMachineNeverSkipsASong) {
     QStringList files;
     for (int i = 0; i < 6; ++i) files << wav(QStringLiteral("song%1.wav").arg(i), 1.0);
@@ -222,6 +250,90 @@ TEST_F(Integration, ContinuousPlayOnALoadedMachineNeverSkipsASong) {
     for (const Seen& s : seen)
         EXPECT_GE(s.maxMediaPosition, qint64(0.8 * UnitsPerSecond))
             << s.path.toStdString() << " was left before it had played";
+}
+
+// What a process holds, from /proc.
+struct Holdings {
+    qint64 rssKb = 0;
+    int fds = 0;
+    int threads = 0;
+    int children = 0;
+};
+
+Holdings holdingsOf(pid_t pid) {
+    Holdings h;
+    const QString base = QStringLiteral("/proc/%1/").arg(pid);
+    QFile status(base + "status");
+    if (status.open(QIODevice::ReadOnly)) {
+        for (const QByteArray& line : status.readAll().split('\n')) {
+            if (line.startsWith("VmRSS:")) h.rssKb = line.mid(6).trimmed().split(' ').value(0).toLongLong();
+            if (line.startsWith("Threads:")) h.threads = line.mid(8).trimmed().toInt();
+        }
+    }
+    h.fds = int(QDir(base + "fd").entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot).size());
+    for (const QString& proc : QDir("/proc").entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        QFile stat("/proc/" + proc + "/stat");
+        if (!stat.open(QIODevice::ReadOnly)) continue;
+        const QByteArray text = stat.readAll();
+        // pid (comm) state ppid ...: comm may hold spaces, so read after the last ')'.
+        const QList<QByteArray> rest = text.mid(text.lastIndexOf(')') + 2).split(' ');
+        if (rest.size() > 1 && rest[1].toInt() == pid) ++h.children;
+    }
+    return h;
+}
+
+// The soak run of `make soak-play`: short WAVs and short modules played round
+// and round with Repeat on for KALVO_SOAK_PLAY_SECONDS; what the player and
+// its renderer hold must not grow from round to round. Skipped in the suite.
+TEST_F(Integration, ALongEveningStaysFlat) {
+    const int seconds = qEnvironmentVariableIntValue("KALVO_SOAK_PLAY_SECONDS");
+    if (seconds <= 0) GTEST_SKIP() << "a soak run: make soak-play";
+    const QStringList files = {wav("a.wav", 1.0), module("b.mod", 1, false), wav("c.wav", 0.5),
+                               module("d.mod", 2, false), wav("e.wav", 1.5)};
+    setList(files);
+    Kalvo& k = *p->k;
+    k.settings.Repeat = 1;
+    ASSERT_TRUE(k.playback.Spielen(QString()));
+
+    struct Round {
+        Holdings player, renderer;
+    };
+    QVector<Round> rounds;
+    int songsSeen = 0;
+    const QVector<Seen> seen = drive(seconds * 1000, [&](const QVector<Seen>& s) {
+        // A round ends when the first song comes back.
+        if (s.size() != songsSeen) {
+            songsSeen = int(s.size());
+            if (songsSeen > 1 && (songsSeen - 1) % files.size() == 0) {
+                rounds.append(Round{holdingsOf(getpid()), holdingsOf(p->modules.rendererPid())});
+                const Round& r = rounds.last();
+                std::printf("[ SOAK     ] round %3d  player %7lld kB %3d fds %3d threads %d children   "
+                            "renderer %7lld kB %3d fds %3d threads\n",
+                            int(rounds.size()), r.player.rssKb, r.player.fds, r.player.threads,
+                            r.player.children, r.renderer.rssKb, r.renderer.fds, r.renderer.threads);
+                std::fflush(stdout);
+            }
+        }
+        return false;
+    });
+    ASSERT_GE(rounds.size(), 4) << "too short a run to compare rounds";
+    EXPECT_EQ(k.playback.currentSong.isEmpty(), false);
+    for (const Seen& s : seen)
+        if (s.path.endsWith(".wav")) EXPECT_GT(s.maxMediaPosition, 0) << s.path.toStdString();
+    EXPECT_EQ(p->t.messages.errorBeeps, 0);
+
+    // The first round loads plugins and warms caches; the second is the base.
+    const Round& base = rounds[1];
+    const Round& last = rounds.last();
+    EXPECT_EQ(last.player.fds, base.player.fds);
+    EXPECT_EQ(last.player.children, base.player.children);
+    EXPECT_LE(last.player.threads, base.player.threads);
+    EXPECT_EQ(last.renderer.fds, base.renderer.fds);
+    EXPECT_LE(last.renderer.threads, base.renderer.threads);
+    // Allocators keep some slack; a leak of one buffer per song would pass
+    // these bounds within a few rounds.
+    EXPECT_LT(last.player.rssKb - base.player.rssKb, 4096);
+    EXPECT_LT(last.renderer.rssKb - base.renderer.rssKb, 2048);
 }
 
 }  // namespace

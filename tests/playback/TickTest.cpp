@@ -161,6 +161,61 @@ TEST_F(Tick, MediaSongEndsWhenItsPositionStandsStill) {
     EXPECT_TRUE(t.media.isLoaded());
 }
 
+TEST_F(Tick, AtTheEndOfTheListAnEndedMediaSongStandsWithItsFieldsUntilTheListOrRepeatChanges) {
+    k.settings.Repeat = 0;
+    k.settings.FortwAbspielen = 1;
+    add("/m/a.mp3");
+    add("/m/b.mp3");
+    pb.lastSongPath = "/m/b.mp3";
+    ASSERT_TRUE(pb.Spielen(QString()));
+    t.media.pos = 5000000;
+    tick();
+    t.media.calls.clear();
+    for (int i = 0; i < 30; ++i) {
+        t.view.time = "00:00:07";  // the determination empties it on every call
+        t.view.counter.clear();
+        tick();
+        EXPECT_EQ(pb.currentSong, "/m/b.mp3");
+        EXPECT_EQ(t.view.counter, "2/2");
+        EXPECT_EQ(t.view.time, "");
+        EXPECT_EQ(t.view.song, "b.mp3");
+        EXPECT_EQ(t.view.path, "/m/");
+    }
+    EXPECT_TRUE(t.media.calls.filter("load").isEmpty()) << "nothing new starts at the end";
+    EXPECT_TRUE(t.media.isLoaded());
+
+    // A song added after the end plays next.
+    add("/m/d.mp3");
+    tick();
+    EXPECT_EQ(pb.currentSong, "/m/d.mp3");
+    t.media.pos = 9000000;
+    ticks(3);
+    EXPECT_EQ(pb.currentSong, "/m/d.mp3");
+    EXPECT_EQ(t.view.counter, "3/3");
+    // Repeat switched on while standing at the end goes round.
+    k.settings.Repeat = 1;
+    tick();
+    EXPECT_EQ(pb.currentSong, "/m/a.mp3");
+}
+
+TEST_F(Tick, AMediaLengthLearnedWhilePlayingIsShown) {
+    add("/m/a.mp3");
+    t.media.len = 0;  // an MP3 without a length header: not known at the start
+    ASSERT_TRUE(pb.Spielen(QString()));
+    EXPECT_EQ(t.view.time, "00:00:00");
+    t.media.pos = 1000000;
+    tick();
+    EXPECT_EQ(t.view.time, "00:00:00");
+    t.media.len = 440LL * 10000000;  // 7:20
+    t.media.pos = 2000000;
+    tick();
+    EXPECT_EQ(t.view.time, "00:07:20");
+    t.media.len = 441LL * 10000000;  // a later, better estimate
+    t.media.pos = 3000000;
+    tick();
+    EXPECT_EQ(t.view.time, "00:07:21");
+}
+
 TEST_F(Tick, OneSongRepeatCarriesTheSongStateOn) {
     add("/m/only.mod");
     ASSERT_TRUE(pb.Spielen(QString()));

@@ -198,14 +198,14 @@ TEST(StartUp, SoundAndMediaFailuresAreReported) {
     t.media.initOk = false;
     t.k->shell.PrepareFolders();
     const QStringList shown = t.shownTexts();
-    EXPECT_TRUE(shown.contains("Fehler - kann DirectX nicht initialisieren! (Sound)"));
-    EXPECT_TRUE(shown.contains("Fehler - kann DirectX nicht initialisieren! (Movie)"));
+    EXPECT_TRUE(shown.contains("Fehler - kann die Tonausgabe nicht initialisieren! (Sound)"));
+    EXPECT_TRUE(shown.contains("Fehler - kann die Tonausgabe nicht initialisieren! (Movie)"));
     EXPECT_TRUE(t.sounds.loadedNumbers.isEmpty());
 
     StartKalvo modules;
     modules.modules.initOk = false;
     modules.k->shell.PrepareFolders();
-    EXPECT_TRUE(modules.shownTexts().contains("Fehler - kann DirectX nicht initialisieren! (Sound)"));
+    EXPECT_TRUE(modules.shownTexts().contains("Fehler - kann die Tonausgabe nicht initialisieren! (Sound)"));
     EXPECT_EQ(modules.sounds.loadedNumbers, QVector<int>{DeletionSoundNumber});
 }
 

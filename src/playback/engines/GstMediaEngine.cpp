@@ -154,6 +154,7 @@ MediaHandle GstMediaEngine::load(const QString& path) {
     ended_ = false;
     lastPosition_ = 0;
     length_ = 0;
+    lengthWaited_ = false;
     return handle_;
 }
 
@@ -171,7 +172,14 @@ void GstMediaEngine::setAudio(int volume, int balance) {
 void GstMediaEngine::pollBus() {
     if (!bus_)
         return;
-    while (GstMessage* m = gst_bus_pop_filtered(bus_, GstMessageType(GST_MESSAGE_EOS | GST_MESSAGE_ERROR))) {
+    while (GstMessage* m = gst_bus_pop(bus_)) {
+        const GstMessageType t = GST_MESSAGE_TYPE(m);
+        if (t == GST_MESSAGE_DURATION_CHANGED)
+            length_ = 0;  // asked again at the next length()
+        if (t != GST_MESSAGE_EOS && t != GST_MESSAGE_ERROR) {
+            gst_message_unref(m);
+            continue;
+        }
         if (!ended_) {
             gint64 pos = 0;
             if (gst_element_query_position(playbin_, GST_FORMAT_TIME, &pos) && pos >= 0)
@@ -209,13 +217,33 @@ void GstMediaEngine::play() {
     }
 }
 
+bool GstMediaEngine::queryLength() {
+    gint64 d = 0;
+    if (gst_element_query_duration(playbin_, GST_FORMAT_TIME, &d) && d > 0)
+        length_ = d / 100;
+    return length_ > 0;
+}
+
 qint64 GstMediaEngine::length(MediaHandle h) {
     if (!playbin_ || h != handle_)
         return 0;
-    if (length_ <= 0) {
-        gint64 d = 0;
-        if (gst_element_query_duration(playbin_, GST_FORMAT_TIME, &d) && d > 0)
-            length_ = d / 100;
+    pollBus();
+    if (length_ > 0 || queryLength())
+        return length_;
+    // A stream without a length header (an MP3 without a Xing frame) has its
+    // length estimated by the parser only after the first frames played:
+    // wait for that once per song.
+    if (!lengthWaited_) {
+        lengthWaited_ = true;
+        GstState state = GST_STATE_NULL;
+        gst_element_get_state(playbin_, &state, nullptr, 0);
+        const qint64 deadline = nowMs() + LengthWaitMs;
+        while (state == GST_STATE_PLAYING && !ended_ && nowMs() < deadline) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            pollBus();
+            if (queryLength())
+                break;
+        }
     }
     return length_;
 }

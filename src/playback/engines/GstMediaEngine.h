@@ -14,7 +14,9 @@ typedef struct _GstBus GstBus;
 // load prerolls synchronously (at most PrerollTimeoutMs); play returns once
 // the position moves (at most PlayStartTimeoutMs). Queries ask the pipeline
 // without waiting and report the last position constantly once the end of
-// stream has been seen. UI thread only.
+// stream has been seen. length waits once per song (at most LengthWaitMs,
+// while playing) when the parser has no estimate yet, and answers anew after
+// GStreamer announces a changed duration. UI thread only.
 class GstMediaEngine : public MediaEngine {
 public:
     GstMediaEngine();
@@ -40,10 +42,12 @@ public:
 
     int PrerollTimeoutMs = 8000;
     int PlayStartTimeoutMs = 1000;
+    int LengthWaitMs = 500;
 
 private:
     void pollBus();
     bool waitForState(int timeoutMs);
+    bool queryLength();
     GstElement* makeAudioSink() const;
 
     GstElement* playbin_ = nullptr;
@@ -53,6 +57,7 @@ private:
     bool ended_ = false;
     qint64 lastPosition_ = 0;  // 100-ns units
     qint64 length_ = 0;        // 100-ns units, 0 until known
+    bool lengthWaited_ = false;
     int volume_ = 100;
     int balance_ = 0;
 };

@@ -6,6 +6,7 @@
 #include <QtDebug>
 #include <cerrno>
 #include <chrono>
+#include <cstring>
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -84,7 +85,14 @@ QString RendererModuleEngine::executable() const {
         dir = QCoreApplication::applicationDirPath();
     else
         dir = QFileInfo(QFileInfo("/proc/self/exe").symLinkTarget()).absolutePath();
-    return dir + "/kalvo2-modrender";
+    // In the build tree the renderer sits beside the program; installed, in
+    // the program's private folder, found relative to the program wherever
+    // the package was unpacked.
+    const QString beside = dir + "/kalvo2-modrender";
+    const QString installed = dir + "/" KALVO_MODRENDER_FROM_BIN "/kalvo2-modrender";
+    if (!QFileInfo(beside).isExecutable() && QFileInfo(installed).isExecutable())
+        return QFileInfo(installed).canonicalFilePath();
+    return beside;
 }
 
 bool RendererModuleEngine::alive() const {
@@ -113,7 +121,8 @@ void RendererModuleEngine::dropRenderer(const QString& why) const {
     if (shared_)
         munmap(shared_, sizeof(Shared));
     shared_ = nullptr;
-    loaded_ = false;
+    loadedPath_.clear();
+    outputErrorsSeen_ = 0;
     if (!why.isEmpty())
         log(why);
 }
@@ -160,7 +169,7 @@ bool RendererModuleEngine::ensureRenderer() {
     pid_ = pid;
     sock_ = mine;
     shared_ = static_cast<Shared*>(mem);
-    loaded_ = false;
+    fresh_ = true;
     // The handshake tells whether the renderer could open its audio output.
     outputOk_ = request(quint32(Op::Ping), 0, {}, loadTimeoutMs, "start");
     if (!alive())
@@ -196,7 +205,10 @@ bool RendererModuleEngine::request(quint32 op, int arg, const QByteArray& payloa
     for (;;) {
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now()).count();
         if (left <= 0) {
-            dropRenderer(QString("ModuleEngine: renderer did not answer (%1) within %2 ms; stopped it").arg(what).arg(timeoutMs));
+            const bool renderHangs = shared_ && shared_->renderSinceMs.load() != 0 && !loadedPath_.isEmpty();
+            dropRenderer(renderHangs ? QString("ModuleEngine: renderer hung while playing %1 (no answer to %2 within %3 ms); stopped it")
+                                           .arg(loadedPath_, QString::fromLocal8Bit(what)).arg(timeoutMs)
+                                     : QString("ModuleEngine: renderer did not answer (%1) within %2 ms; stopped it").arg(what).arg(timeoutMs));
             return false;
         }
         pollfd p{sock_, POLLIN, 0};
@@ -232,17 +244,59 @@ bool RendererModuleEngine::initialise() {
     return ensureRenderer() && outputOk_;
 }
 
-bool RendererModuleEngine::isLoaded() const { return loaded_ && alive(); }
+bool RendererModuleEngine::isLoaded() const {
+    if (alive())
+        noteOutputErrors();
+    return loaded_;
+}
+
+// Logs each failure of the renderer's sound output once.
+void RendererModuleEngine::noteOutputErrors() const {
+    if (!shared_)
+        return;
+    const int n = shared_->outputErrors.load();
+    if (n == outputErrorsSeen_)
+        return;
+    outputErrorsSeen_ = n;
+    char text[sizeof shared_->outputError + 1] = {};
+    std::memcpy(text, shared_->outputError, sizeof shared_->outputError);
+    log(QString("ModuleEngine: sound output failed while playing %1: %2").arg(loadedPath_, QString::fromUtf8(text)));
+}
+
+// A render that has not come back for renderHangMs will not come back: the
+// renderer is killed now rather than after a command's timeout.
+void RendererModuleEngine::dropHungRenderer() {
+    if (!alive() || !shared_)
+        return;
+    const qint64 since = shared_->renderSinceMs.load();
+    if (since == 0 || monotonicMs() - since < renderHangMs)
+        return;
+    dropRenderer(QString("ModuleEngine: renderer hung while playing %1; stopped it").arg(loadedPath_));
+}
+
+bool RendererModuleEngine::loadOnce(const QByteArray& path, const QString& what) {
+    if (!ensureRenderer())
+        return false;
+    fresh_ = false;
+    // Until the answer, loadedPath_ names the module before, which a hang
+    // report blames.
+    const bool ok = request(quint32(Op::Load), 0, path, loadTimeoutMs, ("load " + what).toLocal8Bit().constData());
+    loadedPath_ = ok ? what : QString();
+    return ok;
+}
 
 bool RendererModuleEngine::load(const QString& path) {
     loaded_ = false;
-    if (!ensureRenderer())
-        return false;
+    dropHungRenderer();
     const QByteArray p = QFile::encodeName(path);
     if (p.isEmpty() || p.size() > int(MaxPath))
         return false;
-    const QString what = "load " + path;
-    loaded_ = request(quint32(Op::Load), 0, p, loadTimeoutMs, what.toLocal8Bit().constData());
+    const bool reused = alive() && !fresh_;
+    loaded_ = loadOnce(p, path);
+    // A renderer that had to be killed may have been damaged by the module it
+    // played before; one fresh renderer decides.
+    if (!loaded_ && reused && !alive())
+        loaded_ = loadOnce(p, path);
     return loaded_;
 }
 
@@ -270,12 +324,15 @@ int RendererModuleEngine::currentRow() const {
 }
 
 void RendererModuleEngine::stop() {
+    dropHungRenderer();
     if (alive())
         request(quint32(Op::Stop), 0, {}, commandTimeoutMs, "stop");
 }
 
 void RendererModuleEngine::release() {
+    dropHungRenderer();
     if (alive())
         request(quint32(Op::Release), 0, {}, commandTimeoutMs, "release");
     loaded_ = false;
+    loadedPath_.clear();
 }

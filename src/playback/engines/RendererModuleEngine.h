@@ -13,10 +13,15 @@ namespace modrender { struct Shared; }
 //
 // The renderer starts at initialise() or on the first load. Load waits for
 // its answer at most loadTimeoutMs; a renderer that crashes or does not answer
-// in time is killed, the load fails, the failure goes to `logger`, and the
-// next load starts a fresh renderer. A renderer that dies mid-song reads as a
-// stopped module (pattern and row 0, not loaded). pattern/row/isLoaded read
-// shared memory and never wait for the renderer. UI thread only.
+// in time is killed and the failure goes to `logger`. When that renderer had
+// played a module before, the fault may be that module's, so the load is
+// tried once more with a fresh renderer; only then does it fail. A render
+// that hangs (inside libmodplug) for renderHangMs is seen before any command
+// waits on it: the renderer is killed at once and the module it played is
+// named in the log. A renderer that dies mid-song, or whose sound output
+// fails, leaves a stopped module: still loaded, pattern and row 0, so the
+// player's end rule ends the song. pattern/row/isLoaded read shared memory
+// and never wait for the renderer. UI thread only.
 class RendererModuleEngine : public ModuleEngine {
 public:
     RendererModuleEngine();
@@ -40,12 +45,16 @@ public:
     QString rendererPath;
     int loadTimeoutMs = 5000;
     int commandTimeoutMs = 3000;
+    int renderHangMs = 1500;
 
     // Process id of the running renderer, or -1 (for tests).
     pid_t rendererPid() const { return alive() ? pid_ : -1; }
 
 private:
     bool ensureRenderer();
+    bool loadOnce(const QByteArray& path, const QString& what);
+    void dropHungRenderer();
+    void noteOutputErrors() const;
     QString executable() const;
     bool alive() const;  // reaps a renderer that died; never blocks
     void dropRenderer(const QString& why) const;
@@ -56,8 +65,11 @@ private:
     mutable pid_t pid_ = -1;
     mutable int sock_ = -1;
     mutable modrender::Shared* shared_ = nullptr;
-    mutable bool loaded_ = false;
+    mutable bool loaded_ = false;  // survives a renderer death until release or load
     bool outputOk_ = false;
+    bool fresh_ = false;           // the renderer has loaded nothing yet
+    mutable QString loadedPath_;   // the module of the running renderer
+    mutable int outputErrorsSeen_ = 0;
     quint32 seq_ = 0;
     int volume_ = 100;
 };

@@ -5,6 +5,7 @@
 // memory block that both map, so queries never wait for the renderer.
 #include <atomic>
 #include <cstdint>
+#include <time.h>
 
 namespace modrender {
 
@@ -41,14 +42,32 @@ struct Shared {
     std::atomic<int32_t> row;
     std::atomic<int32_t> rendering;  // 1 while the render thread plays a module
     std::atomic<int32_t> loaded;     // 1 while a module is loaded
+    // CLOCK_MONOTONIC milliseconds at which the current ModPlug_Read began;
+    // 0 while none runs. A value far in the past means the render hangs.
+    std::atomic<int64_t> renderSinceMs;
+    // Counts failures of the sound output (a device unplugged, a sink
+    // error); each one stops the song. outputError holds the latest text,
+    // written before the count is raised.
+    std::atomic<int32_t> outputErrors;
+    char outputError[256];
 };
 static_assert(std::atomic<int32_t>::is_always_lock_free);
+static_assert(std::atomic<int64_t>::is_always_lock_free);
+
+// Milliseconds of CLOCK_MONOTONIC, the same clock in both processes.
+inline int64_t monotonicMs() {
+    timespec ts{};
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return int64_t(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
+}
 
 // Command-line of the renderer: kalvo2-modrender --fd <socket> --shm <memfd>
 // Environment read by the renderer:
 //   KALVO2_AUDIO_SINK        sink description (gst-launch syntax), default autoaudiosink
 //   KALVO2_MODRENDER_CRASH_ON  test hook: abort when this text occurs in a loaded path
 //   KALVO2_MODRENDER_HANG_ON   test hook: hang when this text occurs in a loaded path
+//   KALVO2_MODRENDER_HANG_RENDER_ON test hook: the render of such a module hangs
+//                              after its first half second
 //   KALVO2_MODRENDER_MEMORY_MB address-space limit, default 512
 
 }  // namespace modrender

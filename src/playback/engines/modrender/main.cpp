@@ -10,6 +10,8 @@
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <fcntl.h>
+#include <poll.h>
+#include <cerrno>
 #include <unistd.h>
 
 #include <cstdio>
@@ -42,7 +44,10 @@ class Renderer {
 public:
     explicit Renderer(Shared* shared) : shared_(shared) {}
 
-    // Builds the output pipeline; false when no sink can be made.
+    // Builds the output pipeline and checks that its sink opens; false when
+    // it cannot. The pipeline then rests in NULL: a sink that opens its
+    // device on the way to READY (alsasink on hw:N) must not keep it from
+    // other programs, or from the media engine, while nothing plays.
     bool openOutput() {
         const char* env = std::getenv("KALVO2_AUDIO_SINK");
         std::string sink = (env && *env) ? env : "autoaudiosink";
@@ -63,11 +68,36 @@ public:
         src_ = gst_bin_get_by_name(GST_BIN(pipeline_), "src");
         if (!src_)
             return false;
+        bus_ = gst_element_get_bus(pipeline_);
         g_object_set(src_, "max-bytes", guint64(2 * BlockBytes), nullptr);
         GstAppSrcCallbacks cb{};
         cb.need_data = [](GstAppSrc*, guint, gpointer self) { static_cast<Renderer*>(self)->fill(); };
         gst_app_src_set_callbacks(GST_APP_SRC(src_), &cb, this, nullptr);
-        return gst_element_set_state(pipeline_, GST_STATE_READY) != GST_STATE_CHANGE_FAILURE;
+        const bool ok = gst_element_set_state(pipeline_, GST_STATE_READY) != GST_STATE_CHANGE_FAILURE;
+        gst_element_set_state(pipeline_, GST_STATE_NULL);
+        drainBus();
+        return ok;
+    }
+
+    // The bus of the output pipeline, for the main loop to watch.
+    GstBus* bus() const { return bus_; }
+
+    // Reads every message the output posted. An error (a device unplugged, a
+    // sink that fails) ends the song as a renderer death would: the output
+    // stops, pattern and row read 0, and the player learns the reason.
+    void drainBus() {
+        if (!bus_)
+            return;
+        while (GstMessage* m = gst_bus_pop(bus_)) {
+            if (GST_MESSAGE_TYPE(m) == GST_MESSAGE_ERROR) {
+                GError* err = nullptr;
+                gst_message_parse_error(m, &err, nullptr);
+                outputFailed(err ? err->message : "unknown error");
+                if (err)
+                    g_error_free(err);
+            }
+            gst_message_unref(m);
+        }
     }
 
     void closeOutput() {
@@ -77,6 +107,9 @@ public:
             gst_object_unref(src_);
             gst_object_unref(pipeline_);
         }
+        if (bus_)
+            gst_object_unref(bus_);
+        bus_ = nullptr;
         pipeline_ = src_ = nullptr;
     }
 
@@ -90,7 +123,9 @@ public:
         std::vector<char> data;
         if (!readWhole(path, data))
             return false;
+        const char* hr = std::getenv("KALVO2_MODRENDER_HANG_RENDER_ON");
         std::lock_guard lk(m_);
+        hangRender_ = hr && *hr && path.find(hr) != std::string::npos;
         const bool ok = core_.load(data.data(), data.size());
         shared_->loaded.store(ok ? 1 : 0);
         return ok;
@@ -110,7 +145,11 @@ public:
             frames_ = 0;
             shared_->rendering.store(1);
         }
-        gst_element_set_state(pipeline_, GST_STATE_PLAYING);
+        if (gst_element_set_state(pipeline_, GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE) {
+            drainBus();  // the sink's own words, when it posted some
+            if (shared_->rendering.load())
+                outputFailed("the sound output does not start");
+        }
     }
 
     // Returns once the render thread no longer touches the module.
@@ -124,9 +163,10 @@ public:
         }
         if (!pipeline_)
             return;
-        // Going to READY stops the streaming thread and waits for it, so the
-        // module is no longer rendered once this returns.
-        gst_element_set_state(pipeline_, GST_STATE_READY);
+        // Going to NULL stops the streaming thread and waits for it, so the
+        // module is no longer rendered once this returns; the sink lets go
+        // of its device.
+        gst_element_set_state(pipeline_, GST_STATE_NULL);
     }
 
     void release() {
@@ -148,6 +188,17 @@ public:
     }
 
 private:
+    // Main thread. Stops the song and tells the player why.
+    void outputFailed(const char* what) {
+        std::fprintf(stderr, "kalvo2-modrender: sound output failed: %s\n", what);
+        const bool wasPlaying = shared_->rendering.load() != 0;
+        stop();
+        if (!wasPlaying)
+            return;  // a late word from an output already stopped
+        std::snprintf(shared_->outputError, sizeof shared_->outputError, "%s", what);
+        shared_->outputErrors.fetch_add(1);
+    }
+
     static bool readWhole(const std::string& path, std::vector<char>& out) {
         const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
         if (fd < 0)
@@ -197,7 +248,12 @@ private:
                 gst_buffer_unref(b);
                 return;
             }
+            shared_->renderSinceMs.store(monotonicMs());
+            if (hangRender_ && frames_ >= ModCore::SampleRate / 2)
+                for (;;)
+                    pause();
             core_.render(reinterpret_cast<int16_t*>(map.data), BlockFrames);
+            shared_->renderSinceMs.store(0);
             publish();
             pts = gst_util_uint64_scale(frames_, GST_SECOND, ModCore::SampleRate);
             frames_ += BlockFrames;
@@ -212,9 +268,11 @@ private:
     ModCore core_;
     std::mutex m_;  // guards core_, playing_, frames_
     bool playing_ = false;
+    bool hangRender_ = false;  // test hook
     guint64 frames_ = 0;
     GstElement* pipeline_ = nullptr;
     GstElement* src_ = nullptr;
+    GstBus* bus_ = nullptr;
 };
 
 bool sendReply(int fd, uint32_t seq, bool ok) {
@@ -271,7 +329,21 @@ int main(int argc, char** argv) {
     const bool output = r.openOutput();
 
     std::vector<char> msg(sizeof(Command) + MaxPath);
+    GPollFD busFd{-1, 0, 0};
+    if (r.bus())
+        gst_bus_get_pollfd(r.bus(), &busFd);
     for (;;) {
+        // Commands and the output's bus, whichever comes first.
+        pollfd fds[2] = {{sock, POLLIN, 0}, {busFd.fd, POLLIN, 0}};
+        if (::poll(fds, busFd.fd >= 0 ? 2 : 1, -1) < 0) {
+            if (errno == EINTR)
+                continue;
+            break;
+        }
+        if (busFd.fd >= 0 && fds[1].revents)
+            r.drainBus();
+        if (!fds[0].revents)
+            continue;
         const ssize_t n = ::recv(sock, msg.data(), msg.size(), 0);
         if (n < 0 && errno == EINTR)
             continue;
