@@ -108,6 +108,13 @@ int main(int argc, char** argv) {
     PassDriver driver(k);
     mainWindow->setEventSink([&driver](const PassEvent& e) { driver.deliver(e); });
     windows.setEventSink([&driver](const PassEvent& e) { driver.deliver(e); });
+    desktop.setHotkeySink([&driver](int id, bool autoRepeat) {
+        PassEvent e;
+        e.kind = PassEvent::Kind::Hotkey;
+        e.code = id;
+        e.autoRepeat = autoRepeat;
+        driver.deliver(e);
+    });
     QObject::connect(&driver, &PassDriver::finished, &app, [] { QCoreApplication::exit(0); });
     QuitSignals quitSignals;
     quitSignals.install();
@@ -128,6 +135,7 @@ int main(int argc, char** argv) {
 
     mainWindow->setEventSink({});
     windows.setEventSink({});
+    desktop.setHotkeySink({});
     k.shell.SaveAtExit();
     mainWindow->closeForGood();
     if (k.s.media.isLoaded()) k.s.media.release();

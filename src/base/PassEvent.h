@@ -51,6 +51,7 @@ struct PassEvent {
     int subType = 0;      // control event sub-type (click, double-click, ...)
     int code = 0;         // virtual key code (KeyDown) or hotkey id (Hotkey)
     int rawMessage = 0;   // raw message number for the monitor step; 0 after a timeout
+    bool autoRepeat = false;  // KeyDown, Hotkey: a held key repeating
 };
 
 // Sub-types of control events.

@@ -8,7 +8,4 @@ QString AddBackslash(const QString& path) {
     return path + sep;
 }
 
-QString filePart(const QString& path) {
-    const qsizetype cut = qMax(path.lastIndexOf(QLatin1Char('/')), path.lastIndexOf(QLatin1Char('\\')));
-    return path.mid(cut + 1);
-}
+QString filePart(const QString& path) { return path.mid(path.lastIndexOf(QDir::separator()) + 1); }

@@ -13,8 +13,10 @@ public:
     PreferenceFile(const PreferenceFile&) = delete;
     PreferenceFile& operator=(const PreferenceFile&) = delete;
 
-    // Reads the file (UTF-8 after a BOM, Latin-1 otherwise). A missing or
-    // unreadable file gives an empty document that keeps the name; false.
+    // Reads the file: UTF-8 after a BOM; without one UTF-8 when the bytes
+    // are well-formed UTF-8, Latin-1 otherwise. Line ends are CR, LF or any
+    // run of them. A missing or unreadable file gives an empty document
+    // that keeps the name; false.
     bool openPreferences(const QString& fileName);
     // Starts an empty document that closePreferences writes whole, even with
     // no writes (a zero-byte file). False when the file cannot be created.

@@ -24,4 +24,11 @@ public:
     virtual void toggleListPanel() {}
     // Any event of the panel's list; true when it loaded or deleted a list.
     virtual bool listPanelEvent(int subType) { (void)subType; return false; }
+
+    // The black window: frameless, on top, covering the primary screen; its
+    // key-downs and its close request go to the pass as window 101. Opening
+    // returns false when it could not be opened.
+    virtual bool openBlackWindow() { return false; }
+    virtual void closeBlackWindow() {}
+    virtual bool blackWindowOpen() const { return false; }
 };

@@ -1,12 +1,14 @@
 #include "control/KeyBindings.h"
 
-#include "shell/Kalvo.h"
+#include "base/Desktop.h"
 #include "base/PreferenceFile.h"
+#include "shell/Kalvo.h"
 
 // The keys of the selected group whose names begin with "KeyCode" (this
 // case only), in file order; the list is replaced by what was read.
 void KeyBindings::LoadBindings(PreferenceFile& file) {
     KeyBindingList.clear();
+    currentIndex = -1;
     if (!file.examineKeys()) return;
     while (file.nextKey()) {
         if (!file.keyName().startsWith(QLatin1String("KeyCode"), Qt::CaseSensitive)) continue;
@@ -29,7 +31,121 @@ void KeyBindings::SaveBindings(PreferenceFile& file) {
                          QStringLiteral("%1|%2|%3|%4").arg(b.hotkeyId).arg(b.keyCode).arg(b.modifiers).arg(b.function));
     }
 }
-// Key dispatch and hotkeys come with the remote-control work.
-bool KeyBindings::DispatchKey(int, bool) { return false; }
-void KeyBindings::RegisterHotkeys() {}
-void KeyBindings::UnregisterHotkeys() {}
+
+int KeyBindings::FindBindingByKey(int keyCode) {
+    currentIndex = -1;
+    for (int i = 0; i < KeyBindingList.size(); ++i) {
+        if (KeyBindingList[i].keyCode == keyCode) {
+            currentIndex = i;
+            return KeyBindingList[i].hotkeyId;
+        }
+    }
+    return 0;
+}
+
+int KeyBindings::FindBindingById(int id) {
+    if (id == -1) return NewBindingId();
+    currentIndex = -1;
+    for (int i = 0; i < KeyBindingList.size(); ++i) {
+        if (KeyBindingList[i].hotkeyId == id) {
+            currentIndex = i;
+            return id;
+        }
+    }
+    return 0;
+}
+
+int KeyBindings::NewBindingId() const {
+    for (int id = 1;; ++id) {
+        bool used = false;
+        for (const KeyBinding& b : KeyBindingList) used = used || b.hotkeyId == id;
+        if (!used) return id;
+    }
+}
+
+KeyBinding* KeyBindings::current() {
+    return (currentIndex >= 0 && currentIndex < KeyBindingList.size()) ? &KeyBindingList[currentIndex] : nullptr;
+}
+
+bool KeyBindings::DispatchKey(int code, bool isHotkey, bool autoRepeat) {
+    int keyCode = code;
+    if (isHotkey) {
+        // A hotkey whose binding is gone (deleted while its grab was still
+        // held) does nothing.
+        if (code <= 0 || FindBindingById(code) == 0) return false;
+        keyCode = current()->keyCode;
+    }
+    FindBindingByKey(keyCode);
+    if (!current()) return false;
+    const int function = current()->function;
+    // Held down, the delete key would throw away song after song.
+    if (autoRepeat && function == FnDeleteSong) return false;
+    return RunFunction(function);
+}
+
+bool KeyBindings::RunFunction(int function) {
+    switch (function) {
+    case FnNextSong: k.playback.MusNext(); return true;
+    case FnPrevSong: k.playback.MusPrev(); return true;
+    case FnJumpForward: k.playback.VorwaertsSpringen(); return true;
+    case FnJumpBack: k.playback.ZurueckSpringen(); return true;
+    case FnDeleteSong: k.trash.DeleteCurrentSong(true); return true;
+    case FnStopLeaveBlackscreen: k.blackscreen.LeaveBlackscreen(); return true;
+    case FnVolumeUp10: k.playback.Lautstaerke(10); return true;
+    case FnVolumeDown10: k.playback.Lautstaerke(-10); return true;
+    case FnVolumeUp3: k.playback.Lautstaerke(3); return true;
+    case FnVolumeDown3: k.playback.Lautstaerke(-3); return true;
+    default: return false;
+    }
+}
+
+bool KeyBindings::BindsKey(int code) const {
+    for (const KeyBinding& b : KeyBindingList)
+        if (b.keyCode == code) return b.function >= 1 && b.function <= KeyFunctionNames().size();
+    return false;
+}
+
+void KeyBindings::RegisterHotkeys() {
+    Desktop& desktop = k.s.desktop;
+    bool wanted = false;
+    for (const KeyBinding& b : KeyBindingList) wanted = wanted || b.modifiers > 0;
+    if (!desktop.hotkeysAvailable()) {
+        if (wanted && !unavailableLogged) {
+            k.shell.LogLine(QStringLiteral("RegisterHotkeys: system-wide hotkeys are not available: ") +
+                            desktop.lastError());
+            unavailableLogged = true;
+        }
+        return;
+    }
+    // Grabs the list no longer asks for go back to the other programs.
+    for (auto it = grabs.begin(); it != grabs.end();) {
+        bool keep = false;
+        for (const KeyBinding& b : KeyBindingList)
+            keep = keep || (b.hotkeyId == it.key() && b.modifiers > 0 && b.keyCode == it->keyCode &&
+                            b.modifiers == it->modifiers);
+        if (keep) {
+            ++it;
+        } else {
+            desktop.unregisterHotkey(it.key());
+            it = grabs.erase(it);
+        }
+    }
+    for (const KeyBinding& b : KeyBindingList) {
+        if (b.modifiers <= 0) continue;
+        desktop.unregisterHotkey(b.hotkeyId);
+        grabs.remove(b.hotkeyId);
+        if (desktop.registerHotkey(b.hotkeyId, b.modifiers, b.keyCode)) {
+            grabs.insert(b.hotkeyId, Grab{b.keyCode, b.modifiers});
+            continue;
+        }
+        const QString text = QStringLiteral("HotkeyID FAIL=%1  Key:%2  Mod:%3").arg(b.hotkeyId).arg(b.keyCode).arg(b.modifiers);
+        k.shell.LogLine(text);
+        k.shell.ShowMessage(text + QStringLiteral("\r\n\r\nEvtl. wurde der Hotkey schon im System zugewiesen "
+                                                  "\r\n- versuchen Sie eine andere Kombination!"));
+    }
+}
+
+void KeyBindings::UnregisterHotkeys() {
+    for (auto it = grabs.cbegin(); it != grabs.cend(); ++it) k.s.desktop.unregisterHotkey(it.key());
+    grabs.clear();
+}

@@ -102,3 +102,18 @@ int qtKeyFromVirtualKey(int vk) {
         if (p.vk == vk) return p.qt;
     return 0;
 }
+
+int virtualKeyFromScanCode(unsigned int xkbKeycode) {
+    // evdev codes: KEY_1..KEY_0 are 2..11; the three letter rows follow.
+    static const char kRows[] = "1234567890";
+    static const char kQ[] = "QWERTYUIOP";  // 16..25
+    static const char kA[] = "ASDFGHJKL";   // 30..38
+    static const char kZ[] = "ZXCVBNM";     // 44..50
+    if (xkbKeycode < 8) return 0;
+    const unsigned int ev = xkbKeycode - 8;
+    if (ev >= 2 && ev <= 11) return kRows[ev - 2];
+    if (ev >= 16 && ev <= 25) return kQ[ev - 16];
+    if (ev >= 30 && ev <= 38) return kA[ev - 30];
+    if (ev >= 44 && ev <= 50) return kZ[ev - 44];
+    return 0;
+}

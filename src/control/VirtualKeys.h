@@ -15,3 +15,9 @@ int virtualKeyFromQt(int qtKey, Qt::KeyboardModifiers modifiers = Qt::NoModifier
 int qtKeyFromVirtualKey(int virtualKey);
 // True for the keypad codes (VK_NUMPAD0..VK_DIVIDE).
 bool virtualKeyIsKeypad(int virtualKey);
+
+// The virtual-key code of the key at an X11/xkb key code (the evdev code + 8,
+// as Qt reports it for native scan codes on X11 and Wayland) for the letter
+// and digit keys, by their place on a US keyboard: a layout whose letters
+// have no Latin name still gives the codes Windows gives. 0 for other keys.
+int virtualKeyFromScanCode(unsigned int xkbKeycode);

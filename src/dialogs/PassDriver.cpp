@@ -112,11 +112,17 @@ bool PassDriver::translateInput(const QWidget* receiver, const QEvent* event, Pa
     pe.window = windowNumberOf(receiver);
     if (event->type() == QEvent::KeyPress) {
         auto* key = static_cast<const QKeyEvent*>(event);
-        pe.code = virtualKeyFromQt(key->key(), key->modifiers());
+        pe.code = virtualKeyOf(key);
+        pe.autoRepeat = key->isAutoRepeat();
         if (pe.code != 0) pe.kind = PassEvent::Kind::KeyDown;
     }
     out = pe;
     return true;
+}
+
+int PassDriver::virtualKeyOf(const QKeyEvent* key) {
+    const int vk = virtualKeyFromQt(key->key(), key->modifiers());
+    return vk != 0 ? vk : virtualKeyFromScanCode(key->nativeScanCode());
 }
 
 bool PassDriver::eventFilter(QObject* watched, QEvent* event) {
@@ -124,10 +130,28 @@ bool PassDriver::eventFilter(QObject* watched, QEvent* event) {
     auto* widget = static_cast<QWidget*>(watched);
     PassEvent pe;
     if (!translateInput(widget, event, pe)) return false;
-    // An ignored input event travels on to the parents: still the same event.
-    if (event == lastEvent && lastReceiver && widget->isAncestorOf(lastReceiver)) return false;
+    if (isPropagation(widget, event)) return false;
     lastEvent = event;
+    lastType = event->type();
+    lastTimestamp = static_cast<const QInputEvent*>(event)->timestamp();
     lastReceiver = widget;
+    // A bound key belongs to the binding, not to the focused control: a
+    // slider must not also move on the arrow keys, a button not also click
+    // on Space.
+    const bool bound = pe.kind == PassEvent::Kind::KeyDown &&
+                       (pe.window == MainWindowNo || pe.window == BlackWindowNo) && !k.shell.suspended() &&
+                       k.bindings.BindsKey(pe.code);
     deliver(pe);
-    return false;
+    return bound;
+}
+
+// Qt hands an input event that a widget ignored on to its parent, calling the
+// filters again with the same event object. Qt also builds consecutive key
+// and mouse events at the same stack address, so the address alone does not
+// tell a new press from a travelling one: a travelling event goes to a strict
+// ancestor of the widget that saw it last, with the same type and timestamp.
+bool PassDriver::isPropagation(const QWidget* receiver, const QEvent* event) const {
+    if (event != lastEvent || event->type() != lastType || !lastReceiver) return false;
+    if (receiver == lastReceiver || !receiver->isAncestorOf(lastReceiver)) return false;
+    return static_cast<const QInputEvent*>(event)->timestamp() == lastTimestamp;
 }

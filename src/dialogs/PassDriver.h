@@ -7,6 +7,7 @@
 
 class Kalvo;
 class QWidget;
+class QKeyEvent;
 
 // The property on a top-level window that holds its window number.
 inline constexpr const char* kWindowNumberProperty = "kalvoWindowNo";
@@ -44,6 +45,9 @@ public:
     // the virtual-key code (the pass dispatches those of the main and black
     // windows); keys without a code, and other input, become Input.
     static bool translateInput(const QWidget* receiver, const QEvent* event, PassEvent& out);
+    // The virtual-key code of a key event: by the key's name, or for a
+    // letter or digit of a non-Latin layout by its place; 0 when none.
+    static int virtualKeyOf(const QKeyEvent* key);
 
 signals:
     // The pass that set quitRequested is over; leave the event loop now.
@@ -62,6 +66,10 @@ private:
     bool inPass = false;
     bool quitPending = false;
     int passes = 0;
+    bool isPropagation(const QWidget* receiver, const QEvent* event) const;
+
     const QEvent* lastEvent = nullptr;   // the input event seen last ...
+    int lastType = 0;
+    quint64 lastTimestamp = 0;
     QPointer<QWidget> lastReceiver;      // ... and where: propagation is not a new event
 };

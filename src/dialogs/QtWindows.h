@@ -1,17 +1,22 @@
 #pragma once
 #include <functional>
+#include <memory>
 
 #include "base/PassEvent.h"
 #include "base/Windows.h"
+#include "dialogs/ListPanelAdapter.h"
+#include "library/ListPanel.h"
 
 class Kalvo;
 class QWidget;
+class BlackWindow;
 
 // The player's other windows on Qt. Blocking windows run inside a pass
 // suspension. Windows not built yet return at once.
 class QtWindows : public Windows {
 public:
     explicit QtWindows(QWidget* owner) : owner(owner) {}
+    ~QtWindows() override;
     // The context exists only after the services: attach it before use.
     void attach(Kalvo& kalvo) { k = &kalvo; }
     // Where the windows that stay open beside the main window (song
@@ -19,16 +24,27 @@ public:
     void setEventSink(std::function<void(const PassEvent&)> sink) { this->sink = std::move(sink); }
 
     void openRestoreDialog() override;
-    void openListEdit() override {}
-    void openKeyConfig() override {}
+    void openListEdit() override;
+    void openKeyConfig() override;
     void openInfo() override {}
     void openSongSelection() override {}
     void closeSongSelection() override {}
     bool songSelectionOpen() const override { return false; }
     void markSongInSelection(const QString&) override {}
+    bool openBlackWindow() override;
+    void closeBlackWindow() override;
+    bool blackWindowOpen() const override;
+    void toggleListPanel() override;
+    bool listPanelEvent(int subType) override;
+    // The panel logic on the owner's panel widgets (the owner must be the
+    // MainWindow); null before attach.
+    ListPanel* listPanel();
 
 private:
     QWidget* owner;
     Kalvo* k = nullptr;
     std::function<void(const PassEvent&)> sink;
+    BlackWindow* black = nullptr;  // owned; open while not null
+    std::unique_ptr<ListPanelAdapter> panelView;
+    std::unique_ptr<ListPanel> panel;
 };

@@ -1,10 +1,12 @@
 #include <QFile>
 #include <QHash>
+#include <QSet>
 #include <QStringView>
 #include <algorithm>
 #include <climits>
 #include <cstring>
 #include <dirent.h>
+#include <optional>
 #include <fcntl.h>
 #include <set>
 #include <string_view>
@@ -13,6 +15,7 @@
 #include <utility>
 
 #include "library/SongLibrary.h"
+#include "library/SongPattern.h"
 #include "base/Clock.h"
 #include "shell/Kalvo.h"
 #include "base/RandomSource.h"
@@ -25,32 +28,30 @@ struct ScanContext {
     const SongList* list = nullptr;  // indexed on the first song file met
     QHash<QStringView, int> index;  // filePath -> position in SongList
     std::set<std::pair<dev_t, ino_t>> walked;
-    QString pattern;       // lower case
-    QByteArray patternUtf8;
-    // Verdicts of the pattern test for the last few lower-case ASCII
-    // extensions met (a tree holds few different ones).
-    struct Verdict {
-        char ext[16];
-        uint8_t len;
-        bool match;
-    };
-    Verdict verdicts[8];
-    int verdictCount = 0;
+    std::optional<SongPattern> pattern;
+    QSet<int32_t> keys;  // every randomKey of SongList, gathered on the first new song
+    bool keysGathered = false;
 
-    void setPattern(QString lower) {
-        if (lower == pattern) return;
-        pattern = std::move(lower);
-        patternUtf8 = pattern.toUtf8();
-        verdictCount = 0;
+    // Keeps the pattern (and the verdicts it holds) while the text stays.
+    void setPattern(const QString& text) {
+        if (!pattern || pattern->text() != text) pattern.emplace(text);
     }
 
     explicit ScanContext(const SongList& songs) : list(&songs) {}
+    // The player's own trash is never walked: trashed songs would come back
+    // into the list and could be trashed a second time, into themselves.
+    void leaveOut(const QString& folder) {
+        struct stat st;
+        if (!folder.isEmpty() && ::stat(QFile::encodeName(folder).constData(), &st) == 0)
+            walked.insert({st.st_dev, st.st_ino});
+    }
     void build() {
         if (!list) return;
         index.reserve(list->size() + list->size() / 4 + 16);
         const QVector<SongEntry>& raw = list->raw();
-        for (int i = 0; i < raw.size(); ++i)
-            index.insert(QStringView(raw[i].filePath), i);  // keeps the first of equal paths
+        // Backwards, so that of equal paths the first one's position stays
+        // (insert replaces): the scan refreshes the first twin.
+        for (int i = int(raw.size()) - 1; i >= 0; --i) index.insert(QStringView(raw[i].filePath), i);
         list = nullptr;
     }
 };
@@ -61,55 +62,11 @@ const QString kLogCannotScan = QStringLiteral("_ListePfadeScannen: kann Verzeich
 const QString kLogBadName =
     QStringLiteral("_ListePfadeScannen: Name kann nicht in der Liste stehen, übersprungen: ");
 
-// Whether the extension ext (no dot) occurs in the lower-case UTF-8 pattern;
-// ASCII extensions are folded here, others go through the general test.
-bool asciiExtensionIn(std::string_view ext, std::string_view patternUtf8, bool& decided) {
-    char buf[64];
-    decided = false;
-    if (ext.size() >= sizeof buf) return false;
-    for (size_t i = 0; i < ext.size(); ++i) {
-        const unsigned char ch = static_cast<unsigned char>(ext[i]);
-        if (ch >= 0x80) return false;
-        buf[i] = (ch >= 'A' && ch <= 'Z') ? char(ch + 32) : char(ch);
-    }
-    decided = true;
-    return patternUtf8.find(std::string_view(buf, ext.size())) != std::string_view::npos;
-}
-
 // The extension of a raw file name: bytes after the last ".".
 std::string_view rawExtension(const char* name) {
     const char* dot = std::strrchr(name, '.');
     if (!dot || !dot[1]) return {};
     return std::string_view(dot + 1);
-}
-
-bool rawMatches(const char* name, ScanContext& c) {
-    std::string_view ext = rawExtension(name);
-    if (ext.empty()) return false;
-    // "\" is an ordinary name character here, but the extension rule stops
-    // at it: leave such names to the general test.
-    if (ext.find('\\') != std::string_view::npos) {
-        return matchesSongPattern(QString::fromUtf8(name), c.pattern);
-    }
-    // Verdicts are kept for short extensions that match exactly (case
-    // included): the test folds case, so a differently cased one is asked anew.
-    if (ext.size() < sizeof(ScanContext::Verdict::ext)) {
-        for (int i = 0; i < c.verdictCount; ++i) {
-            const ScanContext::Verdict& v = c.verdicts[i];
-            if (v.len == ext.size() && std::memcmp(v.ext, ext.data(), ext.size()) == 0) return v.match;
-        }
-    }
-    bool decided;
-    const bool found =
-        asciiExtensionIn(ext, std::string_view(c.patternUtf8.constData(), size_t(c.patternUtf8.size())), decided);
-    if (!decided) return matchesSongPattern(QString::fromUtf8(name), c.pattern);
-    if (ext.size() < sizeof(ScanContext::Verdict::ext)) {
-        ScanContext::Verdict& v = c.verdicts[c.verdictCount < 8 ? c.verdictCount++ : 7];
-        std::memcpy(v.ext, ext.data(), ext.size());
-        v.len = uint8_t(ext.size());
-        v.match = found;
-    }
-    return found;
 }
 
 // Decodes a name; false when it does not round-trip or holds a character
@@ -134,26 +91,16 @@ bool decodeStorable(const char* name, QString& out) {
     return out.toUtf8() == QByteArray(name);
 }
 
-QStringView extensionView(const QString& path) {
-    const char16_t* p = reinterpret_cast<const char16_t*>(path.constData());
-    for (qsizetype i = path.size() - 1; i >= 0; --i) {
-        if (p[i] == u'.') return QStringView(path).mid(i + 1);
-        if (p[i] == u'/' || p[i] == u'\\') break;
-    }
-    return {};
-}
-
 }  // namespace
 
 QString songPatternText(const QString& modulePatterns, const QString& mediaPatterns) {
     return modulePatterns + QLatin1Char(';') + mediaPatterns;
 }
 
-QString fileExtension(const QString& path) { return extensionView(path).toString(); }
+QString fileExtension(const QString& path) { return extensionOf(path).toString(); }
 
 bool matchesSongPattern(const QString& path, const QString& patternText) {
-    const QString ext = fileExtension(path);
-    return !ext.isEmpty() && patternText.contains(ext, Qt::CaseInsensitive);
+    return SongPattern(patternText).takes(extensionOf(path));
 }
 
 int32_t presenceOfSize(qint64 size) {
@@ -165,13 +112,19 @@ void SongLibrary::ListePfadeScannen(const QString& directory) {
     std::unique_ptr<ScanContext> own;
     if (!scan) {
         own = std::make_unique<ScanContext>(songList);
+        own->leaveOut(k.shell.TrashFolder);
         scan = own.get();
     }
-    scan->setPattern(songPatternText(k.settings.TrackerModDateiPattern, k.settings.WinMediaDateiPattern).toLower());
+    scan->setPattern(songPatternText(k.settings.TrackerModDateiPattern, k.settings.WinMediaDateiPattern));
     // Names are joined to the directory as they are: make sure it ends with
     // the separator (a hand-edited list may lack it).
     QString base = directory;
     if (!base.isEmpty() && !base.endsWith(QLatin1Char('/'))) base += QLatin1Char('/');
+    if (!k.shell.TrashFolder.isEmpty() && base.startsWith(k.shell.TrashFolder)) {
+        k.shell.LogLine(QStringLiteral("_ListePfadeScannen: der Papierkorb wird nicht durchsucht: ") + base);
+        if (own) scan = nullptr;
+        return;
+    }
     walkDirectory(base, AT_FDCWD, QFile::encodeName(base).constData());
     if (own) scan = nullptr;
 }
@@ -211,7 +164,7 @@ void SongLibrary::walkDirectory(const QString& directory, int parentFd, const ch
             isFile = S_ISREG(st.st_mode);
         }
         if (isFile) {
-            if (!rawMatches(n, *scan)) continue;
+            if (!scan->pattern->takesUtf8(rawExtension(n))) continue;
             if (!decodeStorable(n, fileName)) {
                 k.shell.LogLine(kLogBadName + directory + fileName);
                 continue;
@@ -227,7 +180,13 @@ void SongLibrary::walkDirectory(const QString& directory, int parentFd, const ch
             if (it != scan->index.constEnd()) {
                 songList.at(it.value()).presence = presence;
             } else {
-                SongEntry* added = songList.append(SongEntry{std::move(full), k.s.random.nextKey(), presence});
+                if (!scan->keysGathered) {
+                    scan->keys.reserve(songList.size() + 64);
+                    for (const SongEntry& e : songList.raw()) scan->keys.insert(e.randomKey);
+                    scan->keysGathered = true;
+                }
+                const int32_t key = dealKey(k.s.random, scan->keys);
+                SongEntry* added = songList.append(SongEntry{std::move(full), key, presence});
                 scan->index.insert(QStringView(added->filePath), songList.size() - 1);
             }
         } else if (isDir) {
@@ -243,37 +202,10 @@ void SongLibrary::walkDirectory(const QString& directory, int parentFd, const ch
 }
 
 void SongLibrary::purge() {
-    const QString pattern =
-        songPatternText(k.settings.TrackerModDateiPattern, k.settings.WinMediaDateiPattern).toUpper();
-    const QByteArray lowerUtf8 = pattern.toLower().toUtf8();
-    const std::string_view lower(lowerUtf8.constData(), size_t(lowerUtf8.size()));
+    const SongPattern pattern(songPatternText(k.settings.TrackerModDateiPattern, k.settings.WinMediaDateiPattern));
     QVector<SongEntry>& raw = songList.raw();
-    // The verdict for the extension of the entry before, the usual case in a
-    // sorted or freshly scanned list.
-    char lastExt[16];
-    qsizetype lastLen = -1;
-    bool lastGone = false;
     auto gone = std::remove_if(raw.begin(), raw.end(), [&](const SongEntry& e) {
-        if (e.presence <= -30) return true;
-        const QStringView ext = extensionView(e.filePath);
-        if (ext.isEmpty()) return true;
-        char buf[64];
-        bool ascii = ext.size() < qsizetype(sizeof buf);
-        for (qsizetype i = 0; ascii && i < ext.size(); ++i) {
-            const char16_t ch = ext[i].unicode();
-            if (ch >= 0x80) ascii = false;
-            else buf[i] = char(ch);
-        }
-        if (!ascii) return !pattern.contains(ext, Qt::CaseInsensitive);
-        if (ext.size() == lastLen && std::memcmp(buf, lastExt, size_t(lastLen)) == 0) return lastGone;
-        bool decided;
-        const bool isGone = !asciiExtensionIn(std::string_view(buf, size_t(ext.size())), lower, decided);
-        if (ext.size() <= qsizetype(sizeof lastExt)) {
-            std::memcpy(lastExt, buf, size_t(ext.size()));
-            lastLen = ext.size();
-            lastGone = isGone;
-        }
-        return isGone;
+        return e.presence <= -30 || !pattern.takes(extensionOf(e.filePath));
     });
     raw.erase(gone, raw.end());
     songList.reset();
@@ -291,6 +223,7 @@ void SongLibrary::ListeAbgleichen() {
         e.presence = e.presence > 0 ? -1 : (e.presence == INT32_MIN ? INT32_MIN : e.presence - 1);
 
     ScanContext context(songList);
+    context.leaveOut(k.shell.TrashFolder);
     scan = &context;
     for (const QString& directory : pathList.raw()) ListePfadeScannen(directory);
     scan = nullptr;

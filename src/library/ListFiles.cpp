@@ -94,6 +94,7 @@ void SongLibrary::ListeLeeren() {
 void SongLibrary::ListeLaden(const QString& fileName) {
     k.playback.Stoppen();
     listFileName = fileName;
+    listNeedsName = false;
     ListeLeeren();
     if (listFileName.isEmpty()) {
         listFileName = k.shell.dataFolder + QStringLiteral("Standard.txt");
@@ -130,14 +131,24 @@ void SongLibrary::ListeLaden(const QString& fileName) {
     k.playback.currentSong.clear();
 }
 
-void SongLibrary::ListeSpeichern(bool quiet) {
-    if (pathList.isEmpty()) return;
+bool SongLibrary::ListeSpeichern(bool quiet) {
+    if (pathList.isEmpty()) return true;
+    if (listNeedsName) {
+        // The old name belongs to the list that "Neue Liste" left.
+        if (quiet) return false;
+        const QString name = askListName();
+        if (name.isEmpty()) return false;
+        listFileName = name;
+        listNeedsName = false;
+        k.settings.LetzteListenDatei = listFileName;
+        k.s.view.setListName(filePart(listFileName));
+    }
     const QString failed = QStringLiteral("Fehler - Kann Liste nicht speichern: ") + listFileName;
     PreferenceFile file;
     if (!file.createPreferences(listFileName)) {
         file.closePreferences();
         if (!quiet) k.shell.ShowMessage(failed);
-        return;
+        return false;
     }
     file.selectGroup(kGroupKalvo);
     file.writeString(kKeyLastSong, k.playback.lastSongPath);
@@ -175,23 +186,40 @@ void SongLibrary::ListeSpeichern(bool quiet) {
     // The file is replaced whole on close; a failed write leaves the old one.
     if (!file.closePreferences()) {
         if (!quiet) k.shell.ShowMessage(failed);
-        return;
+        return false;
     }
     k.shell.lastListSave = k.s.clock.localSeconds();
+    return true;
 }
 
-void SongLibrary::ListeSpeichernUnter(bool newList) {
-    if (newList) ListeLeeren();
+QString SongLibrary::askListName() {
     QString name;
     {
         PassSuspension modal(k.shell);
         name = k.s.fileDialogs.saveFile(QStringLiteral("Liste speichern unter"), listFileName, kFilter);
     }
-    if (name.isEmpty()) return;
-    if (name.right(4).toLower() != QLatin1String(".txt")) name += QStringLiteral(".txt");
+    if (!name.isEmpty() && name.right(4).toLower() != QLatin1String(".txt")) name += QStringLiteral(".txt");
+    return name;
+}
+
+void SongLibrary::ListeSpeichernUnter(bool newList) {
+    if (newList) ListeLeeren();
+    const QString name = askListName();
+    if (name.isEmpty()) {
+        if (newList) listNeedsName = true;
+        return;
+    }
+    const QString oldName = listFileName;
+    const bool oldNeedsName = listNeedsName;
     listFileName = name;
+    listNeedsName = false;
+    if (!ListeSpeichern(false)) {
+        // Nothing was written under the new name: the old one stays current.
+        listFileName = oldName;
+        listNeedsName = oldNeedsName;
+        return;
+    }
     k.settings.LetzteListenDatei = listFileName;
-    ListeSpeichern(false);
     k.s.view.setListName(filePart(listFileName));
 }
 

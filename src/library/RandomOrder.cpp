@@ -1,3 +1,4 @@
+#include <QSet>
 #include <algorithm>
 #include <cstring>
 
@@ -5,6 +6,15 @@
 #include "shell/Kalvo.h"
 #include "base/MainView.h"
 #include "base/RandomSource.h"
+
+int32_t dealKey(RandomSource& random, QSet<int32_t>& taken) {
+    // Bounded, so that a broken source cannot hang the scan: after that
+    // many twins in a row the key is taken as it is.
+    int32_t key = random.nextKey();
+    for (int tries = 1; taken.contains(key) && tries < 64; ++tries) key = random.nextKey();
+    taken.insert(key);
+    return key;
+}
 
 bool pathLess(const QString& a, const QString& b) {
     const char16_t* pa = reinterpret_cast<const char16_t*>(a.constData());
@@ -46,7 +56,9 @@ void SongLibrary::LiederSortieren() {
 
 void SongLibrary::ZufallswerteNeu() {
     if (!k.shell.ShowMessage(QStringLiteral("Zufällige Reihenfolge neu erstellen?"), true)) return;
-    for (SongEntry& e : songList.raw()) e.randomKey = k.s.random.nextKey();
+    QSet<int32_t> dealt;
+    dealt.reserve(songList.size());
+    for (SongEntry& e : songList.raw()) e.randomKey = dealKey(k.s.random, dealt);
     k.playback.lastSongKey = 0;
     LiederSortieren();
     k.playback.LiedBestimmen(QString());

@@ -1,9 +1,11 @@
 #pragma once
+#include <QSet>
 #include <QString>
 #include <memory>
 #include "library/SongList.h"
 
 class Kalvo;
+class RandomSource;
 struct ScanContext;
 
 // The catalogue: PathList, SongList, the list file in use, scans, list
@@ -35,8 +37,14 @@ public:
     void ListeLaden(const QString& fileName);
     // Writes the current list whole; does nothing for an empty PathList.
     // Failure is shown unless quiet; lastListSave is set on success only.
-    void ListeSpeichern(bool quiet);
+    // A new list whose name was not chosen yet is first given one through
+    // the save dialog (a quiet save writes nothing). False when nothing
+    // was written though something was due.
+    bool ListeSpeichern(bool quiet);
     // "Neue Liste" (newList) and "Speichern als": asks for a name, saves.
+    // A failed save keeps the old name. After a cancelled "Neue Liste" the
+    // lists stay empty and the old name stays, but the list is not saved
+    // under it: the next save asks for a name.
     void ListeSpeichernUnter(bool newList);
     // "Liste öffnen": asks for a list file and loads it.
     void ListeOeffnen();
@@ -51,6 +59,9 @@ public:
 private:
     Kalvo& k;
     ScanContext* scan = nullptr;  // set while a walk runs
+    bool listNeedsName = false;   // a "Neue Liste" whose name was cancelled
+    // The save dialog's answer with ".txt" made sure of; empty on cancel.
+    QString askListName();
     void walkDirectory(const QString& directory, int parentFd, const char* name);
     void purge();
 };
@@ -67,6 +78,9 @@ bool matchesSongPattern(const QString& path, const QString& patternText);
 // digits, or "$" and hex digits, or "%" and binary digits; none gives 0.
 // Wraps modulo 2^32 into a signed 32-bit value.
 int32_t readListNumber(const QString& text);
+// A random key that taken does not hold yet, drawn from random; it is added
+// to taken. Twins in SongList would play as one song in the random order.
+int32_t dealKey(RandomSource& random, QSet<int32_t>& taken);
 // Path order: code unit by code unit with only A-Z folded to a-z; true when
 // a sorts before b (a prefix sorts first).
 bool pathLess(const QString& a, const QString& b);

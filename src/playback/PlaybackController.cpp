@@ -1,8 +1,10 @@
 #include "playback/PlaybackController.h"
 
+#include <QDir>
 #include <algorithm>
 #include <limits>
 
+#include "library/SongPattern.h"
 #include "playback/engines/ModuleEngine.h"
 #include "playback/engines/SoundEffects.h"
 #include "base/Clock.h"
@@ -16,9 +18,7 @@ namespace {
 constexpr qint64 MediaUnitsPerSecond = 10000000;  // 100-ns units
 constexpr qint64 QuietSaveOnStopSeconds = 120;
 
-int lastSeparator(const QString& path) {
-    return int(qMax(path.lastIndexOf(QLatin1Char('/')), path.lastIndexOf(QLatin1Char('\\'))));
-}
+int lastSeparator(const QString& path) { return int(path.lastIndexOf(QDir::separator())); }
 
 // Signed 64-bit a + b, saturated instead of wrapping.
 qint64 saturatedAdd(qint64 a, qint64 b) {
@@ -35,12 +35,7 @@ int32_t clampToInt32(qint64 v) {
 
 }  // namespace
 
-QString songExtension(const QString& path) {
-    const int sep = lastSeparator(path);
-    const int dot = int(path.lastIndexOf(QLatin1Char('.')));
-    if (dot <= sep) return {};
-    return path.mid(dot + 1).toLower();
-}
+QString songExtension(const QString& path) { return extensionOf(path).toString().toLower(); }
 
 QString folderPart(const QString& path) { return path.left(lastSeparator(path) + 1); }
 
@@ -105,16 +100,29 @@ bool PlaybackController::LiedBestimmen(const QString& path) {
         int stopAt = size - 1;  // a walk without a stop leaves the cursor on the last entry
         if (k.settings.ZufallAbspielen) {
             if (lastSongKey != 0) {
+                int twinAt = -1;  // where the twin lastSongTwin names stands
                 for (int i = 0; i < size; ++i) {
                     const SongEntry& e = items[i];
                     if (e.presence <= 0) continue;
                     ++p;
-                    if (e.randomKey == lastSongKey) { stopAt = i; break; }
-                    if (e.randomKey > lastSongKey) { lastSongKey = e.randomKey; stopAt = i; break; }
+                    if (e.randomKey == lastSongKey) {
+                        if (twinAt < 0) twinAt = e.filePath == lastSongTwin ? i : findTwin(items, i);
+                        if (i < twinAt) continue;  // an earlier twin
+                        stopAt = i;
+                        lastSongTwin = e.filePath;
+                        break;
+                    }
+                    if (e.randomKey > lastSongKey) {
+                        lastSongKey = e.randomKey;
+                        lastSongTwin = e.filePath;
+                        stopAt = i;
+                        break;
+                    }
                 }
             } else {
                 stopAt = 0;
                 lastSongKey = items[0].randomKey;
+                lastSongTwin = items[0].filePath;
             }
         } else {
             if (!lastSongPath.isEmpty()) {
@@ -144,9 +152,9 @@ bool PlaybackController::LiedBestimmen(const QString& path) {
     offeredSong = currentSong;
 
     const QString ext = songExtension(currentSong);
-    if (!ext.isEmpty() && k.settings.TrackerModDateiPattern.toLower().contains(ext)) {
+    if (SongPattern(k.settings.TrackerModDateiPattern).takes(ext)) {
         moduleSong = 1;
-    } else if (!ext.isEmpty() && k.settings.WinMediaDateiPattern.toLower().contains(ext)) {
+    } else if (SongPattern(k.settings.WinMediaDateiPattern).takes(ext)) {
         moduleSong = 0;
     } else {
         k.shell.LogLine(QStringLiteral("Fehler - Datei mit illegaler Extension! ") + currentSong);
@@ -231,10 +239,18 @@ void PlaybackController::Stoppen() {
         k.library.ListeSpeichern(true);
 }
 
+int PlaybackController::findTwin(const QVector<SongEntry>& items, int first) const {
+    // The sort keeps twins together: look among the entries right after.
+    for (int j = first + 1; j < int(items.size()) && items[j].randomKey == lastSongKey; ++j)
+        if (items[j].filePath == lastSongTwin) return j;
+    return first;
+}
+
 void PlaybackController::makeResumePoint(const SongEntry& e) {
-    if (k.settings.ZufallAbspielen)
+    if (k.settings.ZufallAbspielen) {
         lastSongKey = e.randomKey;
-    else
+        lastSongTwin = e.filePath;
+    } else
         lastSongPath = e.filePath;
 }
 

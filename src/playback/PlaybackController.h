@@ -1,5 +1,6 @@
 #pragma once
 #include <QString>
+#include <QVector>
 #include <cstdint>
 #include "playback/engines/MediaEngine.h"
 
@@ -15,6 +16,9 @@ public:
     QString currentSong;    // empty: no song
     QString lastSongPath;   // resume point in path order
     int32_t lastSongKey = 0;  // resume point in random order; 0 = none
+    // The path of the resume song in random order: of several entries with
+    // lastSongKey (a list written elsewhere may hold twins) it names the one.
+    QString lastSongTwin;
     QString offeredSong;
     uint8_t moduleSong = 0;
     MediaHandle mediaHandle = 0;
@@ -74,13 +78,17 @@ private:
     void releaseMedia();
     void releaseModule();
     void makeResumePoint(const SongEntry& e);
+    // The entry after first with lastSongKey that lastSongTwin names, present
+    // or not; first when there is none. An absent twin resumes at the next
+    // present entry after it, as an absent resume song does.
+    int findTwin(const QVector<SongEntry>& items, int first) const;
 };
 
 // "%hh:%ii:%ss" of a count of seconds, wrapping at a day.
 QString timeText(qint64 seconds);
 // Lower-cased text after the last "." of the file name; empty when none.
 QString songExtension(const QString& path);
-// Up to and including the last "/" or "\"; empty when there is none.
+// Up to and including the last native separator; empty when there is none.
 QString folderPart(const QString& path);
 // Whether path, lower-cased (Unicode), is greater than lowerOther in
 // ordinal UTF-16 order. lowerOther must already be lower-cased.

@@ -144,7 +144,7 @@ void Shell::pass(const PassEvent& event) {
     const bool bindingKey = event.kind == PassEvent::Kind::KeyDown &&
                             (event.window == MainWindowNo || event.window == BlackWindowNo);
     const bool hotkey = event.kind == PassEvent::Kind::Hotkey;
-    if ((bindingKey || hotkey) && k.bindings.DispatchKey(event.code, hotkey)) markActivity();
+    if ((bindingKey || hotkey) && k.bindings.DispatchKey(event.code, hotkey, event.autoRepeat)) markActivity();
 
     k.tick.MusCheckPlay();
     k.alarm.WeckenPruefen();
@@ -187,6 +187,9 @@ void Shell::dispatchControl(const PassEvent& event) {
     case CtlPanelList:
         if (k.s.windows.listPanelEvent(event.subType)) markActivity();
         return;
+    case CtlPanelDel:  // "Del" deletes the selected list as a right-click does
+        if (k.s.windows.listPanelEvent(SubRightClick)) markActivity();
+        return;
     case CtlPanelToggle: k.s.windows.toggleListPanel(); break;
     case CtlPathButton: k.s.desktop.openFolder(view.pathText()); break;
     case CtlSongButton: k.s.windows.openSongSelection(); break;
@@ -205,7 +208,7 @@ void Shell::dispatchControl(const PassEvent& event) {
     case CtlBlackscreen: k.blackscreen.EnableBlackscreen(); break;
     case CtlFortf: k.settings.FortwAbspielen = view.fortfBox() ? 1 : 0; break;
     case CtlZufall: k.library.RandomOrderChanged(); break;
-    default: return;  // labels, fields and "Del" do nothing and are no activity
+    default: return;  // labels and fields do nothing and are no activity
     }
     markActivity();
 }

@@ -41,7 +41,9 @@ public:
     struct RestoreCounts { int restored = 0; int failed = 0; };
     // Moves the entries with these keys back to their origin (never
     // replacing a file there), re-adds them to the song list, rescans and
-    // writes the index. Shows nothing; the dialog shows the counts.
+    // writes the index. An origin that is relative or holds "." or ".."
+    // parts counts as failed (with a log line). Shows nothing; the dialog shows
+    // the counts.
     RestoreCounts RestoreSelected(const QList<int32_t>& keys);
     // The text of the counts message.
     static QString restoreMessage(const RestoreCounts& c);

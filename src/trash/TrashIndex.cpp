@@ -83,6 +83,17 @@ QString Trash::adoptionMessage(int count, const QString& trashFolder, int32_t tr
            QStringLiteral("übernommen...");
 }
 
+namespace {
+// The file name of a trash path from another data folder. An index written
+// on Windows names it after a drive letter with "\" between the folders; on
+// Linux a "\" is an ordinary name character, so only such paths split there.
+QString foreignFilePart(const QString& path) {
+    const bool windowsPath = path.size() > 2 && path[0].isLetter() && path[1] == QLatin1Char(':') &&
+                             path[2] == QLatin1Char('\\');
+    return windowsPath ? path.mid(path.lastIndexOf(QLatin1Char('\\')) + 1) : filePart(path);
+}
+}  // namespace
+
 void Trash::CheckTrashFolder() {
     const QString folder = k.shell.TrashFolder;
     TrashList.clear();
@@ -111,7 +122,7 @@ void Trash::CheckTrashFolder() {
     // old folder: such an entry follows its file into this folder.
     for (TrashEntry& e : TrashList) {
         if (k.s.files.isFile(e.trashPath) && isTrashFile(e.trashPath)) continue;
-        const QString here = folder + filePart(e.trashPath);
+        const QString here = folder + foreignFilePart(e.trashPath);
         if (here == e.trashPath || known.contains(here) || !isTrashFile(here) ||
             !k.s.files.isFile(here) || isPartialCopyName(filePart(here)))
             continue;

@@ -1,11 +1,21 @@
 #include "trash/Trash.h"
 
 #include <QDateTime>
+#include <QDir>
 #include <algorithm>
 
 #include "base/FileOps.h"
 #include "shell/Kalvo.h"
 #include "trash/SafeMove.h"
+
+namespace {
+bool isTrustedOrigin(const QString& path) {
+    if (!QDir::isAbsolutePath(path)) return false;
+    for (const QStringView part : QStringView(path).split(QDir::separator()))
+        if (part == u"." || part == u"..") return false;
+    return true;
+}
+}  // namespace
 
 bool Trash::PlayFromTrash(int32_t randomKey) {
     for (const TrashEntry& e : TrashList) {
@@ -19,9 +29,14 @@ bool Trash::PlayFromTrash(int32_t randomKey) {
 
 bool Trash::restoreEntry(int i) {
     const TrashEntry e = TrashList[i];
-    // The origin must be free; the move itself refuses to replace a file
-    // that appears there meanwhile.
-    const MoveResult r = (e.originPath.isEmpty() || nameTaken(e.originPath))
+    // The origin must be an absolute path without "." or ".." parts (a
+    // hand-edited index must not send a file to a relative or ".." place)
+    // and free; the move itself refuses to replace a file that appears
+    // there meanwhile.
+    const bool trusted = isTrustedOrigin(e.originPath);
+    if (!trusted && !e.originPath.isEmpty())
+        k.shell.LogLine(QStringLiteral("Wiederherstellen: ungültiger Ursprungsort: ") + e.originPath);
+    const MoveResult r = (!trusted || nameTaken(e.originPath))
                              ? MoveResult::NotMoved
                              : moveWithoutLoss(k.s.files, e.trashPath, e.originPath);
     if (r == MoveResult::NotMoved) return false;

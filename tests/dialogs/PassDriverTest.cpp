@@ -2,6 +2,7 @@
 
 #include <QKeyEvent>
 #include <QPushButton>
+#include <QSlider>
 #include <QSignalSpy>
 #include <QTest>
 #include <csignal>
@@ -117,4 +118,38 @@ TEST(PassDriver, TerminationSignalsArriveAsQuitRequests) {
     EXPECT_TRUE(waitFor([&] { return spy.count() > 0; }));
     std::raise(SIGINT);
     EXPECT_TRUE(waitFor([&] { return spy.count() > 1; }));
+}
+
+// Qt builds consecutive input events at the same address: every press and
+// release of a row still runs its own pass, whether the focused widget takes
+// the key (a slider and PageDown) or lets it travel up (a button and F7).
+TEST(PassDriver, EveryPressOfARowRunsItsOwnPass) {
+    qtApp();
+    TestKalvo t;
+    QWidget main;
+    setWindowNumber(&main, MainWindowNo);
+    auto* button = new QPushButton(QStringLiteral("Spielen"), &main);
+    auto* slider = new QSlider(Qt::Horizontal, &main);
+    slider->move(0, 40);
+    PassDriver driver(*t.k);
+    driver.start();
+    main.show();
+
+    int before = driver.passCount();
+    for (int i = 0; i < 4; ++i) QTest::keyClick(button, Qt::Key_F7);
+    EXPECT_EQ(driver.passCount(), before + 8);
+
+    before = driver.passCount();
+    for (int i = 0; i < 4; ++i) QTest::keyPress(slider, Qt::Key_PageDown);
+    QTest::keyRelease(slider, Qt::Key_PageDown);
+    EXPECT_EQ(driver.passCount(), before + 5);
+
+    // Alternating widgets and a mouse click in between change nothing.
+    before = driver.passCount();
+    QTest::keyClick(button, Qt::Key_F7);
+    QTest::keyClick(slider, Qt::Key_F7);
+    QTest::mouseClick(button, Qt::LeftButton);
+    QTest::mouseClick(button, Qt::LeftButton);
+    QTest::keyClick(button, Qt::Key_F7);
+    EXPECT_EQ(driver.passCount(), before + 10);
 }

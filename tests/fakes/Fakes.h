@@ -110,11 +110,28 @@ public:
     QVector<int> registered;
     bool acceptHotkeys = true;
     int screensaverOff = 0, lowPower = 0;
+    // Remote control: every call in order ("register 2 3 78", "unregister 2",
+    // "screensaver 0", "lowpower"), failures to script, the reason given.
+    QStringList calls;
+    QVector<int> refusedIds;  // registerHotkey refuses these ids
+    bool hotkeys = true, screensaverWorks = true, lowPowerWorks = true;
+    QString error = QStringLiteral("no such service");
     bool openFolder(const QString& f) override { opened << f; return true; }
-    void setScreensaverEnabled(bool enabled) override { if (!enabled) ++screensaverOff; }
-    void monitorLowPower() override { ++lowPower; }
-    bool registerHotkey(int id, int, int) override { if (acceptHotkeys) registered << id; return acceptHotkeys; }
-    void unregisterHotkey(int id) override { registered.removeAll(id); }
+    bool setScreensaverEnabled(bool enabled) override {
+        calls << QStringLiteral("screensaver %1").arg(enabled ? 1 : 0);
+        if (!enabled) ++screensaverOff;
+        return screensaverWorks;
+    }
+    bool monitorLowPower() override { calls << "lowpower"; ++lowPower; return lowPowerWorks; }
+    bool registerHotkey(int id, int mod, int key) override {
+        calls << QStringLiteral("register %1 %2 %3").arg(id).arg(mod).arg(key);
+        const bool ok = acceptHotkeys && !refusedIds.contains(id);
+        if (ok) registered << id;
+        return ok;
+    }
+    void unregisterHotkey(int id) override { calls << QStringLiteral("unregister %1").arg(id); registered.removeAll(id); }
+    bool hotkeysAvailable() const override { return hotkeys; }
+    QString lastError() const override { return error; }
 };
 
 // Real file operations with failures a test can switch on.
@@ -176,6 +193,12 @@ public:
     void closeSongSelection() override { selectionOpen = false; }
     bool songSelectionOpen() const override { return selectionOpen; }
     void markSongInSelection(const QString& p) override { marked << p; }
+    // The black window: opens unless blackFails; counts opens and closes.
+    bool blackOpen = false, blackFails = false;
+    int blackOpens = 0, blackCloses = 0;
+    bool openBlackWindow() override { if (blackFails) return false; ++blackOpens; blackOpen = true; return true; }
+    void closeBlackWindow() override { ++blackCloses; blackOpen = false; }
+    bool blackWindowOpen() const override { return blackOpen; }
 };
 
 // Records every call; loads succeed unless the path is listed in failLoads

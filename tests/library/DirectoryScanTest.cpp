@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <QFile>
 #include <cstdio>
 #include <fcntl.h>
@@ -98,6 +100,45 @@ TEST_F(Scan, RescanKeepsKeysAndOrderAndRenameMakesANewEntry) {
     EXPECT_EQ(oldName->randomKey, before[1].randomKey);
     EXPECT_EQ(newName->randomKey, 200);
     EXPECT_EQ(newName->presence, 20);
+}
+
+TEST_F(Scan, NewSongsGetKeysTheListDoesNotHoldYet) {
+    k.library.songList.append(SongEntry{root + "old.mp3", 300, -2});
+    t.makeFile(QStringLiteral("music/a.mp3"));
+    t.makeFile(QStringLiteral("music/b.mp3"));
+    addPath(root);
+    t.random.script = {300, 100, 100, 300, 200};  // twins of the list's keys are dealt again
+    k.library.ListeAbgleichen();
+    QList<int32_t> keys;
+    for (const SongEntry& e : k.library.songList.raw()) keys << e.randomKey;
+    std::sort(keys.begin(), keys.end());
+    EXPECT_EQ(keys, (QList<int32_t>{100, 200, 300}));
+}
+
+TEST_F(Scan, TwinPathsInAListRefreshTheFirstTwin) {
+    t.makeFile(QStringLiteral("music/a.mp3"), 55);
+    addPath(root);
+    k.library.songList.append(SongEntry{root + "a.mp3", 1, -3});
+    k.library.songList.append(SongEntry{root + "a.mp3", 2, -3});
+    k.library.ListeAbgleichen();
+    ASSERT_EQ(k.library.songList.size(), 2);
+    EXPECT_EQ(k.library.songList.at(0).randomKey, 1);
+    EXPECT_EQ(k.library.songList.at(0).presence, 55);
+    EXPECT_EQ(k.library.songList.at(1).presence, -4);
+}
+
+TEST_F(Scan, BackslashIsAnOrdinaryCharacterOfAFileName) {
+    t.makeFile(QStringLiteral("music/AC\\DC - Thunderstruck.mp3"));
+    t.makeFile(QStringLiteral("music/x.mp3\\notes"));  // its extension is "mp3\notes"
+    addPath(root);
+    k.library.ListeAbgleichen();
+    EXPECT_EQ(songs(), QStringList{QStringLiteral("AC\\DC - Thunderstruck.mp3")});
+    EXPECT_EQ(fileExtension(root + "AC\\DC.mp3"), QStringLiteral("mp3"));
+    EXPECT_FALSE(matchesSongPattern(QStringLiteral("/m/x.mp3\\notes"), QStringLiteral("*.mp3")));
+    ASSERT_TRUE(k.playback.LiedBestimmen(QString()));
+    EXPECT_EQ(t.view.song, QStringLiteral("AC\\DC - Thunderstruck.mp3"));
+    EXPECT_EQ(t.view.path, root);
+    EXPECT_EQ(filePart(QStringLiteral("C:\\m\\a.mp3")), QStringLiteral("C:\\m\\a.mp3"));
 }
 
 TEST_F(Scan, MissingFileIsKeptFor29ScansAndRemovedByThe30thAndComesBackWithItsKey) {
@@ -370,3 +411,27 @@ TEST(ScanDepth, VeryDeepTreesEndWithoutCrash) {
 }
 
 }  // namespace
+
+// The player's own trash is never walked: not inside a list folder (the home
+// folder is the usual choice), not through a link, not as a list folder of
+// its own. Trashed songs would otherwise play again and be trashed into
+// themselves.
+TEST(ScanTrash, TheTrashFolderIsLeftOutOfEveryScan) {
+    TestKalvo t;
+    Kalvo& k = *t.k;
+    const QString home = t.path(QStringLiteral("data/"));
+    t.makeFile(QStringLiteral("data/Musik/a.mp3"), 100);
+    t.makeFile(QStringLiteral("data/Kalvo2/Kalvo-Kübel/alt.mp3"), 200);
+    ASSERT_TRUE(QFile::link(k.shell.TrashFolder, t.path(QStringLiteral("data/Musik/Kübel-Link"))));
+    k.library.pathList.append(home);
+    k.library.pathList.append(k.shell.TrashFolder);
+    k.library.ListeAbgleichen();
+    EXPECT_EQ(relativePaths(k.library.songList, home), QStringList{QStringLiteral("Musik/a.mp3")});
+    EXPECT_TRUE(t.logLines().contains(QStringLiteral("_ListePfadeScannen: der Papierkorb wird nicht durchsucht: ") +
+                                      k.shell.TrashFolder));
+
+    // A walk of its own leaves it out too.
+    k.library.songList.clear();
+    k.library.ListePfadeScannen(home);
+    EXPECT_EQ(relativePaths(k.library.songList, home), QStringList{QStringLiteral("Musik/a.mp3")});
+}

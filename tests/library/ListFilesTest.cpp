@@ -271,6 +271,47 @@ TEST_F(ListFiles, NewListWithEmptyPathListTakesTheNameButWritesNothing) {
     EXPECT_TRUE(t.messages.shown.isEmpty());
 }
 
+TEST_F(ListFiles, AfterACancelledNewListTheNextSaveAsksForANameAndKeepsTheOldFile) {
+    lib.listFileName = listFile;
+    k.settings.LetzteListenDatei = listFile;
+    lib.pathList.append(root);
+    lib.songList.append(SongEntry{root + "a.mp3", 1, 1});
+    ASSERT_TRUE(lib.ListeSpeichern(false));
+    const QByteArray old = readAll(listFile);
+    t.fileDialogs.answer = QString();  // cancel
+    lib.ListeSpeichernUnter(true);
+    lib.pathList.append(t.path("other/"));  // a folder added to the new list
+    EXPECT_FALSE(lib.ListeSpeichern(true));  // a quiet save cannot ask: nothing written
+    EXPECT_FALSE(lib.ListeSpeichern(false));  // asks, is cancelled again
+    EXPECT_EQ(t.fileDialogs.titles.size(), 2);
+    EXPECT_EQ(readAll(listFile), old);
+    EXPECT_EQ(k.settings.LetzteListenDatei, listFile);
+
+    t.fileDialogs.answer = t.path("lists/Neu");
+    EXPECT_TRUE(lib.ListeSpeichern(false));
+    EXPECT_EQ(lib.listFileName, t.path("lists/Neu.txt"));
+    EXPECT_EQ(k.settings.LetzteListenDatei, lib.listFileName);
+    EXPECT_EQ(t.view.listName, QStringLiteral("Neu.txt"));
+    EXPECT_TRUE(QFile::exists(lib.listFileName));
+    EXPECT_EQ(readAll(listFile), old);
+    EXPECT_TRUE(lib.ListeSpeichern(true));  // named now: quiet saves write again
+    EXPECT_EQ(t.fileDialogs.titles.size(), 3);
+}
+
+TEST_F(ListFiles, FailedSaveAsKeepsTheOldListName) {
+    lib.listFileName = listFile;
+    k.settings.LetzteListenDatei = listFile;
+    t.view.listName = QStringLiteral("Rock.txt");
+    lib.pathList.append(root);
+    const QString unwritable = t.path("nowhere/Neu.txt");  // its folder does not exist
+    t.fileDialogs.answer = unwritable;
+    lib.ListeSpeichernUnter(false);
+    EXPECT_EQ(shownTexts(), QStringList{QStringLiteral("Fehler - Kann Liste nicht speichern: ") + unwritable});
+    EXPECT_EQ(lib.listFileName, listFile);
+    EXPECT_EQ(k.settings.LetzteListenDatei, listFile);
+    EXPECT_EQ(t.view.listName, QStringLiteral("Rock.txt"));
+}
+
 TEST_F(ListFiles, OpenAsksAndLoadsOrDoesNothingOnCancel) {
     lib.listFileName = listFile;
     lib.pathList.append(root);

@@ -89,6 +89,13 @@ TEST_F(Order, NewKeysOnlyAfterYes) {
     EXPECT_EQ(lib.songList.at(0).presence, -4);
     EXPECT_EQ(lib.songList.at(1).randomKey, 100);
     EXPECT_NE(k.playback.lastSongKey, 20);  // the old resume point is gone
+
+    t.messages.answers = {true};
+    t.random.script = {7, 7, 8, 7, 8, 9};  // a key already dealt is dealt again
+    lib.ZufallswerteNeu();
+    QList<int32_t> keys;
+    for (const SongEntry& e : lib.songList.raw()) keys << e.randomKey;
+    EXPECT_EQ(keys, (QList<int32_t>{7, 8, 9, 1000}));
 }
 
 }  // namespace

@@ -65,6 +65,35 @@ TEST_F(Controller, ResumeInRandomOrderByKey) {
     EXPECT_TRUE(pb.lastSongPath.isEmpty());
 }
 
+TEST_F(Controller, TwinKeysInRandomOrderPlayThroughBothWaysAndResumeOnTheRightTwin) {
+    // A list written elsewhere may give two songs one key.
+    k.settings.ZufallAbspielen = 1;
+    k.settings.Repeat = 0;
+    add("/m/a.mp3", 10);
+    add("/m/b.mp3", 20);
+    add("/m/c.mp3", 20);
+    add("/m/d.mp3", 20, -1);
+    add("/m/e.mp3", 30);
+    pb.lastSongKey = 10;
+    QStringList heard;
+    ASSERT_TRUE(pb.Spielen(QString()));
+    heard << pb.currentSong;
+    for (int i = 0; i < 4; ++i) {
+        pb.MusNext();
+        heard << pb.currentSong;
+    }
+    EXPECT_EQ(heard, (QStringList{"/m/a.mp3", "/m/b.mp3", "/m/c.mp3", "/m/e.mp3", "/m/e.mp3"}));
+    pb.MusPrev();
+    EXPECT_EQ(pb.currentSong, "/m/c.mp3");
+    EXPECT_EQ(t.view.counter, "3/4");
+    pb.Stoppen();
+    ASSERT_TRUE(pb.Spielen(QString()));  // the resume point is the second twin
+    EXPECT_EQ(pb.currentSong, "/m/c.mp3");
+    pb.MusPrev();
+    EXPECT_EQ(pb.currentSong, "/m/b.mp3");
+    EXPECT_EQ(t.view.counter, "2/4");
+}
+
 TEST_F(Controller, ResumeAfterEveryEntryTakesLastEntryEvenWhenAbsent) {
     add("/m/a.mp3");
     add("/m/b.mp3");

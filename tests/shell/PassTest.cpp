@@ -115,16 +115,18 @@ TEST(Pass, ClosingTheMainWindowClosesTheSongSelectionAndQuits) {
 
 TEST(Pass, ControlActivityRules) {
     PanelKalvo t;
-    // Labels, read-only fields and "Del" do nothing and are no activity.
+    // Labels and read-only fields do nothing and are no activity.
     for (int item : {CtlListLabel, CtlListName, CtlPath, CtlSong, CtlCounter, CtlTime, CtlPosition,
-                     CtlVolumeLabel, CtlSnoozeLabel, CtlPanelDel})
+                     CtlVolumeLabel, CtlSnoozeLabel})
         EXPECT_FALSE(activityAfter(t, control(item))) << item;
 
     // The panel list counts only when the panel acted.
     EXPECT_FALSE(activityAfter(t, control(CtlPanelList, MainWindowNo, SubClick)));
     t.panel.acts = true;
     EXPECT_TRUE(activityAfter(t, control(CtlPanelList, MainWindowNo, SubDoubleClick)));
-    EXPECT_EQ(t.panel.panelEvents, (QVector<int>{SubClick, SubDoubleClick}));
+    // "Del" deletes the selected list as a right-click on the panel list does.
+    EXPECT_TRUE(activityAfter(t, control(CtlPanelDel)));
+    EXPECT_EQ(t.panel.panelEvents, (QVector<int>{SubClick, SubDoubleClick, SubRightClick}));
 
     EXPECT_TRUE(activityAfter(t, control(CtlPanelToggle)));
     EXPECT_EQ(t.panel.toggles, 1);

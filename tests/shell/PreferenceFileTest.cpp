@@ -94,6 +94,61 @@ TEST_F(PreferenceFileTest, Latin1WithoutBomIsReadAndRewrittenAsUtf8) {
     EXPECT_EQ(f.readString(QStringLiteral("NAME"), QString()), QStringLiteral("Bär"));
 }
 
+TEST_F(PreferenceFileTest, BomlessUtf8IsReadAsUtf8AndOneStrayByteMakesTheFileLatin1) {
+    // What an editor on Linux writes when the user adds a folder by hand.
+    PreferenceFile f;
+    openWith(f, "[Pfade]\n0 = /home/j\xC3\xB6rg/Musik/\n1 = /M\xC3\xBCll/\xF0\x9F\x8E\xB5/\n");
+    f.selectGroup(QStringLiteral("Pfade"));
+    EXPECT_EQ(f.readString(QStringLiteral("0"), QString()), QStringLiteral("/home/jörg/Musik/"));
+    EXPECT_EQ(f.readString(QStringLiteral("1"), QString()), QString::fromUtf8("/M\xC3\xBCll/\xF0\x9F\x8E\xB5/"));
+    f.writeInteger(QStringLiteral("2"), 2);
+    ASSERT_TRUE(f.closePreferences());
+    EXPECT_EQ(readBytes(file), written("[Pfade]\r\n0 = /home/j\xC3\xB6rg/Musik/\r\n1 = /M\xC3\xBCll/\xF0\x9F\x8E\xB5/\r\n"
+                                       "2 = 2\r\n"));
+    // Not UTF-8 as a whole (a lone E4, an overlong form, a surrogate): every byte is Latin-1.
+    for (const char* bytes : {"a = j\xC3\xB6rg\nb = B\xE4r\n", "a = j\xC3\xB6rg\nb = \xC0\xAF\n",
+                              "a = j\xC3\xB6rg\nb = \xED\xA0\x80\n"}) {
+        openWith(f, bytes);
+        EXPECT_EQ(f.readString(QStringLiteral("a"), QString()), QStringLiteral("j\u00C3\u00B6rg")) << bytes;
+    }
+}
+
+TEST_F(PreferenceFileTest, AFeffInsideTheTextIsACharacterLikeAnyOther) {
+    PreferenceFile f;
+    openWith(f, "\xEF\xBB\xBF\r\n\xEF\xBB\xBFk = \xEF\xBB\xBFv\r\n");
+    ASSERT_TRUE(f.examineKeys());
+    ASSERT_TRUE(f.nextKey());
+    EXPECT_EQ(f.keyName(), QStringLiteral("\uFEFFk"));
+    EXPECT_EQ(f.keyValue(), QStringLiteral("\uFEFFv"));
+    EXPECT_EQ(f.readString(f.keyName(), QString()), QStringLiteral("\uFEFFv"));
+}
+
+TEST_F(PreferenceFileTest, CrOnlyAndMixedLineEndsSplitLikeCrLf) {
+    QByteArray crOnly;
+    QByteArray crLf;
+    for (int i = 0; i < 2000; ++i) {
+        const QByteArray line = "k" + QByteArray::number(i) + " = " + QByteArray::number(i * 7);
+        crOnly += line + '\r';
+        crLf += line + "\r\n";
+    }
+    PreferenceFile f;
+    openWith(f, "[G]\r" + crOnly + "[H]\n\r\n\rx = 1\r\r\ny = 2");
+    f.selectGroup(QStringLiteral("G"));
+    QStringList seen;
+    ASSERT_TRUE(f.examineKeys());
+    while (f.nextKey()) seen << f.keyName() + QLatin1Char('=') + f.keyValue();
+    ASSERT_EQ(seen.size(), 2000);
+    EXPECT_EQ(seen.last(), QStringLiteral("k1999=13993"));
+    EXPECT_EQ(f.readInteger(QStringLiteral("k1000"), -1), 7000);
+    f.selectGroup(QStringLiteral("H"));
+    EXPECT_EQ(f.readInteger(QStringLiteral("x"), -1), 1);
+    EXPECT_EQ(f.readInteger(QStringLiteral("y"), -1), 2);
+    f.selectGroup(QStringLiteral("G"));
+    f.writeInteger(QStringLiteral("k0"), 0);
+    ASSERT_TRUE(f.closePreferences());
+    EXPECT_EQ(readBytes(file), written("[G]\r\n" + crLf + "[H]\r\nx = 1\r\ny = 2\r\n"));
+}
+
 TEST_F(PreferenceFileTest, KeyLineSpellingsAllReadTheSameInteger) {
     const char* lines[] = {"WinX=250", "WinX = 250", "WinX\t=\t250", "WinX = 250   \t", "winx = 250",
                            "   WINX=250"};

@@ -98,7 +98,9 @@ TEST(TrashNames, TheExtensionComesFromTheFileNameOnly) {
     QFile(f + "Lied").open(QIODevice::WriteOnly);
     QFile(f + "a.b.mp3").open(QIODevice::WriteOnly);
     EXPECT_EQ(Trash::freeTrashName(f, "/m/Lied"), f + "Lied1");
-    EXPECT_EQ(Trash::freeTrashName(f, "C:\\m\\a.b.mp3"), f + "a.b1.mp3");
+    EXPECT_EQ(Trash::freeTrashName(f, "/m.x/a.b.mp3"), f + "a.b1.mp3");
+    // A backslash is a name character: the whole name goes into the trash.
+    EXPECT_EQ(Trash::freeTrashName(f, "/m/AC\\DC - a.b.mp3"), f + "AC\\DC - a.b.mp3");
 }
 
 TEST_F(DeleteSong, TheSurplusRuleKeepsTrashMaxFilesOldestGoFirst) {

@@ -51,6 +51,22 @@ TEST_F(Restore, NeverReplacesAFileAtTheOriginAndCountsFailures) {
     EXPECT_FALSE(QDir(t.path("gone")).exists());
 }
 
+TEST_F(Restore, AnOriginThatIsRelativeOrHoldsDotPartsIsRefused) {
+    // A hand-edited index must not send files to relative or ".." places.
+    QDir().mkpath(t.path("outside"));
+    const QStringList origins = {"rel/x.mp3", music() + "/../outside/x.mp3", music() + "/./x.mp3",
+                                 music() + "/.."};
+    for (int i = 0; i < origins.size(); ++i) trashed(QStringLiteral("x%1.mp3").arg(i), i, 90 + i, origins[i]);
+    const auto counts = k().trash.RestoreSelected({90, 91, 92, 93});
+    EXPECT_EQ(counts.restored, 0);
+    EXPECT_EQ(counts.failed, 4);
+    EXPECT_EQ(k().trash.TrashList.size(), 4);
+    EXPECT_FALSE(QFile::exists(t.path("outside/x.mp3")));
+    EXPECT_FALSE(QFile::exists(music() + "/x.mp3"));
+    for (int i = 0; i < origins.size(); ++i) EXPECT_TRUE(QFile::exists(trash() + QStringLiteral("x%1.mp3").arg(i)));
+    EXPECT_TRUE(t.logLines().contains(QStringLiteral("Wiederherstellen: ungültiger Ursprungsort: rel/x.mp3")));
+}
+
 TEST_F(Restore, OneKeyRestoresEveryEntryThatBearsIt) {
     trashed("x.mp3", 1, 5, music() + "/x.mp3");
     trashed("y.mp3", 2, 5, music() + "/y.mp3");
