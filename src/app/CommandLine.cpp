@@ -72,7 +72,11 @@ QString helpText() {
         "  KALVO2_MODRENDER   Pfad des Modul-Renderers (sonst kalvo2-modrender\n"
         "                     neben dem Programm)\n"
         "  XDG_DATA_HOME      Ort des Datenverzeichnisses Kalvo2/\n"
-        "                     (sonst ~/.local/share/Kalvo2/)\n");
+        "                     (sonst ~/.local/share/Kalvo2/)\n"
+        "\n"
+        "Pro Datenverzeichnis läuft ein Player; ein zweiter Start zeigt das\n"
+        "Fenster des laufenden. Fernsteuerung über MPRIS2 als\n"
+        "org.mpris.MediaPlayer2.kalvo2, z. B. playerctl -p kalvo2 next\n");
 }
 
 int handleCommandLine(int argc, char** argv) {

@@ -14,6 +14,7 @@
 #include "dialogs/QtWindows.h"
 #include "dialogs/ScanProgressWindow.h"
 #include "platform/InstanceLock.h"
+#include "platform/MprisService.h"
 #include "platform/WindowActivation.h"
 #include "platform/QtDesktop.h"
 #include "platform/QtMessages.h"
@@ -122,6 +123,13 @@ int main(int argc, char** argv) {
     k.shell.PrepareFolders();
     // An old data folder was moved in just now: lock it before any write.
     if (!instancePlan.lockBeforeStartUp && !takeInstanceLock()) return 0;
+
+    // Media keys, the sound applet, phone remotes and playerctl reach the
+    // player through MPRIS2; without a bus everything else works.
+    k.mpris.passSink = [&driver](const PassEvent& e) { driver.deliver(e); };
+    MprisService mpris(k.mpris, [w = mainWindow.get()] { showAndActivate(w); });
+    const QString mprisProblem = mpris.registerOn(QDBusConnection::sessionBus());
+    if (!mprisProblem.isEmpty()) k.shell.LogLine(QStringLiteral("MPRIS2: ") + mprisProblem);
     driver.start();
     if (!driver.isDone()) app.exec();
 

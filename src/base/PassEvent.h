@@ -44,7 +44,7 @@ enum SongSelectionControl : int {
 
 // One pass of the event loop gets at most one event; a timeout has none.
 struct PassEvent {
-    enum class Kind { Timeout, Close, Size, Menu, Control, KeyDown, Hotkey, Input };
+    enum class Kind { Timeout, Close, Size, Menu, Control, KeyDown, Hotkey, Input, Mpris };  // Mpris: a desktop media-player request
     Kind kind = Kind::Timeout;
     int window = 0;       // window number
     int item = 0;         // menu item or control number

@@ -297,34 +297,26 @@ void PlaybackController::MusPrev() {
     }
 }
 
-void PlaybackController::VorwaertsSpringen() {
-    const qint64 w = k.settings.SprungwertWM;
-    if (moduleSong == 1) {
-        if (!k.s.modules.isLoaded()) return;
-        positionMs = std::max<int32_t>(0, clampToInt32(qint64(positionMs) + w * 1000));
-        k.s.modules.seek(positionMs);
-    } else {
-        if (!k.s.media.isLoaded()) return;
-        const qint64 c = k.s.media.position(mediaHandle);
-        if (c == 0) return;
-        const qint64 length = k.s.media.length(mediaHandle);
-        const qint64 target = std::max<qint64>(0, saturatedAdd(c, w * MediaUnitsPerSecond));
-        if (target < length) k.s.media.seek(mediaHandle, target);
-    }
-}
+void PlaybackController::VorwaertsSpringen() { Springen(qint64(k.settings.SprungwertWM) * MediaUnitsPerSecond); }
 
-void PlaybackController::ZurueckSpringen() {
-    const qint64 w = k.settings.SprungwertWM;
+void PlaybackController::ZurueckSpringen() { Springen(-qint64(k.settings.SprungwertWM) * MediaUnitsPerSecond); }
+
+void PlaybackController::Springen(qint64 delta) {
     if (moduleSong == 1) {
         if (!k.s.modules.isLoaded()) return;
-        positionMs = std::max<int32_t>(0, clampToInt32(qint64(positionMs) - w * 1000));
+        const qint64 deltaMs = delta / (MediaUnitsPerSecond / 1000);
+        positionMs = std::max<int32_t>(0, clampToInt32(qint64(positionMs) + deltaMs));
         k.s.modules.seek(positionMs);
+        ++jumpCount;
     } else {
         if (!k.s.media.isLoaded()) return;
         const qint64 c = k.s.media.position(mediaHandle);
         if (c == 0) return;
-        const qint64 target = std::max<qint64>(0, saturatedAdd(c, -w * MediaUnitsPerSecond));
+        const qint64 target = std::max<qint64>(0, saturatedAdd(c, delta));
+        // Forward only within the song; backward stops at its start.
+        if (delta > 0 && target >= k.s.media.length(mediaHandle)) return;
         k.s.media.seek(mediaHandle, target);
+        ++jumpCount;
     }
 }
 

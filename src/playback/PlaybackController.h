@@ -45,6 +45,12 @@ public:
     // Jumps by SprungwertWM seconds in the loaded song; nothing when none.
     void VorwaertsSpringen();
     void ZurueckSpringen();
+    // The jump by delta (100-ns units, negative: back) under the same rules:
+    // modules move positionMs; a media song that has not left position 0
+    // stays, a forward jump past the end does nothing, a backward one stops
+    // at 0. Counts every jump carried out in jumpCount.
+    void Springen(qint64 delta);
+    uint32_t jumpCount = 0;  // jumps carried out so far; wraps
     // Reads the volume slider, adds delta clamped to 0..100, applies it.
     void Lautstaerke(int32_t delta);
     // The deletion sound, or the notice beep when it is missing.

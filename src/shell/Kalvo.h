@@ -5,6 +5,7 @@
 #include "playback/PlaybackController.h"
 #include "playback/PlaybackTick.h"
 #include "playback/SongSelection.h"
+#include "shell/MprisControl.h"
 #include "shell/Settings.h"
 #include "shell/Shell.h"
 #include "timers/WakeAlarm.h"
@@ -46,7 +47,7 @@ class Kalvo {
 public:
     explicit Kalvo(const Services& services)
         : s(services), shell(*this), library(*this), playback(*this), tick(*this),
-          alarm(*this), trash(*this), bindings(*this), blackscreen(*this), selection(*this) {}
+          alarm(*this), trash(*this), bindings(*this), blackscreen(*this), selection(*this), mpris(*this) {}
     Kalvo(const Kalvo&) = delete;
     Kalvo& operator=(const Kalvo&) = delete;
 
@@ -62,4 +63,5 @@ public:
     KeyBindings bindings;
     Blackscreen blackscreen;
     SongSelection selection;
+    MprisControl mpris;
 };

@@ -130,6 +130,10 @@ void Shell::pass(const PassEvent& event) {
     case PassEvent::Kind::Control:
         dispatchControl(event);
         break;
+    case PassEvent::Kind::Mpris:
+        k.mpris.runPending();
+        markActivity();
+        break;
     case PassEvent::Kind::Size:
         // The window layer applies the layout anchoring as the size changes.
     case PassEvent::Kind::KeyDown:
@@ -147,6 +151,7 @@ void Shell::pass(const PassEvent& event) {
     k.tick.MusCheckPlay();
     k.alarm.WeckenPruefen();
     k.blackscreen.CheckMonitorPower(event.rawMessage);
+    k.mpris.passEnded();
 }
 
 void Shell::dispatchMenu(int item) {

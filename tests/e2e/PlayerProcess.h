@@ -16,6 +16,7 @@ struct Player {
     QString xdg = temp.path() + "/xdg";
     QString data = xdg + "/Kalvo2/";
     QString platform = "offscreen";  // "xcb" to run on the test's X server
+    QString audioSink = "fakesink sync=false";  // "fakesink sync=true": real time
     QProcess process;
     // The audio sink the player runs with.
     QString audioSink = QStringLiteral("fakesink sync=false");

@@ -1,0 +1,91 @@
+#pragma once
+#include <QString>
+#include <QStringList>
+#include <QVariantMap>
+#include <cstdint>
+#include <functional>
+
+#include "base/PassEvent.h"
+
+class Kalvo;
+
+// What a desktop media-player request (MPRIS2: media keys, lock screen,
+// sound applet, phone remotes, playerctl) asks the player to do.
+enum class MprisCommand { Play, Pause, PlayPause, Stop, Next, Previous, Seek, SetPosition, SetVolume, OpenUri, Quit };
+struct MprisRequest {
+    MprisCommand command = MprisCommand::Play;
+    qint64 micros = 0;   // Seek: offset; SetPosition: position (microseconds)
+    double volume = 0;   // SetVolume: 0.0 .. 1.0
+    QString text;        // SetPosition: track id; OpenUri: the local path
+};
+
+// The decisions behind the MPRIS2 interface, apart from the bus. A request
+// runs as one pass of its own, exactly like a button press: through the
+// controller functions of the buttons, counted as activity, dropped while a
+// blocking window or message box suspends the pass. The player has no pause:
+// Pause stops, PlayPause toggles like "Spielen"/"Stopp". UI thread only.
+class MprisControl {
+public:
+    explicit MprisControl(Kalvo& k) : k(k) {}
+
+    // How a request becomes a pass: the event loop's pass runner (the
+    // composition root sets it; tests call the shell's pass).
+    std::function<void(const PassEvent&)> passSink;
+    // Told after a pass that changed what the bus shows.
+    std::function<void()> changed;
+
+    // Runs r in a pass of its own. False when it was dropped (suspended,
+    // or no pass runner).
+    bool request(const MprisRequest& r);
+    // The pass's dispatch of an Mpris event: carries out the pending request.
+    void runPending();
+    // End of every pass: compares what the bus shows with the last report.
+    void passEnded();
+
+    // The properties, read at any time.
+    bool playing() const;                 // PlaybackStatus "Playing", else "Stopped"
+    QString playbackStatus() const { return playing() ? QStringLiteral("Playing") : QStringLiteral("Stopped"); }
+    double volume() const;                // the slider's 0..100 as 0.0..1.0
+    qint64 positionMicros() const;        // 0 when nothing is loaded
+    qint64 lengthMicros() const;          // media songs only; 0 otherwise
+    bool canPlay() const;                 // a present song in the list
+    bool canGoNext() const { return canPlay(); }
+    bool canGoPrevious() const { return canPlay(); }
+    bool canSeek() const;                 // a song is loaded
+    // mpris:trackid (as a path text), xesam:url, xesam:title, mpris:length
+    // (media songs); only the trackid NoTrack when no song is current.
+    QVariantMap metadata() const;
+    QString currentTrackId() const;
+    // MIME types of the extensions in the two pattern settings.
+    QStringList supportedMimeTypes() const;
+
+    // Changes since the last takeChanges: names of Player properties, and
+    // whether a jump happened (Seeked is sent with positionMicros()).
+    struct Changes {
+        QStringList properties;
+        bool seeked = false;
+        bool any() const { return seeked || !properties.isEmpty(); }
+    };
+    Changes takeChanges();
+
+    static QString trackIdFor(const QString& path);
+    static QString noTrackId() { return QStringLiteral("/org/mpris/MediaPlayer2/TrackList/NoTrack"); }
+
+private:
+    struct Shown {
+        bool playing = false;
+        QString song;
+        int volume = -1;
+        bool canPlay = false;
+        bool canSeek = false;
+        uint32_t jumps = 0;
+    };
+    Shown current() const;
+
+    Kalvo& k;
+    bool hasPending = false;
+    MprisRequest pending;
+    Shown reported;
+    bool reportedOnce = false;
+    Changes accumulated;
+};

@@ -1,0 +1,172 @@
+// The real player on a private session bus, driven by playerctl as a desktop
+// would drive it, and watched with QtDBus for its change signals.
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QDBusArgument>
+#include <QDBusConnection>
+#include <QDBusMetaType>
+#include <QElapsedTimer>
+#include <QUrl>
+
+#include "e2e/PlayerProcess.h"
+#include "fakes/Fakes.h"
+#include "fixtures/Fixtures.h"
+
+namespace {
+
+// A dbus-daemon of this test alone.
+struct PrivateBus {
+    QProcess daemon;
+    QString address;
+    PrivateBus() {
+        daemon.start("dbus-daemon", {"--session", "--nofork", "--print-address=1"});
+        if (!daemon.waitForStarted(20000)) return;
+        while (!daemon.canReadLine() && daemon.waitForReadyRead(20000)) {}
+        address = QString::fromLocal8Bit(daemon.readLine()).trimmed();
+    }
+    ~PrivateBus() {
+        daemon.kill();
+        daemon.waitForFinished();
+    }
+};
+
+// Collects the player's PropertiesChanged and Seeked signals.
+class SignalProbe : public QObject {
+    Q_OBJECT
+public:
+    QList<QVariantMap> changes;
+    QList<qlonglong> seeks;
+public slots:
+    void propertiesChanged(const QString& interface, const QVariantMap& values, const QStringList&) {
+        if (interface == "org.mpris.MediaPlayer2.Player") changes << values;
+    }
+    void seeked(qlonglong position) { seeks << position; }
+};
+
+QCoreApplication& app() {
+    static int argc = 1;
+    static char name[] = "test_e2e";
+    static char* argv[] = {name, nullptr};
+    if (!QCoreApplication::instance()) new QCoreApplication(argc, argv);
+    return *QCoreApplication::instance();
+}
+
+// Serves the event loop until done() holds or 30 s have passed.
+bool waitFor(const std::function<bool()>& done) {
+    QElapsedTimer clock;
+    clock.start();
+    while (!done()) {
+        if (clock.elapsed() > 30000) return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+        QThread::msleep(20);
+    }
+    return true;
+}
+
+QString playerctl(const QStringList& args) {
+    QProcess p;
+    p.start("playerctl", QStringList{"--player=kalvo2"} + args);
+    if (!p.waitForFinished(30000)) return "<timeout>";
+    return QString::fromLocal8Bit(p.readAllStandardOutput()).trimmed();
+}
+
+void writeFile(const QString& path, const QByteArray& bytes) {
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(bytes);
+}
+
+QString fileUrl(const QString& path) { return QUrl::fromLocalFile(path).toString(QUrl::FullyEncoded); }
+
+}  // namespace
+
+TEST(Mpris, PlayerctlDrivesTheRealPlayerAndSignalsFollow) {
+    app();
+    PrivateBus bus;
+    ASSERT_FALSE(bus.address.isEmpty());
+    qputenv("DBUS_SESSION_BUS_ADDRESS", bus.address.toLocal8Bit());
+
+    Player p;
+    const QString music = p.temp.path() + "/Mein Ordner/";
+    const QByteArray tone = fixtures::wavTone(30.0, 440.0, 0.5, 22050);
+    for (const char* name : {"a.wav", "b.wav", "c.wav"}) writeFile(music + name, tone);
+    const QString list = p.data + "Liste.txt";
+    writeFile(p.data + "Kalvo2.ini", "\xEF\xBB\xBF\r\n[Generell]\r\nLetzteListenDatei = " + list.toUtf8() + "\r\n");
+    writeFile(list, "\xEF\xBB\xBF\r\n[Kalvo]\r\nLautstaerke = 70\r\n[Pfade]\r\n0 = " + music.toUtf8() + "\r\n");
+
+    QDBusConnection probeBus = QDBusConnection::connectToBus(bus.address, "probe");
+    ASSERT_TRUE(probeBus.isConnected());
+    SignalProbe probe;
+    ASSERT_TRUE(probeBus.connect(QString(), "/org/mpris/MediaPlayer2", "org.freedesktop.DBus.Properties",
+                                 "PropertiesChanged", &probe,
+                                 SLOT(propertiesChanged(QString, QVariantMap, QStringList))));
+    ASSERT_TRUE(probeBus.connect(QString(), "/org/mpris/MediaPlayer2", "org.mpris.MediaPlayer2.Player", "Seeked",
+                                 &probe, SLOT(seeked(qlonglong))));
+
+    // Real time, so positions advance as they would with a sound card.
+    p.audioSink = "fakesink sync=true";
+    p.start();
+    ASSERT_TRUE(waitFor([] { return playerctl({"status"}) == "Stopped"; }));
+    EXPECT_EQ(playerctl({"metadata", "mpris:trackid"}), "'/org/mpris/MediaPlayer2/TrackList/NoTrack'");  // playerctl quotes object paths
+
+    playerctl({"play"});
+    ASSERT_TRUE(waitFor([] { return playerctl({"status"}) == "Playing"; }));
+    EXPECT_EQ(playerctl({"metadata", "xesam:url"}), fileUrl(music + "a.wav"));
+    EXPECT_EQ(playerctl({"metadata", "xesam:title"}), "a");
+    EXPECT_EQ(playerctl({"metadata", "mpris:length"}), "30000000");
+    ASSERT_TRUE(waitFor([&] {
+        for (const QVariantMap& c : probe.changes)
+            if (c.value("PlaybackStatus") == "Playing" && c.contains("Metadata")) return true;
+        return false;
+    }));
+    for (const QVariantMap& c : probe.changes) {
+        if (!c.contains("Metadata")) continue;
+        const QVariantMap md = qdbus_cast<QVariantMap>(c.value("Metadata").value<QDBusArgument>());
+        EXPECT_EQ(md.value("xesam:url").toString(), fileUrl(music + "a.wav"));
+        EXPECT_EQ(md.value("mpris:length").toLongLong(), 30000000);
+    }
+
+    playerctl({"next"});
+    ASSERT_TRUE(waitFor([&] { return playerctl({"metadata", "xesam:url"}) == fileUrl(music + "b.wav"); }));
+    playerctl({"previous"});
+    ASSERT_TRUE(waitFor([&] { return playerctl({"metadata", "xesam:url"}) == fileUrl(music + "a.wav"); }));
+
+    probe.changes.clear();
+    playerctl({"volume", "0.3"});
+    ASSERT_TRUE(waitFor([] { return playerctl({"volume"}) == "0.300000"; }));
+    ASSERT_TRUE(waitFor([&] {
+        for (const QVariantMap& c : probe.changes)
+            if (c.contains("Volume")) return c.value("Volume").toDouble() == 0.3;
+        return false;
+    }));
+
+    playerctl({"position", "10+"});
+    ASSERT_TRUE(waitFor([&] { return !probe.seeks.isEmpty(); }));
+    EXPECT_GE(probe.seeks.first(), 10000000);
+    EXPECT_GE(playerctl({"position"}).toDouble(), 10.0);
+    playerctl({"position", "2"});
+    ASSERT_TRUE(waitFor([&] { return probe.seeks.size() >= 2; }));
+    EXPECT_LT(playerctl({"position"}).toDouble(), 10.0);
+
+    probe.changes.clear();
+    playerctl({"stop"});
+    ASSERT_TRUE(waitFor([] { return playerctl({"status"}) == "Stopped"; }));
+    EXPECT_EQ(playerctl({"metadata", "mpris:trackid"}), "'/org/mpris/MediaPlayer2/TrackList/NoTrack'");  // playerctl quotes object paths
+    ASSERT_TRUE(waitFor([&] {
+        for (const QVariantMap& c : probe.changes)
+            if (c.value("PlaybackStatus") == "Stopped") return true;
+        return false;
+    }));
+
+    // The volume set over the bus is the list's volume, saved at exit.
+    p.stop(SIGTERM);
+    EXPECT_EQ(p.process.exitCode(), 0);
+    QFile saved(list);
+    ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(saved.readAll().contains("Lautstaerke = 30\r\n"));
+    qunsetenv("DBUS_SESSION_BUS_ADDRESS");
+}
+
+#include "MprisTest.moc"

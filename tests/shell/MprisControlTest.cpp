@@ -1,0 +1,175 @@
+// The decisions behind MPRIS2 on fakes: requests run as passes through the
+// buttons' controller functions, count as activity, are dropped while the
+// pass is suspended; volume, seek and metadata mapping; the change report.
+#include <gtest/gtest.h>
+
+#include "playback/PlayerFixture.h"
+#include "shell/Kalvo.h"
+
+#include <QUrl>
+
+namespace {
+
+class MprisControlTest : public PlayerFixture {
+protected:
+    MprisControl& m = k.mpris;
+    QString a, b, c;
+
+    void SetUp() override {
+        m.passSink = [this](const PassEvent& e) { k.shell.pass(e); };
+        a = t.makeFile("music/a.wav");
+        b = t.makeFile("music/b.mp3");
+        c = t.makeFile("music/c.wav");
+        for (const QString& p : {a, b, c}) add(p);
+        t.view.volume = 70;
+        // The fake engine's position stands still; with continuous play the
+        // tick of each pass would take that for the song's end.
+        k.settings.FortwAbspielen = 0;
+        m.passEnded();  // the first report is the baseline
+    }
+    bool run(MprisCommand command, qint64 micros = 0, double volume = 0, const QString& text = {}) {
+        t.clock.advance(1000);
+        return m.request(MprisRequest{command, micros, volume, text});
+    }
+};
+
+TEST_F(MprisControlTest, RequestsRunThroughTheButtonsAndCountAsActivity) {
+    EXPECT_EQ(m.playbackStatus(), "Stopped");
+    EXPECT_TRUE(m.canPlay());
+    ASSERT_TRUE(run(MprisCommand::Play));
+    EXPECT_EQ(pb.currentSong, a);
+    EXPECT_EQ(m.playbackStatus(), "Playing");
+    EXPECT_EQ(k.shell.lastActivityTime, t.clock.tickMs());
+
+    // Play while playing changes nothing; there is no pause: PlayPause and
+    // Pause stop, PlayPause starts again from the resume point.
+    run(MprisCommand::Play);
+    EXPECT_EQ(count(t.media.calls, "play"), 1);
+    run(MprisCommand::PlayPause);
+    EXPECT_TRUE(pb.currentSong.isEmpty());
+    EXPECT_EQ(m.playbackStatus(), "Stopped");
+    run(MprisCommand::PlayPause);
+    EXPECT_EQ(pb.currentSong, a);
+    run(MprisCommand::Next);
+    EXPECT_EQ(pb.currentSong, b);
+    run(MprisCommand::Next);
+    EXPECT_EQ(pb.currentSong, c);
+    run(MprisCommand::Previous);
+    EXPECT_EQ(pb.currentSong, b);
+    run(MprisCommand::Pause);
+    EXPECT_EQ(m.playbackStatus(), "Stopped");
+    const int plays = count(t.media.calls, "play");
+    run(MprisCommand::Pause);  // stopped already: nothing
+    run(MprisCommand::Stop);
+    EXPECT_EQ(count(t.media.calls, "play"), plays);
+
+    // A file URL plays that file by path: no counter, resume point kept.
+    run(MprisCommand::OpenUri, 0, 0, c);
+    EXPECT_EQ(pb.currentSong, c);
+    EXPECT_EQ(pb.lastSongPath, b);
+
+    run(MprisCommand::Quit);
+    EXPECT_TRUE(k.shell.quitRequested);
+}
+
+TEST_F(MprisControlTest, NothingHappensWhileABlockingWindowIsOpen) {
+    k.shell.suspend();
+    const uint32_t before = k.shell.lastActivityTime;
+    EXPECT_FALSE(run(MprisCommand::Play));
+    EXPECT_FALSE(run(MprisCommand::SetVolume, 0, 0.1));
+    EXPECT_TRUE(pb.currentSong.isEmpty());
+    EXPECT_EQ(t.view.volume, 70);
+    EXPECT_EQ(k.shell.lastActivityTime, before);
+    k.shell.resume();
+    // A request that arrives later is not left over to run by itself.
+    EXPECT_TRUE(run(MprisCommand::Stop));
+    EXPECT_TRUE(pb.currentSong.isEmpty());
+}
+
+TEST_F(MprisControlTest, VolumeMapsToTheSliderBothWaysClamped) {
+    EXPECT_DOUBLE_EQ(m.volume(), 0.7);
+    run(MprisCommand::Play);
+    run(MprisCommand::SetVolume, 0, 0.254);
+    EXPECT_EQ(t.view.volume, 25);
+    EXPECT_EQ(t.media.lastVolume, 25);
+    EXPECT_DOUBLE_EQ(m.volume(), 0.25);
+    run(MprisCommand::SetVolume, 0, 1.7);
+    EXPECT_EQ(t.view.volume, 100);
+    run(MprisCommand::SetVolume, 0, -0.5);
+    EXPECT_EQ(t.view.volume, 0);
+    EXPECT_EQ(t.media.lastVolume, 0);
+}
+
+TEST_F(MprisControlTest, SeekAndSetPositionFollowTheJumpRules) {
+    run(MprisCommand::Play);
+    t.media.pos = 100 * 10000000LL;  // 100 s into the 300 s song
+    EXPECT_EQ(m.positionMicros(), 100000000);
+    run(MprisCommand::Seek, 20000000);
+    EXPECT_EQ(t.media.pos, 120 * 10000000LL);
+    run(MprisCommand::Seek, 500000000);  // past the end: nothing
+    EXPECT_EQ(t.media.pos, 120 * 10000000LL);
+    run(MprisCommand::Seek, -200000000);  // before the start: the start
+    EXPECT_EQ(t.media.pos, 0);
+    run(MprisCommand::Seek, 5000000);  // still at 0: a jump does nothing there
+    EXPECT_EQ(t.media.pos, 0);
+
+    t.media.pos = 10 * 10000000LL;
+    run(MprisCommand::SetPosition, 250000000, 0, "/de/kalvo2/Track/0000000000000000");  // not this song
+    EXPECT_EQ(t.media.pos, 10 * 10000000LL);
+    run(MprisCommand::SetPosition, 250000000, 0, m.currentTrackId());
+    EXPECT_EQ(t.media.pos, 250 * 10000000LL);
+    run(MprisCommand::SetPosition, 300000000, 0, m.currentTrackId());  // the length itself: nothing
+    EXPECT_EQ(t.media.pos, 250 * 10000000LL);
+}
+
+TEST_F(MprisControlTest, MetadataAndTheChangeReport) {
+    EXPECT_EQ(m.metadata(), (QVariantMap{{"mpris:trackid", MprisControl::noTrackId()}}));
+    run(MprisCommand::Play);
+    MprisControl::Changes ch = m.takeChanges();
+    EXPECT_TRUE(ch.properties.contains("PlaybackStatus"));
+    EXPECT_TRUE(ch.properties.contains("Metadata"));
+    EXPECT_TRUE(ch.properties.contains("CanSeek"));
+    EXPECT_FALSE(ch.properties.contains("Volume"));
+    EXPECT_FALSE(ch.seeked);
+
+    const QVariantMap md = m.metadata();
+    EXPECT_EQ(md.value("mpris:trackid").toString(), MprisControl::trackIdFor(a));
+    EXPECT_TRUE(md.value("mpris:trackid").toString().startsWith("/de/kalvo2/Track/"));
+    EXPECT_EQ(md.value("xesam:url").toString(), QUrl::fromLocalFile(a).toString());
+    EXPECT_EQ(md.value("xesam:title").toString(), "a");
+    EXPECT_EQ(md.value("mpris:length").toLongLong(), 300000000);
+    EXPECT_NE(MprisControl::trackIdFor(a), MprisControl::trackIdFor(b));
+
+    run(MprisCommand::SetVolume, 0, 0.5);
+    EXPECT_EQ(m.takeChanges().properties, QStringList{"Volume"});
+    t.media.pos = 50 * 10000000LL;
+    run(MprisCommand::Seek, 1000000);
+    ch = m.takeChanges();
+    EXPECT_TRUE(ch.seeked);
+    EXPECT_TRUE(ch.properties.isEmpty());
+    // A jump by the ">>" button is reported the same way.
+    PassEvent button;
+    button.kind = PassEvent::Kind::Control;
+    button.window = MainWindowNo;
+    button.item = CtlJumpForward;
+    k.shell.pass(button);
+    EXPECT_TRUE(m.takeChanges().seeked);
+    run(MprisCommand::Next);
+    EXPECT_EQ(m.takeChanges().properties, QStringList{"Metadata"});
+    run(MprisCommand::Stop);
+    ch = m.takeChanges();
+    EXPECT_TRUE(ch.properties.contains("PlaybackStatus"));
+    EXPECT_TRUE(ch.properties.contains("Metadata"));
+
+    // Module songs: position from the controller's estimate, no length.
+    const QString mod = t.makeFile("music/d.mod");
+    add(mod);
+    run(MprisCommand::OpenUri, 0, 0, mod);
+    pb.positionMs = 4000;
+    EXPECT_EQ(m.positionMicros(), 4000000);
+    EXPECT_FALSE(m.metadata().contains("mpris:length"));
+    EXPECT_TRUE(m.supportedMimeTypes().contains("audio/x-wav") || m.supportedMimeTypes().contains("audio/vnd.wave"));
+    EXPECT_TRUE(m.supportedMimeTypes().contains("audio/mpeg"));
+}
+
+}  // namespace
