@@ -18,8 +18,6 @@ struct Player {
     QString platform = "offscreen";  // "xcb" to run on the test's X server
     QString audioSink = "fakesink sync=false";  // "fakesink sync=true": real time
     QProcess process;
-    // The audio sink the player runs with.
-    QString audioSink = QStringLiteral("fakesink sync=false");
 
     Player() { QDir().mkpath(home); }
 
