@@ -214,7 +214,7 @@ TEST(Settings, ExtremeWindowValuesDoNotOverflowDerivedDefaults) {
     TestKalvo t;
     writeBytes(settingsFile(t), "[Window]\r\nWinX = -2147483648\r\nWinY = 2147483647\r\n");
     t.k->shell.LoadSettings();
-    EXPECT_EQ(t.k->settings.WinXLied, 2147483644);  // wraps like the 32-bit original
+    EXPECT_EQ(t.k->settings.WinXLied, 2147483644);  // wraps at 32 bits
     EXPECT_EQ(t.k->settings.WinYLied, -2147483648 + 209);
 }
 
