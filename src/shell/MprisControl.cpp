@@ -143,13 +143,13 @@ MprisControl::Shown MprisControl::current() const {
     return s;
 }
 
+void MprisControl::baseline() {
+    reported = current();
+    accumulated = Changes{};
+}
+
 void MprisControl::passEnded() {
     const Shown now = current();
-    if (!reportedOnce) {
-        reported = now;
-        reportedOnce = true;
-        return;
-    }
     QStringList& props = accumulated.properties;
     const auto note = [&props](const char* name) {
         const QString n = QLatin1String(name);

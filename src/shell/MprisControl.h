@@ -39,6 +39,9 @@ public:
     bool request(const MprisRequest& r);
     // The pass's dispatch of an Mpris event: carries out the pending request.
     void runPending();
+    // What the bus shows from now on is the baseline of the change reports
+    // (the end of start-up). Before it, the baseline is the empty player.
+    void baseline();
     // End of every pass: compares what the bus shows with the last report.
     void passEnded();
 
@@ -86,6 +89,5 @@ private:
     bool hasPending = false;
     MprisRequest pending;
     Shown reported;
-    bool reportedOnce = false;
     Changes accumulated;
 };

@@ -88,6 +88,7 @@ void Shell::PrepareFolders() {
     markActivity();
     k.bindings.RegisterHotkeys();
     quitRequested = false;
+    k.mpris.baseline();
 }
 
 void Shell::SaveAtExit() {

@@ -25,7 +25,7 @@ protected:
         // The fake engine's position stands still; with continuous play the
         // tick of each pass would take that for the song's end.
         k.settings.FortwAbspielen = 0;
-        m.passEnded();  // the first report is the baseline
+        m.baseline();
     }
     bool run(MprisCommand command, qint64 micros = 0, double volume = 0, const QString& text = {}) {
         t.clock.advance(1000);
