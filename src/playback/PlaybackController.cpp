@@ -218,6 +218,7 @@ bool PlaybackController::Spielen(const QString& path) {
         return false;
     }
 
+    halted = false;
     k.selection.LiedauswahlMarkieren();
     if (k.settings.GBlackScreen && path.isEmpty()) k.blackscreen.OpenBlackscreen();
     return true;
@@ -230,6 +231,7 @@ void PlaybackController::Stoppen() {
     if (k.s.modules.isLoaded()) releaseModule();
     if (k.s.media.isLoaded()) releaseMedia();
     mediaHandle = 0;
+    halted = false;
 
     currentSong.clear();
     k.s.view.setPositionText(QString());
@@ -308,6 +310,7 @@ void PlaybackController::Springen(qint64 delta) {
         positionMs = std::max<int32_t>(0, clampToInt32(qint64(positionMs) + deltaMs));
         k.s.modules.seek(positionMs);
         ++jumpCount;
+        halted = false;
     } else {
         if (!k.s.media.isLoaded()) return;
         const qint64 c = k.s.media.position(mediaHandle);
@@ -317,6 +320,7 @@ void PlaybackController::Springen(qint64 delta) {
         if (delta > 0 && target >= k.s.media.length(mediaHandle)) return;
         k.s.media.seek(mediaHandle, target);
         ++jumpCount;
+        halted = false;
     }
 }
 

@@ -27,6 +27,10 @@ public:
     // The media song's length as the time field shows it (100-ns units); the
     // tick shows it anew when the engine learns a different one.
     qint64 mediaLength = 0;
+    // The current song came to its end, or the loop guard stopped it, and
+    // nothing follows: it stays current but is silent. Every start, jump
+    // and stop clears it; the tick sets it.
+    bool halted = false;
 
     // Makes path (or, when empty, the resume song of SongList) current and
     // shows it; false for an empty list or an extension in neither pattern.

@@ -99,6 +99,7 @@ void PlaybackTick::moduleStep(int32_t age) {
                 return;
             }
             engine.stop();
+            pb.halted = true;
             k.shell.ShowSongText(filePart(pb.currentSong) +
                                  QStringLiteral(" gestoppt - mögliches Loop!"));
         }
@@ -117,10 +118,13 @@ void PlaybackTick::moduleStep(int32_t age) {
         // Counting starts afresh, so the song that follows is not taken as
         // ended when its first row happens to equal the frozen one.
         sameRowTicks = 0;
-        if (k.settings.FortwAbspielen)
+        if (k.settings.FortwAbspielen) {
+            // At the end of the list nothing starts and the song stays halted.
+            pb.halted = true;
             pb.MusNext();
-        else
+        } else {
             pb.Stoppen();
+        }
     }
 }
 
@@ -136,9 +140,13 @@ void PlaybackTick::mediaStep() {
     }
     if (position != lastMediaPosition) {
         lastMediaPosition = position;
+        pb.halted = false;
         k.s.view.setPositionText(timeText(position / MediaUnitsPerSecond));
-    } else if (k.settings.FortwAbspielen) {
-        pb.MusNext();
+    } else {
+        // Ended. A start of the next song clears the mark again; at the end
+        // of the list, or without continuous play, the song stays halted.
+        pb.halted = true;
+        if (k.settings.FortwAbspielen) pb.MusNext();
     }
 }
 

@@ -64,24 +64,26 @@ void MprisControl::runPending() {
     }
 }
 
-bool MprisControl::playing() const {
+bool MprisControl::loaded() const {
     const PlaybackController& pb = k.playback;
     if (pb.currentSong.isEmpty()) return false;
     return pb.moduleSong == 1 ? k.s.modules.isLoaded() : k.s.media.isLoaded();
 }
 
+bool MprisControl::playing() const { return loaded() && !k.playback.halted; }
+
 double MprisControl::volume() const { return std::clamp(k.s.view.volumeSlider(), 0, 100) / 100.0; }
 
 qint64 MprisControl::positionMicros() const {
     const PlaybackController& pb = k.playback;
-    if (!playing()) return 0;
+    if (!loaded()) return 0;
     if (pb.moduleSong == 1) return qint64(pb.positionMs) * 1000;
     return k.s.media.position(pb.mediaHandle) / kMediaUnitsPerMicro;
 }
 
 qint64 MprisControl::lengthMicros() const {
     const PlaybackController& pb = k.playback;
-    if (!playing() || pb.moduleSong == 1) return 0;
+    if (!loaded() || pb.moduleSong == 1) return 0;
     return k.s.media.length(pb.mediaHandle) / kMediaUnitsPerMicro;
 }
 
@@ -91,7 +93,7 @@ bool MprisControl::canPlay() const {
     return false;
 }
 
-bool MprisControl::canSeek() const { return playing(); }
+bool MprisControl::canSeek() const { return loaded(); }
 
 QString MprisControl::trackIdFor(const QString& path) {
     const QByteArray h = QCryptographicHash::hash(path.toUtf8(), QCryptographicHash::Sha1).left(8).toHex();

@@ -46,7 +46,9 @@ public:
     void passEnded();
 
     // The properties, read at any time.
-    bool playing() const;                 // PlaybackStatus "Playing", else "Stopped"
+    // PlaybackStatus "Playing", else "Stopped": a song is loaded and has
+    // not come to its end.
+    bool playing() const;
     QString playbackStatus() const { return playing() ? QStringLiteral("Playing") : QStringLiteral("Stopped"); }
     double volume() const;                // the slider's 0..100 as 0.0..1.0
     qint64 positionMicros() const;        // 0 when nothing is loaded
@@ -75,6 +77,7 @@ public:
     static QString noTrackId() { return QStringLiteral("/org/mpris/MediaPlayer2/TrackList/NoTrack"); }
 
 private:
+    bool loaded() const;  // a song is current and its engine holds it
     struct Shown {
         bool playing = false;
         QString song;

@@ -29,6 +29,9 @@ protected:
     }
     bool run(MprisCommand command, qint64 micros = 0, double volume = 0, const QString& text = {}) {
         t.clock.advance(1000);
+        // The song plays on between requests: the tick does not see the fake
+        // position stand still and take it for the song's end.
+        k.tick.lastMediaPosition = -1;
         return m.request(MprisRequest{command, micros, volume, text});
     }
 };
@@ -170,6 +173,27 @@ TEST_F(MprisControlTest, MetadataAndTheChangeReport) {
     EXPECT_FALSE(m.metadata().contains("mpris:length"));
     EXPECT_TRUE(m.supportedMimeTypes().contains("audio/x-wav") || m.supportedMimeTypes().contains("audio/vnd.wave"));
     EXPECT_TRUE(m.supportedMimeTypes().contains("audio/mpeg"));
+}
+
+TEST_F(MprisControlTest, ASongThatEndedIsStoppedUntilPlayedAgain) {
+    run(MprisCommand::Play);
+    m.takeChanges();
+    // Without continuous play the song's position stands still at its end.
+    t.media.pos = t.media.len;
+    for (int i = 0; i < 2; ++i) {
+        t.clock.advance(1000);
+        k.shell.pass(PassEvent{});
+    }
+    EXPECT_EQ(pb.currentSong, a);
+    EXPECT_EQ(m.playbackStatus(), "Stopped");
+    EXPECT_EQ(m.takeChanges().properties, QStringList{"PlaybackStatus"});
+    EXPECT_TRUE(m.canSeek());  // a jump back plays it again
+
+    // Play and PlayPause start it again rather than stopping it.
+    const int plays = count(t.media.calls, "play");
+    run(MprisCommand::PlayPause);
+    EXPECT_EQ(count(t.media.calls, "play"), plays + 1);
+    EXPECT_EQ(m.playbackStatus(), "Playing");
 }
 
 }  // namespace
