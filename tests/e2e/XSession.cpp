@@ -50,6 +50,20 @@ QRect geometry(const QString& window) {
 
 QString focusedWindow() { return xdotool({"getwindowfocus", "-f"}); }
 
+void requestClose(const QString& window) {
+    Display* d = XOpenDisplay(nullptr);
+    if (!d) return;
+    XEvent e{};
+    e.xclient.type = ClientMessage;
+    e.xclient.window = window.toULong();
+    e.xclient.message_type = XInternAtom(d, "WM_PROTOCOLS", False);
+    e.xclient.format = 32;
+    e.xclient.data.l[0] = long(XInternAtom(d, "WM_DELETE_WINDOW", False));
+    e.xclient.data.l[1] = CurrentTime;
+    XSendEvent(d, e.xclient.window, False, NoEventMask, &e);
+    XCloseDisplay(d);  // sends it
+}
+
 Grabber::Grabber(const char* keysymName, int modifiers) {
     mods = ((modifiers & 1) ? Mod1Mask : 0) | ((modifiers & 2) ? ControlMask : 0) | ((modifiers & 4) ? ShiftMask : 0);
     display = XOpenDisplay(nullptr);

@@ -23,6 +23,9 @@ bool waitUntilGone(const QString& name);
 QRect geometry(const QString& window);
 // The window that has the keyboard focus.
 QString focusedWindow();
+// Asks a window to close, as a window manager does when its close button is
+// clicked (WM_DELETE_WINDOW); the test's X server runs no window manager.
+void requestClose(const QString& window);
 
 // Another X client that holds a key combination as a passive grab.
 class Grabber {
