@@ -4,7 +4,7 @@ PRESET ?= default
 BUILD := build/$(PRESET)
 JOBS ?= 2
 
-.PHONY: deps configure build run test bench asan tsan soak soak-play fuzz clean deb
+.PHONY: deps configure build run test bench asan tsan soak soak-play fuzz clean deb deb-check
 
 deps:
 	@tools/install-deps
@@ -43,6 +43,10 @@ fuzz:
 # The Debian package, written into the build folder (kalvo2_<version>_<arch>.deb).
 deb: build
 	@cd $(BUILD) && cpack -G DEB
+
+# Installs that package into a fresh Debian 12 (debootstrap) and starts it.
+deb-check: deb
+	@tools/check-fresh-install $(BUILD)
 
 clean:
 	rm -rf build
