@@ -266,11 +266,17 @@ QLineEdit* MainWindow::field(int number) const { return static_cast<QLineEdit*>(
 QCheckBox* MainWindow::box(int number) const { return static_cast<QCheckBox*>(controls.value(number)); }
 QSpinBox* MainWindow::spin(int number) const { return static_cast<QSpinBox*>(controls.value(number)); }
 
+// A name longer than its field shows its start, where songs differ most.
+static void showFromStart(QLineEdit* f, const QString& text) {
+    f->setText(text);
+    f->setCursorPosition(0);
+}
+
 void MainWindow::setTitle(const QString& text) { setWindowTitle(text); }
-void MainWindow::setListName(const QString& text) { field(CtlListName)->setText(text); }
-void MainWindow::setPathText(const QString& text) { field(CtlPath)->setText(text); }
+void MainWindow::setListName(const QString& text) { showFromStart(field(CtlListName), text); }
+void MainWindow::setPathText(const QString& text) { showFromStart(field(CtlPath), text); }
 QString MainWindow::pathText() const { return field(CtlPath)->text(); }
-void MainWindow::setSongText(const QString& text) { field(CtlSong)->setText(text); }
+void MainWindow::setSongText(const QString& text) { showFromStart(field(CtlSong), text); }
 QString MainWindow::songText() const { return field(CtlSong)->text(); }
 void MainWindow::setCounterText(const QString& text) { field(CtlCounter)->setText(text); }
 void MainWindow::setTimeText(const QString& text) { field(CtlTime)->setText(text); }

@@ -199,6 +199,9 @@ TEST(MainWindow, UserActionsBecomeEventsSettersDoNot) {
     EXPECT_EQ(t.w.alarmHour(), 7);
     EXPECT_EQ(t.w.snoozeText(), "5");
     EXPECT_EQ(t.w.songText(), "Lied");
+    // A name longer than the field shows its start.
+    t.w.setSongText(QString(200, 'x') + ".wav");
+    EXPECT_EQ(static_cast<QLineEdit*>(t.w.control(CtlSong))->cursorPosition(), 0);
 
     QTest::mouseClick(t.w.control(CtlPlay), Qt::LeftButton);
     ASSERT_EQ(t.actions().size(), 1);
