@@ -310,7 +310,6 @@ void PlaybackController::Springen(qint64 delta) {
         positionMs = std::max<int32_t>(0, clampToInt32(qint64(positionMs) + deltaMs));
         k.s.modules.seek(positionMs);
         ++jumpCount;
-        halted = false;
     } else {
         if (!k.s.media.isLoaded()) return;
         const qint64 c = k.s.media.position(mediaHandle);

@@ -28,8 +28,9 @@ public:
     // tick shows it anew when the engine learns a different one.
     qint64 mediaLength = 0;
     // The current song came to its end, or the loop guard stopped it, and
-    // nothing follows: it stays current but is silent. Every start, jump
-    // and stop clears it; the tick sets it.
+    // nothing follows: it stays current but is silent. The tick sets it;
+    // every start and stop clears it, and so does a jump in a media song
+    // (a seek plays an ended stream again; a stopped module stays silent).
     bool halted = false;
 
     // Makes path (or, when empty, the resume song of SongList) current and
