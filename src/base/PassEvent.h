@@ -52,6 +52,16 @@ struct PassEvent {
     int code = 0;         // virtual key code (KeyDown) or hotkey id (Hotkey)
     int rawMessage = 0;   // raw message number for the monitor step; 0 after a timeout
     bool autoRepeat = false;  // KeyDown, Hotkey: a held key repeating
+
+    // A user action on control item of window.
+    static PassEvent control(int window, int item, int subType) {
+        PassEvent e;
+        e.kind = Kind::Control;
+        e.window = window;
+        e.item = item;
+        e.subType = subType;
+        return e;
+    }
 };
 
 // Sub-types of control events.

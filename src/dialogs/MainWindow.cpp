@@ -233,12 +233,7 @@ void MainWindow::emitEvent(const PassEvent& event) const {
 }
 
 void MainWindow::emitControl(int number, int subType) const {
-    PassEvent e;
-    e.kind = PassEvent::Kind::Control;
-    e.window = MainWindowNo;
-    e.item = number;
-    e.subType = subType;
-    emitEvent(e);
+    emitEvent(PassEvent::control(MainWindowNo, number, subType));
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {

@@ -144,10 +144,5 @@ bool SongSelectionWindow::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void SongSelectionWindow::emitControl(int control, int subType) const {
-    PassEvent e;
-    e.kind = PassEvent::Kind::Control;
-    e.window = SongSelectionNo;
-    e.item = control;
-    e.subType = subType;
-    if (sink) sink(e);
+    if (sink) sink(PassEvent::control(SongSelectionNo, control, subType));
 }

@@ -21,13 +21,7 @@ struct QtKalvo : TestKalvo {
     QtWindows qtWindows{nullptr};
     QtKalvo() {
         qtApp();
-        Services s{view, messages, clock, desktop, files, random, progress, fileDialogs, qtWindows, media, modules, sounds};
-        auto fresh = std::make_unique<Kalvo>(s);
-        fresh->shell.programFolder = k->shell.programFolder;
-        fresh->shell.dataFolder = k->shell.dataFolder;
-        fresh->shell.TrashFolder = k->shell.TrashFolder;
-        fresh->shell.logFile = k->shell.logFile;
-        k = std::move(fresh);
+        useWindows(qtWindows);
         qtWindows.attach(*k);
         qtWindows.setEventSink([this](const PassEvent& e) { k->shell.pass(e); });
     }

@@ -40,6 +40,17 @@ TestKalvo::TestKalvo() {
     k->shell.lastListSave = clock.local;
 }
 
+void TestKalvo::useWindows(Windows& other) {
+    Services s{view, messages, clock, desktop, files, random, progress, fileDialogs, other,
+               media, modules, sounds};
+    auto fresh = std::make_unique<Kalvo>(s);
+    fresh->shell.programFolder = k->shell.programFolder;
+    fresh->shell.dataFolder = k->shell.dataFolder;
+    fresh->shell.TrashFolder = k->shell.TrashFolder;
+    fresh->shell.logFile = k->shell.logFile;
+    k = std::move(fresh);
+}
+
 QString TestKalvo::makeFile(const QString& relative, qint64 size) {
     const QString p = path(relative);
     QDir().mkpath(QFileInfo(p).absolutePath());

@@ -303,6 +303,9 @@ struct TestKalvo {
     std::unique_ptr<Kalvo> k;
 
     TestKalvo();
+    // Builds the context anew on other windows (real or special fakes),
+    // keeping the folders and the log file.
+    void useWindows(Windows& other);
     // Full path of a file below the temporary folder.
     QString path(const QString& relative) const { return temp.path() + QLatin1Char('/') + relative; }
     // Creates a file of the given size (parent folders too); returns its path.

@@ -49,13 +49,7 @@ public:
 struct PanelKalvo : TestKalvo {
     PanelWindows panel;
     PanelKalvo() {
-        Services s{view, messages, clock, desktop, files, random, progress, fileDialogs, panel, media, modules, sounds};
-        auto fresh = std::make_unique<Kalvo>(s);
-        fresh->shell.programFolder = k->shell.programFolder;
-        fresh->shell.dataFolder = k->shell.dataFolder;
-        fresh->shell.TrashFolder = k->shell.TrashFolder;
-        fresh->shell.logFile = k->shell.logFile;
-        k = std::move(fresh);
+        useWindows(panel);
     }
 };
 
