@@ -102,8 +102,10 @@ int main(int argc, char** argv) {
     windows.attach(k);
     k.shell.layoutScale = layoutScale;
     k.shell.programFolder = AddBackslash(QCoreApplication::applicationDirPath());
-    // A renderer that crashes or hangs on a module is worth a log line.
+    // A renderer that crashes or hangs on a module, and a sound output that
+    // fails under either engine, is worth a log line.
     modules.logger = [&k](const QString& line) { k.shell.LogLine(line); };
+    media.logger = [&k](const QString& line) { k.shell.LogLine(line); };
 
     PassDriver driver(k);
     mainWindow->setEventSink([&driver](const PassEvent& e) { driver.deliver(e); });

@@ -210,10 +210,14 @@ bool PlaybackController::Spielen(const QString& path) {
     }
 
     if (!ok) {
-        const QString text = QStringLiteral("Fehler - kann <") + filePart(currentSong) +
-                             QStringLiteral("> nicht laden!");
-        k.shell.ShowSongText(text);
-        k.shell.LogLine(text);
+        // A sound output that fails is not the file's fault: the engine has
+        // logged why, and the song field keeps the song's name.
+        if (moduleSong == 1 || !k.s.media.outputFailed()) {
+            const QString text = QStringLiteral("Fehler - kann <") + filePart(currentSong) +
+                                 QStringLiteral("> nicht laden!");
+            k.shell.ShowSongText(text);
+            k.shell.LogLine(text);
+        }
         k.s.messages.errorBeep();
         return false;
     }

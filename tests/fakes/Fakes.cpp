@@ -8,7 +8,7 @@ void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString()
 MediaHandle RecordingMediaEngine::load(const QString& path) {
     calls << QStringLiteral("load ") + path;
     if (loaded) release();
-    if (failLoads.contains(path) || (requireFiles && !QFileInfo(path).isFile())) return 0;
+    if (outputDown || failLoads.contains(path) || (requireFiles && !QFileInfo(path).isFile())) return 0;
     loaded = true;
     loadedPath = path;
     pos = 0;

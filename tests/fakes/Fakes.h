@@ -218,12 +218,13 @@ public:
     bool blackWindowOpen() const override { return blackOpen; }
 };
 
-// Records every call; loads succeed unless the path is listed in failLoads
-// or the file does not exist (when requireFiles is set).
+// Records every call; loads succeed unless the path is listed in failLoads,
+// the file does not exist (when requireFiles is set) or the output is down.
 class RecordingMediaEngine : public MediaEngine {
 public:
     QStringList calls;
     QStringList failLoads;
+    bool outputDown = false;
     bool requireFiles = false;
     bool initOk = true;
     bool loaded = false;
@@ -237,6 +238,7 @@ public:
     bool initialise() override { calls << "initialise"; return initOk; }
     bool isLoaded() const override { return loaded; }
     MediaHandle load(const QString& path) override;
+    bool outputFailed() const override { return outputDown; }
     void setTimeUnit(MediaHandle) override { calls << "setTimeUnit"; }
     void setAudio(int v, int b) override { lastVolume = v; lastBalance = b; calls << QStringLiteral("setAudio %1").arg(v); }
     void play() override { calls << "play"; }

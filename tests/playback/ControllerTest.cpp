@@ -111,6 +111,26 @@ TEST_F(Controller, ResumeAfterEveryEntryTakesLastEntryEvenWhenAbsent) {
     EXPECT_TRUE(t.logLines().contains("Fehler - kann <c.mp3> nicht laden!"));
 }
 
+// A sound output that fails (no sound server) is not the file's fault: no
+// blaming text or log line from the player, the beep still; once the output
+// is back the same song plays.
+TEST_F(Controller, AFailingOutputDoesNotBlameTheFile) {
+    add("/m/a.mp3");
+    add("/m/b.mp3");
+    t.media.outputDown = true;
+    EXPECT_FALSE(pb.Spielen(QString()));
+    EXPECT_EQ(pb.currentSong, "/m/a.mp3");
+    EXPECT_EQ(t.view.song, "a.mp3");
+    EXPECT_EQ(t.messages.errorBeeps, 1);
+    EXPECT_TRUE(t.messages.shown.isEmpty());
+    EXPECT_FALSE(t.logLines().join('\n').contains("nicht laden")) << t.logLines().join('\n').toStdString();
+    EXPECT_FALSE(t.media.loaded);
+
+    t.media.outputDown = false;
+    EXPECT_TRUE(pb.Spielen(QString()));
+    EXPECT_EQ(t.media.loadedPath, "/m/a.mp3");
+}
+
 TEST_F(Controller, EngineIsChosenBySubstringOfLowerCasedExtension) {
     struct Case { QString path; int engine; };  // 1 module, 0 media, -1 refused
     const QVector<Case> cases = {

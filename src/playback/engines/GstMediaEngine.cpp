@@ -78,10 +78,34 @@ GstElement* GstMediaEngine::makeAudioSink() const {
     return gst_element_factory_make("autoaudiosink", nullptr);
 }
 
+void GstMediaEngine::log(const QString& line) const {
+    if (logger)
+        logger(line);
+    else
+        qWarning().noquote() << line;
+}
+
+// Whether a message comes from the audio sink or an element inside it.
+bool GstMediaEngine::fromOutput(GstMessage* m) const {
+    return sink_ && GST_MESSAGE_SRC(m) && gst_object_has_as_ancestor(GST_MESSAGE_SRC(m), GST_OBJECT(sink_));
+}
+
+// Whether a fresh audio sink opens its device (connects to the sound server).
+bool GstMediaEngine::outputOpens() const {
+    GstElement* sink = makeAudioSink();
+    if (!sink)
+        return false;
+    const bool ok = gst_element_set_state(sink, GST_STATE_READY) != GST_STATE_CHANGE_FAILURE;
+    gst_element_set_state(sink, GST_STATE_NULL);
+    gst_object_unref(sink);
+    return ok;
+}
+
 bool GstMediaEngine::isLoaded() const { return playbin_ != nullptr; }
 
 MediaHandle GstMediaEngine::load(const QString& path) {
     release();
+    outputFailed_ = false;
     if (!gst_is_initialized() && !gst_init_check(nullptr, nullptr, nullptr))
         return 0;
     const QFileInfo info(path);
@@ -111,14 +135,19 @@ MediaHandle GstMediaEngine::load(const QString& path) {
         g_object_set(pb, "video-sink", video, nullptr);
     g_free(uri);
     playbin_ = pb;
+    sink_ = sink;
     bus_ = gst_element_get_bus(pb);
 
     // Preroll: the decoding chain is built and the first buffer waits at the sink.
+    // A state change that fails at once has left its error on the bus.
     bool ok = gst_element_set_state(pb, GST_STATE_PAUSED) != GST_STATE_CHANGE_FAILURE;
+    bool failedAtOnce = !ok;
+    QString error;             // the first error's words
+    bool errorOfOutput = false;
     const qint64 deadline = nowMs() + PrerollTimeoutMs;
-    while (ok) {
-        const qint64 left = deadline - nowMs();
-        if (left <= 0) {
+    while (ok || failedAtOnce) {
+        const qint64 left = failedAtOnce ? 0 : deadline - nowMs();
+        if (left <= 0 && !failedAtOnce) {
             ok = false;
             break;
         }
@@ -131,21 +160,36 @@ MediaHandle GstMediaEngine::load(const QString& path) {
         }
         const GstMessageType t = GST_MESSAGE_TYPE(m);
         const bool fromPipeline = GST_MESSAGE_SRC(m) == GST_OBJECT(pb);
-        gst_message_unref(m);
-        if (t == GST_MESSAGE_ERROR)
+        if (t == GST_MESSAGE_ERROR) {
+            GError* err = nullptr;
+            gst_message_parse_error(m, &err, nullptr);
+            error = err ? QString::fromUtf8(err->message) : QStringLiteral("unknown error");
+            errorOfOutput = fromOutput(m);
+            if (err)
+                g_error_free(err);
             ok = false;
+        }
+        gst_message_unref(m);
         if (t == GST_MESSAGE_ERROR || (t == GST_MESSAGE_ASYNC_DONE && fromPipeline))
             break;
         if (t == GST_MESSAGE_EOS)
             break;  // an empty but valid stream
     }
+    bool silent = false;
     if (ok) {
         gint audioStreams = 0;
         g_object_get(pb, "n-audio", &audioStreams, nullptr);
-        ok = audioStreams > 0;  // a file without sound is not a song
+        silent = audioStreams <= 0;  // a file without sound is not a song
+        ok = !silent;
     }
     if (!ok) {
+        // A failure without a word from anyone is still the output's when
+        // no sink can open now.
+        outputFailed_ = errorOfOutput || (!silent && error.isEmpty() && !outputOpens());
         release();
+        if (outputFailed_)
+            log(QStringLiteral("MediaEngine: the sound output cannot play %1: %2")
+                    .arg(path, error.isEmpty() ? QStringLiteral("it does not open") : error));
         return 0;
     }
     handle_ = nextHandle_++;
@@ -153,8 +197,10 @@ MediaHandle GstMediaEngine::load(const QString& path) {
         nextHandle_ = 1;
     ended_ = false;
     lastPosition_ = 0;
+    sinkPosition_ = -1;
     length_ = 0;
     lengthWaited_ = false;
+    path_ = path;
     return handle_;
 }
 
@@ -184,6 +230,15 @@ void GstMediaEngine::pollBus() {
             gint64 pos = 0;
             if (gst_element_query_position(playbin_, GST_FORMAT_TIME, &pos) && pos >= 0)
                 lastPosition_ = std::max(lastPosition_, qint64(pos / 100));
+            if (t == GST_MESSAGE_ERROR) {
+                GError* err = nullptr;
+                gst_message_parse_error(m, &err, nullptr);
+                const QString words = err ? QString::fromUtf8(err->message) : QStringLiteral("unknown error");
+                if (err)
+                    g_error_free(err);
+                log(fromOutput(m) ? QStringLiteral("MediaEngine: sound output failed while playing %1: %2").arg(path_, words)
+                                  : QStringLiteral("MediaEngine: playing %1 failed: %2").arg(path_, words));
+            }
         }
         ended_ = true;  // the end, or a fault that ends the song: the position stands still
         gst_message_unref(m);
@@ -202,6 +257,8 @@ void GstMediaEngine::play() {
     const qint64 start = position(handle_);
     if (gst_element_set_state(playbin_, GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE)
         return;
+    sinkPosition_ = -1;
+    sinkStillSinceMs_ = nowMs();
     // Return only when sound flows, so a position that stands still between
     // two ticks means the end and not a slow start.
     const qint64 deadline = nowMs() + PlayStartTimeoutMs;
@@ -255,9 +312,32 @@ qint64 GstMediaEngine::position(MediaHandle h) {
     if (ended_)
         return lastPosition_;
     gint64 pos = 0;
-    if (gst_element_query_position(playbin_, GST_FORMAT_TIME, &pos) && pos >= 0)
-        lastPosition_ = pos / 100;
+    const bool answered = gst_element_query_position(playbin_, GST_FORMAT_TIME, &pos) && pos >= 0;
+    if (!runs()) {
+        if (answered)
+            lastPosition_ = pos / 100;
+        return lastPosition_;
+    }
+    // Playing and not ended: follow the sink, but never read the same twice
+    // nor go back. A report that stands still too long is the end.
+    const qint64 now = nowMs();
+    if (answered && pos / 100 != sinkPosition_) {
+        sinkPosition_ = pos / 100;
+        sinkStillSinceMs_ = now;
+    } else if (now - sinkStillSinceMs_ > StillLimitMs) {
+        return lastPosition_;
+    }
+    lastPosition_ = std::max(answered ? qint64(pos / 100) : 0, lastPosition_ + 1);
     return lastPosition_;
+}
+
+// Whether the pipeline is meant to be playing: play() asked for it and no
+// stop (or pause) since.
+bool GstMediaEngine::runs() const {
+    GST_OBJECT_LOCK(playbin_);
+    const bool playing = GST_STATE_TARGET(playbin_) == GST_STATE_PLAYING;
+    GST_OBJECT_UNLOCK(playbin_);
+    return playing;
 }
 
 void GstMediaEngine::seek(MediaHandle h, qint64 position) {
@@ -271,6 +351,8 @@ void GstMediaEngine::seek(MediaHandle h, qint64 position) {
         return;
     ended_ = false;
     lastPosition_ = position;
+    sinkPosition_ = -1;
+    sinkStillSinceMs_ = nowMs();
     waitForState(PlayStartTimeoutMs);
 }
 
@@ -293,6 +375,8 @@ void GstMediaEngine::release() {
         gst_object_unref(bus_);
     playbin_ = nullptr;
     bus_ = nullptr;
+    sink_ = nullptr;
+    path_.clear();
     handle_ = 0;
     ended_ = false;
     lastPosition_ = 0;

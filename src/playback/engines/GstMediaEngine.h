@@ -1,10 +1,12 @@
 #pragma once
 #include <QString>
+#include <functional>
 
 #include "playback/engines/MediaEngine.h"
 
 typedef struct _GstElement GstElement;
 typedef struct _GstBus GstBus;
+typedef struct _GstMessage GstMessage;
 
 // The media engine on GStreamer playbin. The sink comes from
 // KALVO2_AUDIO_SINK (gst-launch syntax) or autoaudiosink. Pictures are never
@@ -14,9 +16,15 @@ typedef struct _GstBus GstBus;
 // load prerolls synchronously (at most PrerollTimeoutMs); play returns once
 // the position moves (at most PlayStartTimeoutMs). Queries ask the pipeline
 // without waiting and report the last position constantly once the end of
-// stream has been seen. length waits once per song (at most LengthWaitMs,
-// while playing) when the parser has no estimate yet, and answers anew after
-// GStreamer announces a changed duration. UI thread only.
+// stream (or an error) has been seen. Before that, while playing, the
+// position never reads the same twice: a sink that holds its report still
+// (a sound server starting or catching up a stream) gains the smallest
+// step per query, so the reading stays a hair from the truth and never
+// goes back; a report that stands still for StillLimitMs counts as the end.
+// length waits once per song (at most LengthWaitMs, while playing) when the
+// parser has no estimate yet, and answers anew after GStreamer announces a
+// changed duration. Errors go to `logger`, the output's told apart from the
+// file's. UI thread only.
 class GstMediaEngine : public MediaEngine {
 public:
     GstMediaEngine();
@@ -24,6 +32,7 @@ public:
     bool initialise() override;
     bool isLoaded() const override;
     MediaHandle load(const QString& path) override;
+    bool outputFailed() const override { return outputFailed_; }
     void setTimeUnit(MediaHandle h) override;
     void setAudio(int volume, int balance) override;
     void play() override;
@@ -43,19 +52,33 @@ public:
     int PrerollTimeoutMs = 8000;
     int PlayStartTimeoutMs = 1000;
     int LengthWaitMs = 500;
+    int StillLimitMs = 5000;
+
+    // Receives one line per failed load and per song ended by an error.
+    // Default: qWarning.
+    std::function<void(const QString&)> logger;
 
 private:
     void pollBus();
     bool waitForState(int timeoutMs);
     bool queryLength();
     GstElement* makeAudioSink() const;
+    bool fromOutput(GstMessage* m) const;
+    bool outputOpens() const;
+    bool runs() const;
+    void log(const QString& line) const;
 
     GstElement* playbin_ = nullptr;
     GstBus* bus_ = nullptr;
+    GstElement* sink_ = nullptr;  // the audio sink, owned by playbin_
+    QString path_;
     MediaHandle handle_ = 0;
     MediaHandle nextHandle_ = 1;
     bool ended_ = false;
-    qint64 lastPosition_ = 0;  // 100-ns units
+    qint64 lastPosition_ = 0;  // 100-ns units, as reported
+    qint64 sinkPosition_ = -1;  // the pipeline's last answer
+    qint64 sinkStillSinceMs_ = 0;
+    bool outputFailed_ = false;
     qint64 length_ = 0;        // 100-ns units, 0 until known
     bool lengthWaited_ = false;
     int volume_ = 100;

@@ -17,6 +17,10 @@ public:
     // Releases a song loaded before. Returns 0 (and leaves the engine empty)
     // when no decoder takes the file.
     virtual MediaHandle load(const QString& path) = 0;
+    // After a load that returned 0: true when the sound output failed (no
+    // sound server, a device gone), not the file. The engine has logged
+    // the output's own words.
+    virtual bool outputFailed() const { return false; }
     // Switches position, length and seek to 100-ns units.
     virtual void setTimeUnit(MediaHandle h) = 0;
     // volume 0..100 (0 = silence, 100 = full level), balance -100..100.
@@ -24,7 +28,8 @@ public:
     // Starts playing from the current position; returns once the pipeline runs.
     virtual void play() = 0;
     // Length and position in 100-ns units; 0 when nothing is loaded.
-    // The position stays constant once the song has ended.
+    // While a song plays and has not ended, no two readings are equal;
+    // the position stays constant once the song has ended.
     virtual qint64 length(MediaHandle h) = 0;
     virtual qint64 position(MediaHandle h) = 0;
     // Absolute seek of the current position; the stop position stays.
