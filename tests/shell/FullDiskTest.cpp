@@ -101,38 +101,44 @@ protected:
 
 TEST_F(FullDisk, AQuitOnAFullDiskKeepsEveryFileByteForByteAndSaysSo) {
     k().shell.SaveAtExit();
-    const QByteArray oldList = readBytes(list), oldIni = readBytes(ini), oldIndex = readBytes(index);
-    ASSERT_TRUE(oldList.contains("Lieder") && oldIni.contains("TrashMax = 40") && oldIndex.contains("|"));
-
-    // Much more to save than before; then no block is left.
-    growContent(3000);
-    disk->fill();
-    t.messages.shown.clear();
-    k().shell.SaveAtExit();
-    std::printf("after a full-disk quit: %s %lld bytes, Kalvo2.ini %lld bytes, %s %lld bytes\n", "Standard.txt",
-                qlonglong(readBytes(list).size()), qlonglong(readBytes(ini).size()),
-                qPrintable(Trash::indexFileName()), qlonglong(readBytes(index).size()));
-
-    EXPECT_EQ(readBytes(list), oldList);
-    EXPECT_EQ(readBytes(ini), oldIni);
-    EXPECT_EQ(readBytes(index), oldIndex);
-    EXPECT_EQ(leftovers(), QStringList());
-    ASSERT_EQ(t.messages.shown.size(), 1);
-    EXPECT_EQ(t.messages.shown[0].text, "Fehler - Kann Liste nicht speichern: " + list);
+    ASSERT_TRUE(readBytes(ini).contains("TrashMax = 40"));
     const QString full = QString::fromLocal8Bit(std::strerror(ENOSPC));
-    const QStringList log = t.logLines();
-    EXPECT_TRUE(log.contains("ListeSpeichern: Konnte Datei nicht schreiben: " + list + " (write: " + full + ")"))
-        << qPrintable(log.join('\n'));
-    EXPECT_TRUE(log.contains("SaveSettings: Konnte Datei nicht schreiben: " + ini + " (write: " + full + ")"));
-    EXPECT_TRUE(log.contains("WriteTrashIndex: Konnte Datei nicht schreiben: " + index + " (write: " + full + ")"));
+    // A little more to save than before (what fits in a write buffer), and
+    // much more.
+    for (const int n : {20, 3000}) {
+        const QByteArray oldList = readBytes(list), oldIni = readBytes(ini), oldIndex = readBytes(index);
+        ASSERT_TRUE(oldList.contains("Lieder") && oldIndex.contains("|"));
+        growContent(n);
+        disk->fill();
+        t.messages.shown.clear();
+        k().shell.SaveAtExit();
+        std::printf("%d entries, after a full-disk quit: Standard.txt %lld of %lld bytes, Kalvo2.ini %lld of %lld, "
+                    "%s %lld of %lld\n",
+                    n, qlonglong(readBytes(list).size()), qlonglong(oldList.size()), qlonglong(readBytes(ini).size()),
+                    qlonglong(oldIni.size()), qPrintable(Trash::indexFileName()), qlonglong(readBytes(index).size()),
+                    qlonglong(oldIndex.size()));
 
-    // With room again the next quit writes everything.
-    disk->makeRoom();
-    k().shell.SaveAtExit();
-    EXPECT_GT(readBytes(list).size(), oldList.size());
-    EXPECT_TRUE(readBytes(ini).contains("TrashMax = 40"));
-    EXPECT_TRUE(readBytes(index).contains("\r\n3000 = "));
-    EXPECT_EQ(leftovers(), QStringList());
+        EXPECT_EQ(readBytes(list), oldList) << n;
+        EXPECT_EQ(readBytes(ini), oldIni) << n;
+        EXPECT_EQ(readBytes(index), oldIndex) << n;
+        EXPECT_EQ(leftovers(), QStringList());
+        ASSERT_EQ(t.messages.shown.size(), 1) << n;
+        EXPECT_EQ(t.messages.shown[0].text, "Fehler - Kann Liste nicht speichern: " + list);
+        const QStringList log = t.logLines();
+        EXPECT_TRUE(log.contains("ListeSpeichern: Konnte Datei nicht schreiben: " + list + " (write: " + full + ")"))
+            << qPrintable(log.join('\n'));
+        EXPECT_TRUE(log.contains("SaveSettings: Konnte Datei nicht schreiben: " + ini + " (write: " + full + ")"));
+        EXPECT_TRUE(
+            log.contains("WriteTrashIndex: Konnte Datei nicht schreiben: " + index + " (write: " + full + ")"));
+
+        // With room again the next quit writes everything.
+        disk->makeRoom();
+        k().shell.SaveAtExit();
+        EXPECT_GT(readBytes(list).size(), oldList.size());
+        EXPECT_TRUE(readBytes(ini).contains("TrashMax = 40"));
+        EXPECT_TRUE(readBytes(index).contains("\r\n" + QByteArray::number(n) + " = "));
+        EXPECT_EQ(leftovers(), QStringList());
+    }
 }
 
 TEST_F(FullDisk, ANewFileThatCannotBeWrittenIsNotLeftEmpty) {
