@@ -1,5 +1,6 @@
 #include <QFile>
 #include <algorithm>
+#include <utility>
 #include <sys/stat.h>
 
 #include "base/MainView.h"
@@ -38,31 +39,38 @@ int SongLibrary::ReenterSong(const QString& filePath, int32_t randomKey) {
     }
 
     QVector<SongEntry>& raw = songList.raw();
+    const bool random = k.s.view.zufallBox();
+    k.settings.ZufallAbspielen = random ? 1 : 0;
+    auto byKey = [](const SongEntry& a, const SongEntry& b) { return a.randomKey < b.randomKey; };
+    auto byPath = [](const SongEntry& a, const SongEntry& b) { return pathLess(a.filePath, b.filePath); };
+    SongEntry entry{filePath, randomKey, found ? size : -1};
+
     // An entry of that path is refreshed as the scan refreshes the first one
-    // it meets: its key stays; a miss ages it one step.
-    for (int i = 0; i < raw.size(); ++i) {
+    // it meets: its key stays; a miss ages it one step. In path order it can
+    // only stand among the entries that compare equal to the path.
+    const QVector<SongEntry>& list = std::as_const(raw);
+    qsizetype from = 0, to = list.size();
+    if (!random) {
+        const auto range = std::equal_range(list.begin(), list.end(), entry, byPath);
+        from = range.first - list.begin();
+        to = range.second - list.begin();
+    }
+    for (qsizetype i = from; i < to; ++i) {
+        if (list[i].filePath != filePath) continue;
         SongEntry& e = raw[i];
-        if (e.filePath != filePath) continue;
         if (found)
             e.presence = size;
         else
             e.presence = e.presence > 0 ? -1 : (e.presence == INT32_MIN ? INT32_MIN : e.presence - 1);
-        songList.select(i);
-        return i;
+        songList.select(int(i));
+        return int(i);
     }
 
     // A new entry goes where the sort puts it: after every entry that does
     // not sort after it, in the order the "Zufall" box sets. A new entry the
     // scan misses is absent one step, as after a scan.
-    const bool random = k.s.view.zufallBox();
-    k.settings.ZufallAbspielen = random ? 1 : 0;
-    SongEntry entry{filePath, randomKey, found ? size : -1};
-    const auto at =
-        random ? std::upper_bound(raw.begin(), raw.end(), entry,
-                                  [](const SongEntry& a, const SongEntry& b) { return a.randomKey < b.randomKey; })
-               : std::upper_bound(raw.begin(), raw.end(), entry, [](const SongEntry& a, const SongEntry& b) {
-                     return pathLess(a.filePath, b.filePath);
-                 });
+    const auto at = random ? std::upper_bound(raw.begin(), raw.end(), entry, byKey)
+                           : std::upper_bound(raw.begin(), raw.end(), entry, byPath);
     const int index = int(at - raw.begin());
     raw.insert(index, std::move(entry));
     songList.select(index);
