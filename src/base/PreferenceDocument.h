@@ -5,7 +5,6 @@
 // PreferenceReader.cpp fills it from a file, PreferenceWriter.cpp changes
 // and saves it, PreferenceFile.cpp answers the look-ups.
 #include <QByteArray>
-#include <QSaveFile>
 #include <QString>
 #include <QStringDecoder>
 #include <QStringView>
@@ -17,6 +16,7 @@
 #include <new>
 #include <vector>
 
+#include "base/AtomicFile.h"
 #include "base/PreferenceFile.h"
 #include "base/PreferenceIndex.h"
 
@@ -103,7 +103,7 @@ struct PreferenceFile::Document {
     bool modified = false;
     bool readOnly = false;
     bool created = false;
-    std::unique_ptr<QSaveFile> saveFile;  // created documents: checked at create time
+    std::unique_ptr<AtomicFile> saveFile;  // created documents: its temporary file exists from the start
 
     // The numbered run. Lists write long runs of keys named 0, 1, 2 ... into
     // a fresh group; the writer appends those without an index look-up and

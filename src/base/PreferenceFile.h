@@ -22,8 +22,11 @@ public:
     // no writes (a zero-byte file). False when the file cannot be created.
     bool createPreferences(const QString& fileName);
     // Writes the document if it was created or modified; then discards it.
-    // Returns false only when a due write failed (the old file then stays).
+    // Returns false only when a due write failed (the old file then stays
+    // byte for byte; errorString says why).
     bool closePreferences();
+    // Why the last createPreferences or due write failed: the system's text.
+    QString errorString() const { return lastError; }
 
     bool selectGroup(const QString& name);
     QString readString(const QString& key, const QString& defaultValue);
@@ -39,6 +42,7 @@ public:
 private:
     struct Document;
     std::unique_ptr<Document> doc;
+    QString lastError;
     // The entry of key in the selected group (cursor moved there), or -1.
     int findKeyForRead(const QString& key);
 };

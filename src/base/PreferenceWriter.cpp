@@ -21,17 +21,6 @@ int64_t plainDecimal(const QString& key) {
     return v;
 }
 
-// Writes text whole into an open save file and commits it; on a short write
-// the old file stays.
-bool writeAndCommit(QSaveFile& out, const QByteArray& text) {
-    if (out.write(text) != text.size()) {
-        out.cancelWriting();
-        out.commit();
-        return false;
-    }
-    return out.commit();
-}
-
 }  // namespace
 
 QByteArray PreferenceFile::Document::serialize() const {
@@ -71,8 +60,11 @@ QByteArray PreferenceFile::Document::serialize() const {
 
 bool PreferenceFile::createPreferences(const QString& fileName) {
     closePreferences();
-    auto save = std::make_unique<QSaveFile>(fileName);
-    if (!save->open(QIODevice::WriteOnly)) return false;
+    auto save = std::make_unique<AtomicFile>(fileName);
+    if (!save->open()) {
+        lastError = save->errorString();
+        return false;
+    }
     doc = std::make_unique<Document>();
     doc->fileName = fileName;
     doc->created = true;
@@ -83,15 +75,15 @@ bool PreferenceFile::createPreferences(const QString& fileName) {
 bool PreferenceFile::closePreferences() {
     if (!doc) return true;
     std::unique_ptr<Document> d = std::move(doc);
+    bool ok = true;
     if (d->created) {
         // Created documents are written even without writes: a zero-byte file.
-        if (!d->modified) return d->saveFile->commit();
-        return writeAndCommit(*d->saveFile, d->serialize());
+        ok = d->saveFile->commit(d->modified ? d->serialize() : QByteArray());
+        if (!ok) lastError = d->saveFile->errorString();
+    } else if (d->modified && !d->readOnly) {
+        ok = writeFileAtomically(d->fileName, d->serialize(), &lastError);
     }
-    if (!d->modified || d->readOnly) return true;
-    QSaveFile out(d->fileName);
-    if (!out.open(QIODevice::WriteOnly)) return false;
-    return writeAndCommit(out, d->serialize());
+    return ok;
 }
 
 void PreferenceFile::writeComment(const QString& text) {

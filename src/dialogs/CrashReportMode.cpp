@@ -8,6 +8,7 @@
 #include <QRegularExpression>
 #include <memory>
 
+#include "base/AtomicFile.h"
 #include "base/ErrorReport.h"
 
 int sourceLineOf(const QString& programFile, uint64_t address) {
@@ -36,8 +37,7 @@ int runCrashReportMode(int argc, char** argv) {
 
     const QByteArray reportFile = qgetenv("KALVO2_CRASH_REPORT_FILE");
     if (!reportFile.isEmpty()) {
-        QFile f(QString::fromLocal8Bit(reportFile));
-        if (f.open(QIODevice::WriteOnly | QIODevice::Truncate)) f.write(text.toUtf8());
+        writeFileAtomically(QString::fromLocal8Bit(reportFile), text.toUtf8());
         return 1;
     }
     std::unique_ptr<QApplication> app;

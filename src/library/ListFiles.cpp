@@ -145,10 +145,16 @@ bool SongLibrary::ListeSpeichern(bool quiet) {
     }
     const QString failed = QStringLiteral("Fehler - Kann Liste nicht speichern: ") + listFileName;
     PreferenceFile file;
-    if (!file.createPreferences(listFileName)) {
-        file.closePreferences();
+    // A failed save keeps the old file byte for byte; the log says why.
+    auto report = [&] {
+        k.shell.LogLine(QStringLiteral("ListeSpeichern: Konnte Datei nicht schreiben: ") + listFileName +
+                        QStringLiteral(" (") + file.errorString() + QLatin1Char(')'));
         if (!quiet) k.shell.ShowMessage(failed);
         return false;
+    };
+    if (!file.createPreferences(listFileName)) {
+        file.closePreferences();
+        return report();
     }
     file.selectGroup(kGroupKalvo);
     file.writeString(kKeyLastSong, k.playback.lastSongPath);
@@ -184,10 +190,7 @@ bool SongLibrary::ListeSpeichern(bool quiet) {
         }
     }
     // The file is replaced whole on close; a failed write leaves the old one.
-    if (!file.closePreferences()) {
-        if (!quiet) k.shell.ShowMessage(failed);
-        return false;
-    }
+    if (!file.closePreferences()) return report();
     k.shell.lastListSave = k.s.clock.localSeconds();
     return true;
 }

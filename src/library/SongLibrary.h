@@ -30,6 +30,15 @@ public:
     // over 3000 ms. Shows the progress window meanwhile; if it cannot open,
     // shows a message and leaves SongList untouched.
     void ListeAbgleichen();
+    // Enters one song file, with its random key, as a scan would and without
+    // walking anything: below a PathList directory an existing regular file
+    // gets its size as presence, else it is absent (-1); an entry of that
+    // path already listed is refreshed and keeps its key; a new one goes
+    // where the order in force puts it (SongList is always in that order
+    // between scans). Other entries are not aged. A path whose extension
+    // the patterns do not take is not entered: -1. Else the entry's index,
+    // with the cursor on it.
+    int ReenterSong(const QString& filePath, int32_t randomKey);
     // Empties both lists and the resume point; list file name and volume stay.
     void ListeLeeren();
     // Makes fileName (empty: the first start, "Standard.txt" in the data

@@ -23,6 +23,12 @@ void Shell::LoadSettings() {
     s.WinMediaDateiPattern = text(f, "WinMediaDateiPattern", defaults.WinMediaDateiPattern).toLower();
     s.SprungwertWM = integer(f, "SprungwertWM", defaults.SprungwertWM);
     s.TrashMax = integer(f, "TrashMax", defaults.TrashMax);
+    if (s.TrashMax < 1) {
+        // 0, negative, empty or no number: no limit the surplus rule can work with.
+        LogLine(QStringLiteral("LoadSettings: TrashMax = ") + text(f, "TrashMax", QString()) +
+                QStringLiteral(" ist kleiner als 1 - verwendet wird ") + QString::number(defaults.TrashMax));
+        s.TrashMax = defaults.TrashMax;
+    }
     s.TimeoutTM = integer(f, "TimeoutTM", defaults.TimeoutTM);
     s.LoopoutTM = integer(f, "LoopoutTM", defaults.LoopoutTM);
     s.Snooze = integer(f, "Snooze", defaults.Snooze);
@@ -70,7 +76,9 @@ void Shell::SaveSettings() {
     const Settings& s = k.settings;
     const QString empty;
     PreferenceFile f;
-    if (f.createPreferences(dataFolder + QStringLiteral("Kalvo2.ini"))) {
+    const QString file = dataFolder + QStringLiteral("Kalvo2.ini");
+    bool written = f.createPreferences(file);
+    if (written) {
         auto c = [&f](const QString& t) { f.writeComment(t); };
         auto i = [&f](const char* key, int v) { f.writeInteger(QString::fromLatin1(key), v); };
         auto t = [&f](const char* key, const QString& v) { f.writeString(QString::fromLatin1(key), v); };
@@ -128,7 +136,11 @@ void Shell::SaveSettings() {
 
         f.selectGroup(QStringLiteral("KeyKonfig"));
         k.bindings.SaveBindings(f);
-        f.closePreferences();
+        written = f.closePreferences();
     }
+    // The old file stays byte for byte; nothing is shown, the log says why.
+    if (!written)
+        LogLine(QStringLiteral("SaveSettings: Konnte Datei nicht schreiben: ") + file + QStringLiteral(" (") +
+                f.errorString() + QLatin1Char(')'));
     k.trash.WriteTrashIndex();
 }

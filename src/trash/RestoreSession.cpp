@@ -18,7 +18,15 @@ void RestoreSession::restore(const QList<int32_t>& keys, const std::function<voi
 void RestoreSession::close(const QString& trashMaxField) {
     if (closed) return;
     closed = true;
-    k.settings.TrashMax = Trash::trashMaxFromField(trashMaxField);
+    const int32_t typed = Trash::trashMaxFromField(trashMaxField);
+    if (typed >= 1) {
+        k.settings.TrashMax = typed;
+    } else {
+        // An empty field or 0 would leave no room in the trash: keep the old limit.
+        k.shell.LogLine(QStringLiteral("RestoreDialog: Behalte max. Dateien \"") + trashMaxField +
+                        QStringLiteral("\" ist kleiner als 1 - TrashMax bleibt ") +
+                        QString::number(k.settings.TrashMax));
+    }
     if (fromTrash) k.playback.Stoppen();
 }
 

@@ -25,8 +25,9 @@ public:
     // Restores these entries, lets the window refill its rows, then shows
     // the counts message and stops a song that was played from the trash.
     void restore(const QList<int32_t>& keys, const std::function<void()>& refill);
-    // Closing ("Fertig" or the close box), once: TrashMax from the field,
-    // and a song played from the trash stops.
+    // Closing ("Fertig" or the close box), once: TrashMax from the field
+    // (a value below 1, an empty field too, keeps the old one and is
+    // logged), and a song played from the trash stops.
     void close(const QString& trashMaxField);
     // After the window is gone: the list's current song is determined again.
     void finish();

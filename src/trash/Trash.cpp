@@ -19,7 +19,10 @@ int32_t toInt32(qint64 v) {
 
 }  // namespace
 
-int Trash::effectiveTrashMax() const { return std::max<int32_t>(1, k.settings.TrashMax); }
+int Trash::effectiveTrashMax() const {
+    // An empty or broken limit must never empty the trash.
+    return k.settings.TrashMax < 1 ? std::numeric_limits<int>::max() : k.settings.TrashMax;
+}
 
 QString Trash::freeTrashName(const QString& trashFolder, const QString& source) {
     const QString name = filePart(source);

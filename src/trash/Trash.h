@@ -14,7 +14,8 @@ struct TrashEntry {
 };
 
 // The player's own trash folder "Kalvo-Kübel" and its index. UI thread only.
-// The trash keeps at most TrashMax files (a TrashMax below 1 acts as 1).
+// The trash keeps at most TrashMax files. A TrashMax below 1 is no valid
+// limit: the surplus rule then erases nothing.
 // No operation ever loses a song: a file is at its origin, in the trash
 // folder, or (after an interrupted or half-failed move) in both.
 class Trash {
@@ -51,6 +52,8 @@ public:
     // Undoes the newest delete of this run that is still in the trash: moves
     // its file back as RestoreSelected does for one file, makes it the resume
     // point of the list (path and random order) and plays it from its start.
+    // Only that song is entered again (its key, its size, its place in the
+    // order): no scan runs, so no other entry ages.
     // Called again, the delete before that, back to the first of this run;
     // files trashed in earlier runs are left to the restore dialog. Nothing
     // to undo: the asterisk beep only. A failed move: a log line and the
@@ -73,7 +76,7 @@ public:
     // TrashMax from the dialog's digits field; an empty field reads as 0.
     static int32_t trashMaxFromField(const QString& text);
 
-    // The limit the surplus rule works with: TrashMax, but at least 1.
+    // The limit the surplus rule works with: TrashMax; below 1 no limit.
     int effectiveTrashMax() const;
     // The name a file of that source gets in the trash folder: the plain file
     // name, else stem + 1, 2, ... + extension, the first that nothing uses.
@@ -93,6 +96,9 @@ private:
     // adds a song entry after the cursor and removes the trash entry. False
     // when nothing was moved; the entry and the file stay.
     bool restoreEntry(int i);
+    // The move of restoreEntry alone: the file back, the trash entry gone;
+    // the song list is not touched.
+    bool moveBack(int i);
     void applySurplusRule(const QString& keep);
     bool isTrashFile(const QString& path) const;
     void sortList();

@@ -64,7 +64,9 @@ bool Trash::WriteTrashIndex() {
             pf.writeString(QString::number(i + 1), formatEntry(TrashList[i]));
     }
     ok = pf.closePreferences() && ok;
-    if (!ok) k.shell.LogLine(QStringLiteral("WriteTrashIndex: Konnte Datei nicht schreiben: ") + file);
+    if (!ok)
+        k.shell.LogLine(QStringLiteral("WriteTrashIndex: Konnte Datei nicht schreiben: ") + file +
+                        QStringLiteral(" (") + pf.errorString() + QLatin1Char(')'));
     return ok;
 }
 

@@ -29,6 +29,15 @@ bool Trash::PlayFromTrash(int32_t randomKey) {
 
 bool Trash::restoreEntry(int i) {
     const TrashEntry e = TrashList[i];
+    if (!moveBack(i)) return false;
+    SongEntry* song = k.library.songList.add();
+    song->filePath = e.originPath;
+    song->randomKey = e.randomKey;
+    return true;
+}
+
+bool Trash::moveBack(int i) {
+    const TrashEntry e = TrashList[i];
     // The origin must be an absolute path without "." or ".." parts (a
     // hand-edited index must not send a file to a relative or ".." place)
     // and free; the move itself refuses to replace a file that appears
@@ -42,9 +51,6 @@ bool Trash::restoreEntry(int i) {
     if (r == MoveResult::NotMoved) return false;
     if (r == MoveResult::CopyKept)
         k.shell.LogLine(QStringLiteral("Konnte Datei nicht löschen: ") + e.trashPath);
-    SongEntry* song = k.library.songList.add();
-    song->filePath = e.originPath;
-    song->randomKey = e.randomKey;
     TrashList.removeAt(i);
     return true;
 }

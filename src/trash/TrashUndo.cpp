@@ -45,22 +45,21 @@ bool Trash::UndoLastDelete() {
         return false;
     }
     const TrashEntry e = undoStack.last();
-    if (!restoreEntry(indexOfEntry(e))) {
+    if (!moveBack(indexOfEntry(e))) {
         k.shell.LogLine(QStringLiteral("UndoLastDelete: Konnte Datei nicht wiederherstellen: ") + e.trashPath +
                         QStringLiteral(" > ") + e.originPath);
         k.s.messages.errorBeep();
         return false;
     }
     undoStack.removeLast();
-    k.library.ListeAbgleichen();
+    const int at = k.library.ReenterSong(e.originPath, e.randomKey);
     WriteTrashIndex();
 
     // Back in the list (its folder is one of the list's): play it from the
     // list, so cursor, counter and resume point are its own again.
     PlaybackController& pb = k.playback;
-    bool listed = false;
-    for (const SongEntry& s : k.library.songList.raw())
-        listed |= s.presence > 0 && s.filePath == e.originPath;
+    const bool listed = at >= 0 && k.library.songList.at(at).presence > 0 &&
+                        k.library.songList.at(at).filePath == e.originPath;
     if (listed) {
         pb.lastSongPath = e.originPath;
         pb.lastSongKey = e.randomKey;

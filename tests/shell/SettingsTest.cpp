@@ -100,7 +100,7 @@ TEST(Settings, ValuesReachTheWindowAndRoundTrip) {
     EXPECT_EQ(s.TrackerModDateiPattern, QStringLiteral("*.mod;*.xm"));
     EXPECT_EQ(s.WinMediaDateiPattern, QStringLiteral("*.mp3;*.ogg"));
     EXPECT_EQ(s.Repeat, 0);        // only the low 8 bits of 256
-    EXPECT_EQ(s.TrashMax, 0);      // present but empty: 0, not the default
+    EXPECT_EQ(s.TrashMax, 40);     // present but empty: no limit to work with, the default
     EXPECT_EQ(s.SprungwertWM, 0);  // present but not a number
     EXPECT_EQ(s.WinXLied, 296);
     EXPECT_EQ(s.WinYLied, -20 + 180 + 30);

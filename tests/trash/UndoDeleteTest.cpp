@@ -17,6 +17,12 @@ protected:
         return -1;
     }
     SongEntry* cursor() { return k().library.songList.current(); }
+    int indexOf(const QString& path) {
+        const QVector<SongEntry>& raw = k().library.songList.raw();
+        for (int i = 0; i < raw.size(); ++i)
+            if (raw[i].filePath == path) return i;
+        return -1;
+    }
 };
 
 TEST_F(UndoDelete, PutsTheLastDeleteBackIntoItsListPlaceAndPlaysItFromItsStart) {
@@ -145,6 +151,34 @@ TEST_F(UndoDelete, ASongPlayedByPathFromOutsideTheListIsPlayedByPathAgain) {
     EXPECT_TRUE(k().trash.UndoLastDelete());
     EXPECT_EQ(readFile(outside), QByteArray("X"));
     EXPECT_EQ(k().playback.currentSong, outside);
+}
+
+TEST_F(UndoDelete, EntersOnlyThatSongAgainWhereAScanWouldPutIt) {
+    // A song on a stick that is away: absent for three scans in a row.
+    const QString away = t.path("stick/Z.mp3");
+    k().library.songList.append(SongEntry{away, 15, -3});
+    k().library.ListeAbgleichen();  // real sizes
+    for (const bool random : {false, true}) {
+        t.view.zufall = random;
+        k().library.LiederSortieren();
+        load(indexOf(b));
+        k().trash.DeleteCurrentSong(false);
+        const int scans = t.progress.opens;
+        const int32_t awayBefore = k().library.songList.at(indexOf(away)).presence;
+
+        ASSERT_TRUE(k().trash.UndoLastDelete()) << random;
+        EXPECT_EQ(t.progress.opens, scans) << "no scan runs for an undo";
+        EXPECT_EQ(k().library.songList.at(indexOf(away)).presence, awayBefore) << random;
+        EXPECT_EQ(k().library.songList.at(indexOf(b)).presence, 5) << random;  // "B.mp3": its size
+        EXPECT_EQ(k().library.songList.at(indexOf(b)).randomKey, 10);
+        EXPECT_EQ(k().playback.currentSong, b);
+
+        const QStringList order = songPaths();
+        k().library.ListeAbgleichen();
+        EXPECT_EQ(songPaths(), order) << random;
+        EXPECT_EQ(k().library.songList.at(indexOf(b)).presence, 5);
+    }
+    EXPECT_EQ(songPaths(), (QStringList{b, away, c, a}));  // keys 10, 15, 20, 30
 }
 
 }  // namespace
