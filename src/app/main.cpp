@@ -52,22 +52,32 @@ int main(int argc, char** argv) {
     // One player per data folder: a second start raises the first and ends
     // here, before it touches any file.
     const InstancePlan instancePlan = planInstanceLock(genericDataFolder(), QDir::homePath());
+    const QString raiseSocket = raiseSocketPath(instancePlan.dataFolder, qEnvironmentVariable("XDG_RUNTIME_DIR"));
     InstanceLock instanceLock;
     RaiseChannel raiseChannel;
+    // Told at once on the error output, and written to the log once it is there.
+    QStringList instanceProblems;
+    const auto report = [&instanceProblems](const QString& line) {
+        std::fprintf(stderr, "kalvo2: %s\n", line.toLocal8Bit().constData());
+        instanceProblems << line;
+    };
     const auto takeInstanceLock = [&]() -> bool {  // false: another player has the folder
         switch (instanceLock.acquire(instancePlan.dataFolder)) {
         case InstanceLock::Result::Acquired:
-            if (!raiseChannel.listen(instancePlan.dataFolder))
-                std::fprintf(stderr, "kalvo2: cannot serve the raise socket in %s\n",
-                             instancePlan.dataFolder.toLocal8Bit().constData());
+            if (!raiseChannel.listen(raiseSocket))
+                report(QStringLiteral("Fehler - kein Socket für den zweiten Start: ") + raiseSocket + QStringLiteral(" (") +
+                       raiseChannel.problem + QStringLiteral(")"));
             return true;
         case InstanceLock::Result::HeldByOther:
             std::fprintf(stderr, "kalvo2: another player runs on %s; showing its window\n",
                          instancePlan.dataFolder.toLocal8Bit().constData());
-            if (!RaiseChannel::askToRaise(instancePlan.dataFolder, 10000))
+            if (!RaiseChannel::askToRaise(raiseSocket, 10000))
                 std::fprintf(stderr, "kalvo2: the running player did not answer\n");
             return false;
-        case InstanceLock::Result::Failed: return true;  // start-up reports the folder
+        case InstanceLock::Result::Failed:  // start-up goes on, unguarded
+            report(QStringLiteral("Fehler - keine Sperre im Datenordner: ") + instancePlan.dataFolder +
+                   QLatin1String(kInstanceLockName) + QStringLiteral(" (") + instanceLock.problem + QStringLiteral(")"));
+            return true;
         }
         return true;
     };
@@ -125,6 +135,7 @@ int main(int argc, char** argv) {
     k.shell.PrepareFolders();
     // An old data folder was moved in just now: lock it before any write.
     if (!instancePlan.lockBeforeStartUp && !takeInstanceLock()) return 0;
+    for (const QString& line : instanceProblems) k.shell.LogLine(line);
 
     // Media keys, the sound applet, phone remotes and playerctl reach the
     // player through MPRIS2; without a bus everything else works.

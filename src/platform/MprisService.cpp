@@ -109,8 +109,15 @@ void MprisPlayerAdaptor::OpenUri(const QString& Uri, const QDBusMessage& message
             message.createErrorReply(QDBusError::NotSupported, QStringLiteral("only file URLs can be played")));
         return;
     }
+    const QString path = url.toLocalFile();
+    const QString refusal = service->control.openRefusal(path);
+    if (!refusal.isEmpty()) {
+        message.setDelayedReply(true);
+        service->connection().send(message.createErrorReply(QDBusError::InvalidArgs, refusal));
+        return;
+    }
     MprisRequest r;
     r.command = MprisCommand::OpenUri;
-    r.text = url.toLocalFile();
+    r.text = path;
     service->queue(r);
 }

@@ -80,6 +80,64 @@ int PlaybackController::presentCount() const {
     return n;
 }
 
+PlaybackController::Resume PlaybackController::findResume() const {
+    Resume r;
+    r.lastPath = lastSongPath;
+    r.lastKey = lastSongKey;
+    r.lastTwin = lastSongTwin;
+    const QVector<SongEntry>& items = k.library.songList.raw();
+    const int size = int(items.size());
+    if (size == 0) return r;
+    r.index = size - 1;  // a walk without a stop leaves the cursor on the last entry
+    int& p = r.passed;
+    if (k.settings.ZufallAbspielen) {
+        if (lastSongKey != 0) {
+            int twinAt = -1;  // where the twin lastSongTwin names stands
+            for (int i = 0; i < size; ++i) {
+                const SongEntry& e = items[i];
+                if (e.presence <= 0) continue;
+                ++p;
+                if (e.randomKey == lastSongKey) {
+                    if (twinAt < 0) twinAt = e.filePath == lastSongTwin ? i : findTwin(items, i);
+                    if (i < twinAt) continue;  // an earlier twin
+                    r.index = i;
+                    r.lastTwin = e.filePath;
+                    break;
+                }
+                if (e.randomKey > lastSongKey) {
+                    r.lastKey = e.randomKey;
+                    r.lastTwin = e.filePath;
+                    r.index = i;
+                    break;
+                }
+            }
+        } else {
+            r.index = 0;
+            r.lastKey = items[0].randomKey;
+            r.lastTwin = items[0].filePath;
+        }
+    } else {
+        if (!lastSongPath.isEmpty()) {
+            const QString lowerLast = lastSongPath.toLower();
+            for (int i = 0; i < size; ++i) {
+                const SongEntry& e = items[i];
+                if (e.presence <= 0) continue;
+                ++p;
+                if (e.filePath == lastSongPath) { r.index = i; break; }
+                if (lowerPathGreater(e.filePath, lowerLast)) {
+                    r.lastPath = e.filePath;
+                    r.index = i;
+                    break;
+                }
+            }
+        } else {
+            r.index = 0;
+            r.lastPath = items[0].filePath;
+        }
+    }
+    return r;
+}
+
 bool PlaybackController::LiedBestimmen(const QString& path) {
     endStand.valid = false;
     SongList& list = k.library.songList;
@@ -94,59 +152,14 @@ bool PlaybackController::LiedBestimmen(const QString& path) {
             return false;
         }
         const int n = presentCount();
-        int p = 0;
-        const QVector<SongEntry>& items = list.raw();
-        const int size = int(items.size());
-        int stopAt = size - 1;  // a walk without a stop leaves the cursor on the last entry
-        if (k.settings.ZufallAbspielen) {
-            if (lastSongKey != 0) {
-                int twinAt = -1;  // where the twin lastSongTwin names stands
-                for (int i = 0; i < size; ++i) {
-                    const SongEntry& e = items[i];
-                    if (e.presence <= 0) continue;
-                    ++p;
-                    if (e.randomKey == lastSongKey) {
-                        if (twinAt < 0) twinAt = e.filePath == lastSongTwin ? i : findTwin(items, i);
-                        if (i < twinAt) continue;  // an earlier twin
-                        stopAt = i;
-                        lastSongTwin = e.filePath;
-                        break;
-                    }
-                    if (e.randomKey > lastSongKey) {
-                        lastSongKey = e.randomKey;
-                        lastSongTwin = e.filePath;
-                        stopAt = i;
-                        break;
-                    }
-                }
-            } else {
-                stopAt = 0;
-                lastSongKey = items[0].randomKey;
-                lastSongTwin = items[0].filePath;
-            }
-        } else {
-            if (!lastSongPath.isEmpty()) {
-                const QString lowerLast = lastSongPath.toLower();
-                for (int i = 0; i < size; ++i) {
-                    const SongEntry& e = items[i];
-                    if (e.presence <= 0) continue;
-                    ++p;
-                    if (e.filePath == lastSongPath) { stopAt = i; break; }
-                    if (lowerPathGreater(e.filePath, lowerLast)) {
-                        lastSongPath = e.filePath;
-                        stopAt = i;
-                        break;
-                    }
-                }
-            } else {
-                stopAt = 0;
-                lastSongPath = items[0].filePath;
-            }
-        }
-        list.select(stopAt);
-        determinedCounter = QStringLiteral("%1/%2").arg(p).arg(n);
+        const Resume r = findResume();
+        lastSongPath = r.lastPath;
+        lastSongKey = r.lastKey;
+        lastSongTwin = r.lastTwin;
+        list.select(r.index);
+        determinedCounter = QStringLiteral("%1/%2").arg(r.passed).arg(n);
         k.s.view.setCounterText(determinedCounter);
-        currentSong = items[stopAt].filePath;
+        currentSong = list.at(r.index).filePath;
     }
 
     offeredSong = currentSong;
@@ -172,15 +185,31 @@ void PlaybackController::releaseMedia() {
     k.s.media.stop();
     k.s.media.release();
     mediaHandle = 0;
+    if (!k.s.modules.isLoaded()) loadedPath.clear();
 }
 
 void PlaybackController::releaseModule() {
     k.s.modules.stop();
     k.s.modules.release();
+    if (!k.s.media.isLoaded()) loadedPath.clear();
+}
+
+void PlaybackController::releaseAll() {
+    if (k.s.modules.isLoaded()) releaseModule();
+    if (k.s.media.isLoaded()) releaseMedia();
+    mediaHandle = 0;
+    loadedPath.clear();
+}
+
+QString PlaybackController::heardSong() const {
+    return k.s.media.isLoaded() || k.s.modules.isLoaded() ? loadedPath : QString();
 }
 
 bool PlaybackController::Spielen(const QString& path) {
     if (!LiedBestimmen(path)) {
+        // The song field names the refused song now: the one that played
+        // before must not go on under its name.
+        if (!currentSong.isEmpty() && currentSong != heardSong()) releaseAll();
         k.shell.ShowMessage(QStringLiteral("Fehler - Liedliste leer - kann nichts abspielen!"));
         return false;
     }
@@ -210,6 +239,7 @@ bool PlaybackController::Spielen(const QString& path) {
     }
 
     if (!ok) {
+        releaseAll();  // neither engine may play on after a failed load
         // A sound output that fails is not the file's fault: the engine has
         // logged why, and the song field keeps the song's name.
         if (moduleSong == 1 || !k.s.media.outputFailed()) {
@@ -222,6 +252,7 @@ bool PlaybackController::Spielen(const QString& path) {
         return false;
     }
 
+    loadedPath = currentSong;
     halted = false;
     k.selection.LiedauswahlMarkieren();
     if (k.settings.GBlackScreen && path.isEmpty()) k.blackscreen.OpenBlackscreen();
@@ -232,9 +263,7 @@ void PlaybackController::Stoppen() {
     // Both engines are looked at: a determination without playing (a new
     // random order, a closed list edit) may have moved moduleSong away from
     // the engine that still plays.
-    if (k.s.modules.isLoaded()) releaseModule();
-    if (k.s.media.isLoaded()) releaseMedia();
-    mediaHandle = 0;
+    releaseAll();
     halted = false;
 
     currentSong.clear();

@@ -37,9 +37,27 @@ public:
     // shows it; false for an empty list or an extension in neither pattern.
     // Walks the list once; plays nothing.
     bool LiedBestimmen(const QString& path);
+    // Where a determination from the list would put the cursor, changing
+    // nothing: the entry (-1 for an empty list), the present entries passed
+    // up to and including it, and the resume point it would leave.
+    struct Resume {
+        int index = -1;
+        int passed = 0;
+        QString lastPath;
+        int32_t lastKey = 0;
+        QString lastTwin;
+    };
+    Resume findResume() const;
     // Determines and starts the song; false (with message box or error beep)
-    // when nothing could be started. Blocks while the engine loads.
+    // when nothing could be started. Blocks while the engine loads. A start
+    // that fails for a song that is not the one heard releases what plays,
+    // so nothing is heard that the song field does not name.
     bool Spielen(const QString& path);
+    // The song an engine holds (playing, halted or at its end): the path the
+    // last successful start loaded; empty when neither engine holds a song.
+    // currentSong may name another path (a failed start, a determination
+    // without playing); the delete takes this one.
+    QString heardSong() const;
     // Stops and releases any loaded song, empties currentSong; saves the list
     // quietly when the last save is more than 120 s old.
     void Stoppen();
@@ -78,10 +96,12 @@ private:
         int32_t lastKey = 0;
     } endStand;
     QString determinedCounter;  // the counter text of the last walk
+    QString loadedPath;  // what the last successful start loaded
     bool repeatEndStand();
     int presentCount() const;
     void releaseMedia();
     void releaseModule();
+    void releaseAll();
     void makeResumePoint(const SongEntry& e);
     // The entry after first with lastSongKey that lastSongTwin names, present
     // or not; first when there is none. An absent twin resumes at the next

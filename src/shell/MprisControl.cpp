@@ -1,18 +1,37 @@
 #include "shell/MprisControl.h"
 
 #include <QCryptographicHash>
+#include <QDir>
 #include <QMimeDatabase>
 #include <QUrl>
 #include <cmath>
+#include <limits>
 
+#include "base/FileOps.h"
 #include "base/MainView.h"
+#include "library/SongPattern.h"
 #include "playback/engines/MediaEngine.h"
 #include "playback/engines/ModuleEngine.h"
 #include "shell/Kalvo.h"
 
 namespace {
 constexpr qint64 kMediaUnitsPerMicro = 10;  // media positions are in 100-ns units
+
+// Microseconds in media units, saturated instead of wrapping.
+qint64 toMediaUnits(qint64 micros) {
+    qint64 units;
+    if (__builtin_mul_overflow(micros, kMediaUnitsPerMicro, &units))
+        return micros > 0 ? std::numeric_limits<qint64>::max() : std::numeric_limits<qint64>::min();
+    return units;
 }
+
+qint64 saturatedSub(qint64 a, qint64 b) {
+    qint64 r;
+    if (__builtin_sub_overflow(a, b, &r))
+        return b < 0 ? std::numeric_limits<qint64>::max() : std::numeric_limits<qint64>::min();
+    return r;
+}
+}  // namespace
 
 bool MprisControl::request(const MprisRequest& r) {
     if (!passSink || k.shell.suspended()) return false;
@@ -46,12 +65,21 @@ void MprisControl::runPending() {
     case MprisCommand::Stop: pb.Stoppen(); break;
     case MprisCommand::Next: pb.MusNext(); break;
     case MprisCommand::Previous: pb.MusPrev(); break;
-    case MprisCommand::Seek: pb.Springen(r.micros * kMediaUnitsPerMicro); break;
+    case MprisCommand::Seek: {
+        // A seek past the end of a media song goes on to the next song;
+        // modules have no known length (their engine stops at the end).
+        const qint64 length = lengthMicros();
+        if (r.micros > 0 && length > 0 && r.micros >= saturatedSub(length, positionMicros()))
+            pb.MusNext();
+        else
+            pb.Springen(toMediaUnits(r.micros));
+        break;
+    }
     case MprisCommand::SetPosition:
         // Only for the song the caller saw, and only within it.
         if (r.text == currentTrackId() && r.micros >= 0 && canSeek() &&
             (pb.moduleSong == 1 || r.micros < lengthMicros()))
-            pb.Springen((r.micros - positionMicros()) * kMediaUnitsPerMicro);
+            pb.Springen(toMediaUnits(saturatedSub(r.micros, positionMicros())));
         break;
     case MprisCommand::SetVolume: {
         const double v = std::isfinite(r.volume) ? std::clamp(r.volume, 0.0, 1.0) : 0.0;
@@ -59,7 +87,13 @@ void MprisControl::runPending() {
         pb.Lautstaerke(target - std::clamp(k.s.view.volumeSlider(), 0, 100));
         break;
     }
-    case MprisCommand::OpenUri: pb.Spielen(r.text); break;
+    case MprisCommand::OpenUri: {
+        // Checked again here: the file may have changed since the reply.
+        const QString refusal = openRefusal(r.text);
+        if (refusal.isEmpty()) pb.Spielen(r.text);
+        else k.shell.LogLine(QStringLiteral("MPRIS2: ") + refusal);
+        break;
+    }
     case MprisCommand::Quit: k.shell.quitRequested = true; break;
     }
 }
@@ -87,10 +121,19 @@ qint64 MprisControl::lengthMicros() const {
     return k.s.media.length(pb.mediaHandle) / kMediaUnitsPerMicro;
 }
 
-bool MprisControl::canPlay() const {
-    for (const SongEntry& e : k.library.songList.raw())
-        if (e.presence > 0) return true;
-    return false;
+MprisControl::Navigation MprisControl::findNavigation() const {
+    Navigation n;
+    const QVector<SongEntry>& items = k.library.songList.raw();
+    const int cursor = k.playback.findResume().index;
+    if (cursor < 0) return n;
+    // "|<" plays the nearest present entry before the resume song; ">|" the
+    // entry after it, or with "Repeat" the first one after the last.
+    for (int i = 0; i < cursor && !n.canGoPrevious; ++i) n.canGoPrevious = items[i].presence > 0;
+    bool after = false;
+    for (int i = cursor + 1; i < int(items.size()) && !after; ++i) after = items[i].presence > 0;
+    n.canPlay = n.canGoPrevious || after || items[cursor].presence > 0;
+    n.canGoNext = k.settings.Repeat ? n.canPlay : after;
+    return n;
 }
 
 bool MprisControl::canSeek() const { return loaded(); }
@@ -134,12 +177,22 @@ QStringList MprisControl::supportedMimeTypes() const {
     return types;
 }
 
+QString MprisControl::openRefusal(const QString& path) const {
+    if (path.isEmpty() || !QDir::isAbsolutePath(path)) return QStringLiteral("not an absolute path: ") + path;
+    if (!k.s.files.isFile(path)) return QStringLiteral("not an existing file: ") + path;
+    const QString ext = songExtension(path);
+    if (!SongPattern(k.settings.TrackerModDateiPattern).takes(ext) &&
+        !SongPattern(k.settings.WinMediaDateiPattern).takes(ext))
+        return QStringLiteral("not a song (its extension is in no pattern): ") + path;
+    return {};
+}
+
 MprisControl::Shown MprisControl::current() const {
     Shown s;
     s.playing = playing();
     s.song = k.playback.currentSong;
     s.volume = std::clamp(k.s.view.volumeSlider(), 0, 100);
-    s.canPlay = canPlay();
+    s.navigation = findNavigation();
     s.canSeek = canSeek();
     s.jumps = k.playback.jumpCount;
     return s;
@@ -147,6 +200,7 @@ MprisControl::Shown MprisControl::current() const {
 
 void MprisControl::baseline() {
     reported = current();
+    navigation = reported.navigation;
     accumulated = Changes{};
 }
 
@@ -161,11 +215,10 @@ void MprisControl::passEnded() {
     // A new load of the same song changes its length, so metadata goes too.
     if (now.song != reported.song || (now.playing && !reported.playing)) note("Metadata");
     if (now.volume != reported.volume) note("Volume");
-    if (now.canPlay != reported.canPlay) {
-        note("CanPlay");
-        note("CanGoNext");
-        note("CanGoPrevious");
-    }
+    navigation = now.navigation;
+    if (now.navigation.canPlay != reported.navigation.canPlay) note("CanPlay");
+    if (now.navigation.canGoNext != reported.navigation.canGoNext) note("CanGoNext");
+    if (now.navigation.canGoPrevious != reported.navigation.canGoPrevious) note("CanGoPrevious");
     if (now.canSeek != reported.canSeek) note("CanSeek");
     if (now.jumps != reported.jumps) accumulated.seeked = true;
     reported = now;

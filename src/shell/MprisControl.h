@@ -53,9 +53,13 @@ public:
     double volume() const;                // the slider's 0..100 as 0.0..1.0
     qint64 positionMicros() const;        // 0 when nothing is loaded
     qint64 lengthMicros() const;          // media songs only; 0 otherwise
-    bool canPlay() const;                 // a present song in the list
-    bool canGoNext() const { return canPlay(); }
-    bool canGoPrevious() const { return canPlay(); }
+    // As of the end of the last pass (the walk to the resume song is made
+    // once per pass, not per read): a present song in the list; ">|" would
+    // play one (false on the last entry without "Repeat"); "|<" would (false
+    // when no present entry lies before the resume song).
+    bool canPlay() const { return navigation.canPlay; }
+    bool canGoNext() const { return navigation.canGoNext; }
+    bool canGoPrevious() const { return navigation.canGoPrevious; }
     bool canSeek() const;                 // a song is loaded
     // mpris:trackid (as a path text), xesam:url, xesam:title, mpris:length
     // (media songs); only the trackid NoTrack when no song is current.
@@ -63,6 +67,9 @@ public:
     QString currentTrackId() const;
     // MIME types of the extensions in the two pattern settings.
     QStringList supportedMimeTypes() const;
+    // Why OpenUri refuses path (for the bus's error reply); empty when path
+    // is an existing regular file whose extension a song pattern takes.
+    QString openRefusal(const QString& path) const;
 
     // Changes since the last takeChanges: names of Player properties, and
     // whether a jump happened (Seeked is sent with positionMicros()).
@@ -78,11 +85,18 @@ public:
 
 private:
     bool loaded() const;  // a song is current and its engine holds it
+    struct Navigation {
+        bool canPlay = false;
+        bool canGoNext = false;
+        bool canGoPrevious = false;
+    };
+    Navigation findNavigation() const;
+    Navigation navigation;  // as of the last baseline or pass end
     struct Shown {
         bool playing = false;
         QString song;
         int volume = -1;
-        bool canPlay = false;
+        Navigation navigation;
         bool canSeek = false;
         uint32_t jumps = 0;
     };

@@ -23,3 +23,12 @@ InstancePlan planInstanceLock(const QString& appDataFolder, const QString& homeF
 // Lock and socket file names inside the data folder.
 inline constexpr const char* kInstanceLockName = "Kalvo2.lock";
 inline constexpr const char* kInstanceSocketName = "Kalvo2.sock";
+// The longest path a local socket may have, in bytes of its encoded name.
+inline constexpr int kMaxSocketPathBytes = 107;
+
+// The socket through which a second start asks the running player to show
+// its window. In the user's runtime folder (XDG_RUNTIME_DIR: private to the
+// user and short) when there is one, named after a hash of the data folder
+// (its canonical path when it exists), so each data folder has its own and
+// a long data folder path still fits; else "Kalvo2.sock" in the data folder.
+QString raiseSocketPath(const QString& dataFolder, const QString& runtimeFolder);

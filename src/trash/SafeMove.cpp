@@ -11,9 +11,10 @@ bool nameTaken(const QString& path) {
 }
 
 MoveResult moveWithoutLoss(FileOps& files, const QString& from, const QString& to) {
-    if (from.isEmpty() || to.isEmpty()) return MoveResult::NotMoved;
+    // Only a file moves: a folder, a device or a pipe never does.
+    if (from.isEmpty() || to.isEmpty() || !files.isFile(from)) return MoveResult::NotMoved;
     if (files.renameNoReplace(from, to)) return MoveResult::Moved;
-    if (!files.isFile(from) || nameTaken(to)) return MoveResult::NotMoved;
+    if (nameTaken(to)) return MoveResult::NotMoved;
     const QString temp = partialCopyName(to);
     if (!files.copyFile(from, temp)) return MoveResult::NotMoved;
     if (!files.renameNoReplace(temp, to)) {

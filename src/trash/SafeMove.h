@@ -9,7 +9,8 @@ enum class MoveResult {
     CopyKept,  // a complete copy is at to, but from could not be removed
 };
 
-// Moves a file without ever losing it and without replacing anything at to:
+// Moves a regular file (or a link to one; anything else is NotMoved)
+// without ever losing it and without replacing anything at to:
 // a rename where possible, otherwise a flushed, size-checked copy to a
 // temporary name beside to, renamed into place, and only then removal of
 // from. Built on the FileOps primitives so tests can fail each step.

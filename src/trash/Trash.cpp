@@ -66,10 +66,14 @@ void Trash::DeleteCurrentSong(bool withSound) {
     PlaybackController& pb = k.playback;
     SongList& list = k.library.songList;
 
-    const bool wasLoaded = !pb.currentSong.isEmpty();
+    // The song heard is the one deleted, whatever the song field names; with
+    // none, the song that would play next. Never a path that a failed start
+    // or a determination without playing left in currentSong.
+    const QString heard = pb.heardSong();
+    const bool wasLoaded = !heard.isEmpty();
     if (!wasLoaded) pb.LiedBestimmen(QString());
     const int index = list.index();
-    const QString source = pb.currentSong;
+    const QString source = wasLoaded ? heard : pb.currentSong;
 
     pb.Stoppen();
     k.s.clock.sleepMs(10);

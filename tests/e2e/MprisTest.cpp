@@ -5,11 +5,13 @@
 #include <QCoreApplication>
 #include <QDBusArgument>
 #include <QDBusConnection>
+#include <QDBusMessage>
 #include <QDBusMetaType>
 #include <QElapsedTimer>
 #include <QUrl>
 
 #include "e2e/PlayerProcess.h"
+#include "e2e/RemotePlayer.h"
 #include "fakes/Fakes.h"
 #include "fixtures/Fixtures.h"
 
@@ -167,6 +169,52 @@ TEST(Mpris, PlayerctlDrivesTheRealPlayerAndSignalsFollow) {
     QFile saved(list);
     ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
     EXPECT_TRUE(saved.readAll().contains("Lautstaerke = 30\r\n"));
+    qunsetenv("DBUS_SESSION_BUS_ADDRESS");
+}
+
+// A desktop asks the playing player to open a document or a folder: both are
+// refused with an error reply, the song plays on, and the delete key then
+// moves the song heard and nothing else.
+TEST(Mpris, OpenUriRefusesADocumentOrAFolderAndTheDeleteMovesOnlyTheSongHeard) {
+    if (!xsession::available()) GTEST_SKIP() << "no X display";
+    app();
+    PrivateBus bus;
+    ASSERT_FALSE(bus.address.isEmpty());
+    qputenv("DBUS_SESSION_BUS_ADDRESS", bus.address.toLocal8Bit());
+
+    remote::RemotePlayer p;
+    p.prepare({"1|46|0|5"});  // Entf: delete the song
+    const QString letter = p.home + "/Dokumente/Brief.odt";
+    writeFile(letter, "Brief");
+    const QString photos = p.home + "/Bilder/Urlaub.wav";  // a folder with a song's name
+    writeFile(photos + "/1.jpg", "jpg");
+    ASSERT_TRUE(p.up());
+    playerctl({"play"});
+    ASSERT_TRUE(p.hears(1));
+
+    QDBusConnection caller = QDBusConnection::connectToBus(bus.address, "opener");
+    ASSERT_TRUE(caller.isConnected());
+    for (const QString& target : {letter, photos}) {
+        QDBusMessage call = QDBusMessage::createMethodCall("org.mpris.MediaPlayer2.kalvo2", "/org/mpris/MediaPlayer2",
+                                                           "org.mpris.MediaPlayer2.Player", "OpenUri");
+        call << fileUrl(target);
+        const QDBusMessage reply = caller.call(call, QDBus::Block, 30000);
+        EXPECT_EQ(reply.type(), QDBusMessage::ErrorMessage) << target.toStdString();
+    }
+    EXPECT_TRUE(p.hears(1));
+    EXPECT_EQ(playerctl({"metadata", "xesam:url"}), fileUrl(p.music + "lied1.wav"));
+
+    p.key("Delete", p.window);
+    EXPECT_TRUE(p.hears(2));
+    QFile kept(letter);
+    ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
+    EXPECT_EQ(kept.readAll(), QByteArray("Brief"));
+    EXPECT_TRUE(QFileInfo::exists(photos + "/1.jpg"));
+    EXPECT_FALSE(QFileInfo::exists(p.music + "lied1.wav"));
+    const QString trash = p.data + "Kalvo-Kübel";
+    EXPECT_EQ(QDir(trash).entryList(QDir::AllEntries | QDir::NoDotAndDotDot, QDir::Name),
+              (QStringList{"_Kalvo-Trash.ini", "lied1.wav"}));
+    p.quit();
     qunsetenv("DBUS_SESSION_BUS_ADDRESS");
 }
 

@@ -15,6 +15,8 @@ struct Player {
     QString home = temp.path() + "/home";
     QString xdg = temp.path() + "/xdg";
     QString data = xdg + "/Kalvo2/";
+    QString runtime = temp.path();  // XDG_RUNTIME_DIR: one per user session
+    QProcess::ProcessChannelMode channels = QProcess::ForwardedChannels;
     QString platform = "offscreen";  // "xcb" to run on the test's X server
     QString audioSink = "fakesink sync=false";  // "fakesink sync=true": real time
     QProcess process;
@@ -25,11 +27,11 @@ struct Player {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("HOME", home);
         env.insert("XDG_DATA_HOME", xdg);
-        env.insert("XDG_RUNTIME_DIR", temp.path());
+        env.insert("XDG_RUNTIME_DIR", runtime);
         env.insert("QT_QPA_PLATFORM", platform);
         env.insert("KALVO2_AUDIO_SINK", audioSink);
         process.setProcessEnvironment(env);
-        process.setProcessChannelMode(QProcess::ForwardedChannels);
+        process.setProcessChannelMode(channels);
         process.start(QStringLiteral(KALVO_BINARY_DIR "/src/kalvo2"), {});
         ASSERT_TRUE(process.waitForStarted(30000));
     }

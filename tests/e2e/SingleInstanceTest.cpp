@@ -102,6 +102,7 @@ TEST(SingleInstance, SecondPlayerRaisesTheFirstAndWritesNothing) {
     second.home = first.home;
     second.xdg = first.xdg;
     second.data = first.data;
+    second.runtime = first.runtime;
     second.start();
     ASSERT_TRUE(second.process.waitForFinished(60000));
     EXPECT_EQ(second.process.exitStatus(), QProcess::NormalExit);
@@ -130,6 +131,7 @@ TEST(SingleInstance, SecondPlayerRaisesTheFirstAndWritesNothing) {
     third.home = first.home;
     third.xdg = first.xdg;
     third.data = first.data;
+    third.runtime = first.runtime;
     third.start();
     QThread::msleep(3000);
     ASSERT_EQ(third.process.state(), QProcess::Running);

@@ -6,7 +6,9 @@
 #include "playback/PlayerFixture.h"
 #include "shell/Kalvo.h"
 
+#include <QDir>
 #include <QUrl>
+#include <limits>
 
 namespace {
 
@@ -75,6 +77,32 @@ TEST_F(MprisControlTest, RequestsRunThroughTheButtonsAndCountAsActivity) {
     EXPECT_TRUE(k.shell.quitRequested);
 }
 
+// OpenUri plays only an existing file that a song pattern takes; anything
+// else is refused (the bus replies with an error) and changes nothing.
+TEST_F(MprisControlTest, OpenUriTakesOnlyAnExistingSongFile) {
+    const QString letter = t.makeFile("Dokumente/Brief.odt");
+    const QString photos = t.path("Fotos.wav");
+    QDir().mkpath(photos);
+    const QString gone = t.path("music/weg.wav");
+    const QString noExtension = t.makeFile("music/Liesmich");
+    for (const QString& p : {letter, photos, gone, noExtension, QStringLiteral("music/a.wav"), QString()})
+        EXPECT_FALSE(m.openRefusal(p).isEmpty()) << p.toStdString();
+    EXPECT_TRUE(m.openRefusal(c).isEmpty());
+
+    run(MprisCommand::Play);
+    ASSERT_EQ(pb.heardSong(), a);
+    const int loads = count(t.media.calls, "load " + a);
+    for (const QString& p : {letter, photos, gone, noExtension}) {
+        run(MprisCommand::OpenUri, 0, 0, p);
+        EXPECT_EQ(pb.currentSong, a);
+        EXPECT_EQ(pb.heardSong(), a);
+        EXPECT_EQ(m.playbackStatus(), "Playing");
+    }
+    EXPECT_EQ(count(t.media.calls, "load " + a), loads);
+    EXPECT_TRUE(t.messages.shown.isEmpty());
+    EXPECT_TRUE(t.logLines().last().contains(noExtension));
+}
+
 TEST_F(MprisControlTest, NothingHappensWhileABlockingWindowIsOpen) {
     k.shell.suspend();
     const uint32_t before = k.shell.lastActivityTime;
@@ -109,8 +137,6 @@ TEST_F(MprisControlTest, SeekAndSetPositionFollowTheJumpRules) {
     EXPECT_EQ(m.positionMicros(), 100000000);
     run(MprisCommand::Seek, 20000000);
     EXPECT_EQ(t.media.pos, 120 * 10000000LL);
-    run(MprisCommand::Seek, 500000000);  // past the end: nothing
-    EXPECT_EQ(t.media.pos, 120 * 10000000LL);
     run(MprisCommand::Seek, -200000000);  // before the start: the start
     EXPECT_EQ(t.media.pos, 0);
     run(MprisCommand::Seek, 5000000);  // still at 0: a jump does nothing there
@@ -123,6 +149,88 @@ TEST_F(MprisControlTest, SeekAndSetPositionFollowTheJumpRules) {
     EXPECT_EQ(t.media.pos, 250 * 10000000LL);
     run(MprisCommand::SetPosition, 300000000, 0, m.currentTrackId());  // the length itself: nothing
     EXPECT_EQ(t.media.pos, 250 * 10000000LL);
+    run(MprisCommand::SetPosition, std::numeric_limits<qint64>::max(), 0, m.currentTrackId());
+    EXPECT_EQ(t.media.pos, 250 * 10000000LL);
+    EXPECT_EQ(pb.currentSong, a);
+}
+
+// Offsets of any size saturate instead of wrapping; one that reaches the end
+// of the song acts as Next, one before its start goes to the start.
+TEST_F(MprisControlTest, SeekSaturatesAndPastTheEndActsAsNext) {
+    constexpr qint64 most = std::numeric_limits<qint64>::max();
+    constexpr qint64 least = std::numeric_limits<qint64>::min();
+    k.settings.Repeat = 0;
+    run(MprisCommand::Play);
+    t.media.pos = 100 * 10000000LL;  // 100 s into the 300 s song
+    run(MprisCommand::Seek, least);
+    EXPECT_EQ(t.media.pos, 0);
+    EXPECT_EQ(pb.currentSong, a);
+
+    t.media.pos = 100 * 10000000LL;
+    run(MprisCommand::Seek, most);
+    EXPECT_EQ(pb.currentSong, b);
+    EXPECT_EQ(m.playbackStatus(), "Playing");
+    t.media.pos = 100 * 10000000LL;
+    run(MprisCommand::Seek, 200000000);  // exactly to the end
+    EXPECT_EQ(pb.currentSong, c);
+    // The last song without "Repeat": Next does nothing, and neither does the seek.
+    t.media.pos = 100 * 10000000LL;
+    run(MprisCommand::Seek, 500000000);
+    EXPECT_EQ(pb.currentSong, c);
+    EXPECT_EQ(t.media.pos, 100 * 10000000LL);
+
+    // A module song's end is unknown: its engine stops there; no wrap either.
+    const QString mod = t.makeFile("music/d.mod");
+    add(mod);
+    run(MprisCommand::OpenUri, 0, 0, mod);
+    pb.positionMs = 4000;
+    run(MprisCommand::Seek, most);
+    EXPECT_EQ(t.modules.lastSeekMs, std::numeric_limits<int32_t>::max());
+    run(MprisCommand::Seek, least);
+    EXPECT_EQ(t.modules.lastSeekMs, 0);
+    EXPECT_EQ(pb.currentSong, mod);
+}
+
+// CanGoNext and CanGoPrevious are false exactly where ">|" and "|<" do
+// nothing, and their changes are reported.
+TEST_F(MprisControlTest, CanGoNextAndPreviousOnlyWhereTheButtonsAct) {
+    k.settings.Repeat = 0;
+    k.shell.pass(PassEvent{});
+    // Stopped with no resume point: play would start the first song.
+    EXPECT_FALSE(m.canGoPrevious());
+    EXPECT_TRUE(m.canGoNext());
+    run(MprisCommand::Play);
+    EXPECT_FALSE(m.canGoPrevious());
+    EXPECT_TRUE(m.canGoNext());
+    m.takeChanges();
+    run(MprisCommand::Next);
+    EXPECT_TRUE(m.canGoPrevious());
+    EXPECT_TRUE(m.canGoNext());
+    MprisControl::Changes ch = m.takeChanges();
+    EXPECT_TRUE(ch.properties.contains("CanGoPrevious"));
+    EXPECT_FALSE(ch.properties.contains("CanGoNext"));
+    run(MprisCommand::Next);
+    EXPECT_EQ(pb.currentSong, c);
+    EXPECT_FALSE(m.canGoNext());
+    EXPECT_TRUE(m.takeChanges().properties.contains("CanGoNext"));
+
+    // With "Repeat" the last song goes on to the first.
+    k.settings.Repeat = 1;
+    k.shell.pass(PassEvent{});
+    EXPECT_TRUE(m.canGoNext());
+    EXPECT_TRUE(m.takeChanges().properties.contains("CanGoNext"));
+    run(MprisCommand::Next);
+    EXPECT_EQ(pb.currentSong, a);
+
+    // Absent entries do not count: before b lies only the absent a.
+    k.settings.Repeat = 0;
+    songs.at(0).presence = -1;
+    songs.at(2).presence = -1;
+    pb.lastSongPath = b;
+    k.shell.pass(PassEvent{});
+    EXPECT_FALSE(m.canGoPrevious());
+    EXPECT_FALSE(m.canGoNext());
+    EXPECT_TRUE(m.canPlay());
 }
 
 TEST_F(MprisControlTest, MetadataAndTheChangeReport) {
@@ -158,7 +266,7 @@ TEST_F(MprisControlTest, MetadataAndTheChangeReport) {
     k.shell.pass(button);
     EXPECT_TRUE(m.takeChanges().seeked);
     run(MprisCommand::Next);
-    EXPECT_EQ(m.takeChanges().properties, QStringList{"Metadata"});
+    EXPECT_EQ(m.takeChanges().properties, (QStringList{"Metadata", "CanGoPrevious"}));
     run(MprisCommand::Stop);
     ch = m.takeChanges();
     EXPECT_TRUE(ch.properties.contains("PlaybackStatus"));

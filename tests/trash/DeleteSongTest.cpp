@@ -154,7 +154,7 @@ TEST_F(DeleteSong, ASongPlayedByPathKeepsItsOwnOriginAndTheListEntryOfAnother) {
     const QString outside = t.path("elsewhere/X.mp3");
     writeFile(outside, "X");
     k().library.songList.select(0);
-    k().playback.currentSong = outside;
+    ASSERT_TRUE(k().playback.Spielen(outside));
     k().trash.DeleteCurrentSong(false);
     ASSERT_EQ(k().trash.TrashList.size(), 1);
     EXPECT_EQ(k().trash.TrashList[0].originPath, outside);
@@ -163,11 +163,70 @@ TEST_F(DeleteSong, ASongPlayedByPathKeepsItsOwnOriginAndTheListEntryOfAnother) {
 
     // Played by path while the cursor is elsewhere, but the song is in the list.
     k().library.songList.select(0);
-    k().playback.currentSong = c;
+    ASSERT_TRUE(k().playback.Spielen(c));
     k().trash.DeleteCurrentSong(false);
     EXPECT_EQ(k().trash.TrashList.last().originPath, c);
     EXPECT_EQ(k().trash.TrashList.last().randomKey, 20);
     EXPECT_EQ(songPaths(), (QStringList{a, b}));
+}
+
+// What currentSong names is not always what is heard: a start refused for
+// its extension, or a determination without playing (a new random order, a
+// closed list edit), changes it while the engine holds another song, or
+// none. The delete moves the song heard, else the song that would play
+// next, and only ever a file.
+TEST_F(DeleteSong, MovesTheSongHeardNeverWhatAFailedStartOrADeterminationLeftBehind) {
+    const QString letter = t.path("Dokumente/Brief.odt");
+    writeFile(letter, "Brief");
+    load(1);
+    // Refused by path: nothing plays on under the refused name.
+    EXPECT_FALSE(k().playback.Spielen(letter));
+    EXPECT_EQ(k().playback.currentSong, letter);
+    EXPECT_FALSE(t.media.isLoaded());
+    EXPECT_TRUE(k().playback.heardSong().isEmpty());
+    // Nothing heard: the song that would play next (B, the resume point) goes.
+    k().trash.DeleteCurrentSong(false);
+    EXPECT_EQ(readFile(letter), QByteArray("Brief"));
+    EXPECT_EQ(trashFiles(), QStringList{"B.mp3"});
+    EXPECT_FALSE(t.media.isLoaded());  // and nothing starts
+
+    // A plays; the resume song changes without playing: A is still heard.
+    load(0);
+    k().playback.lastSongPath = c;
+    ASSERT_TRUE(k().playback.LiedBestimmen(QString()));
+    EXPECT_EQ(k().playback.currentSong, c);
+    EXPECT_EQ(k().playback.heardSong(), a);
+    k().trash.DeleteCurrentSong(false);
+    EXPECT_EQ(trashFiles(), (QStringList{"A.mp3", "B.mp3"}));
+    EXPECT_EQ(readFile(c), QByteArray("C.mp3"));
+    EXPECT_EQ(songPaths(), QStringList{c});
+    EXPECT_EQ(k().trash.TrashList.last().randomKey, 30);
+    EXPECT_EQ(k().playback.heardSong(), c);  // the next one plays
+}
+
+TEST_F(DeleteSong, AFolderOrAPipeIsNeverMoved) {
+    // A list entry that is a folder with a song's name (a photo folder
+    // "Urlaub.mp3"), chosen while nothing plays.
+    const QString folder = music() + "/Urlaub.mp3";
+    QDir().mkpath(folder + "/Bilder");
+    writeFile(folder + "/Bilder/1.jpg", "jpg");
+    k().library.songList.clear();
+    k().library.songList.append(SongEntry{folder, 5, 1});
+    k().trash.DeleteCurrentSong(false);
+    EXPECT_EQ(readFile(folder + "/Bilder/1.jpg"), QByteArray("jpg"));
+    EXPECT_TRUE(trashFiles().isEmpty());
+    EXPECT_TRUE(QDir(trash()).entryList(QDir::Dirs | QDir::NoDotAndDotDot).isEmpty());
+    EXPECT_TRUE(k().trash.TrashList.isEmpty());
+    EXPECT_EQ(t.messages.errorBeeps, 1);
+    EXPECT_TRUE(t.logLines().contains("Konnte Datei nicht verschieben: " + folder + " > " + trash() + "Urlaub.mp3"));
+
+    const QString pipe = music() + "/Rohr.mp3";
+    ASSERT_EQ(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+    k().library.songList.clear();
+    k().library.songList.append(SongEntry{pipe, 6, 1});
+    k().trash.DeleteCurrentSong(false);
+    EXPECT_TRUE(QFileInfo(pipe).exists());
+    EXPECT_TRUE(trashFiles().isEmpty());
 }
 
 TEST_F(DeleteSong, AFailedCopyChangesNothingAndLogs) {

@@ -74,11 +74,11 @@ protected:
         QFile f(p);
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
     }
-    // Loads the song at index as playback would: cursor and currentSong.
+    // Plays the song at index: cursor, resume point, and the engine holds it.
     void load(int index) {
         k().library.songList.select(index);
-        k().playback.currentSong = k().library.songList.at(index).filePath;
-        k().playback.lastSongPath = k().playback.currentSong;
+        k().playback.lastSongPath = k().library.songList.at(index).filePath;
+        ASSERT_TRUE(k().playback.Spielen(k().playback.lastSongPath));
     }
     // The file names in the trash folder, sorted (index file excluded).
     QStringList trashFiles() {

@@ -145,7 +145,7 @@ TEST_F(UndoDelete, ASongPlayedByPathFromOutsideTheListIsPlayedByPathAgain) {
     const QString outside = t.path("elsewhere/X.mp3");
     writeFile(outside, "X");
     k().library.songList.select(0);
-    k().playback.currentSong = outside;
+    ASSERT_TRUE(k().playback.Spielen(outside));
     k().trash.DeleteCurrentSong(false);
     ASSERT_FALSE(QFile::exists(outside));
     EXPECT_TRUE(k().trash.UndoLastDelete());

@@ -85,7 +85,7 @@ int main(int argc, char** argv) {
         } else {
             const int i = int(rng() % unsigned(list.size()));
             list.select(i);
-            k.playback.currentSong = list.at(i).filePath;
+            k.playback.Spielen(list.at(i).filePath);
             k.trash.DeleteCurrentSong(false);
         }
         clock.advance(1000);
