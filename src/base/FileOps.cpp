@@ -31,16 +31,45 @@ void syncFolder(const QByteArray& folder) {
     ::close(fd);
 }
 
+// A link() failure that means the file system has no hard links (FAT,
+// exFAT), not that this rename is wrong.
+bool linksUnsupported(int e) { return e == EPERM || e == EOPNOTSUPP || e == ENOSYS || e == EMLINK; }
+
+// For file systems with neither RENAME_NOREPLACE nor hard links: claims to
+// with an empty file created exclusively, then renames from over that claim.
+// Only our own claim is ever replaced; a failure removes the claim again,
+// and only while it is still the file we created.
+int renameOverOwnClaim(const QByteArray& from, const QByteArray& to) {
+    struct stat src {};
+    if (::lstat(from.constData(), &src) != 0) return errno;
+    const int claim = ::open(to.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (claim < 0) return errno;
+    struct stat mine {};
+    const bool known = ::fstat(claim, &mine) == 0;
+    ::close(claim);
+    if (::rename(from.constData(), to.constData()) == 0) return 0;
+    const int e = errno;
+    struct stat now {};
+    if (known && ::lstat(to.constData(), &now) == 0 && now.st_dev == mine.st_dev &&
+        now.st_ino == mine.st_ino && now.st_size == 0)
+        ::unlink(to.constData());
+    return e;
+}
+
 // 0 or the errno of the failure. Never replaces to: renameat2 with
 // RENAME_NOREPLACE, or link()+unlink() where the kernel or the file system
-// lacks it.
+// lacks it, or a rename over an exclusively created claim where the file
+// system has no links either.
 int renameNoReplaceRaw(const QByteArray& from, const QByteArray& to) {
     if (::syscall(SYS_renameat2, AT_FDCWD, from.constData(), AT_FDCWD, to.constData(),
                   RENAME_NOREPLACE) == 0)
         return 0;
     const int e = errno;
     if (e != ENOSYS && e != EINVAL) return e;
-    if (::link(from.constData(), to.constData()) != 0) return errno;
+    if (::link(from.constData(), to.constData()) != 0) {
+        const int le = errno;
+        return linksUnsupported(le) ? renameOverOwnClaim(from, to) : le;
+    }
     if (::unlink(from.constData()) != 0) {
         const int e2 = errno;
         ::unlink(to.constData());  // both names were the same file: undo

@@ -12,8 +12,11 @@ public:
     // size checked before true is returned; on failure no partial to remains.
     virtual bool copyFile(const QString& from, const QString& to);
     virtual bool removeFile(const QString& path);
-    // Renames atomically and never replaces an existing to; false across
-    // file systems or when to exists.
+    // Renames and never replaces an existing to; false across file systems
+    // or when to exists. Atomic where the file system has RENAME_NOREPLACE
+    // or hard links; on FAT and exFAT, which have neither, to is first
+    // claimed by an empty file created exclusively and the rename replaces
+    // only that claim (a process killed in between leaves the empty claim).
     virtual bool renameNoReplace(const QString& from, const QString& to);
     // Moves a file without ever losing it: rename on the same file system,
     // otherwise copy (flushed, size checked) and only then remove the source.

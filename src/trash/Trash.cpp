@@ -1,10 +1,12 @@
 #include "trash/Trash.h"
 
+#include <QFileInfo>
 #include <algorithm>
 #include <limits>
 
 #include "base/Clock.h"
 #include "base/FileOps.h"
+#include "base/MountPoints.h"
 #include "shell/Kalvo.h"
 #include "base/Messages.h"
 #include "base/RandomSource.h"
@@ -81,6 +83,7 @@ void Trash::DeleteCurrentSong(bool withSound) {
     // Without a trash folder nothing is moved (never into the working folder).
     const bool movable = !source.isEmpty() && !k.shell.TrashFolder.isEmpty();
     const QString target = movable ? freeTrashName(k.shell.TrashFolder, source) : k.shell.TrashFolder;
+    const QString originTop = movable ? fileSystemTop(QFileInfo(source).absolutePath()) : QString();
     const MoveResult moved = movable ? moveWithoutLoss(k.s.files, source, target) : MoveResult::NotMoved;
     if (moved == MoveResult::NotMoved) {
         k.shell.LogLine(QStringLiteral("Konnte Datei nicht verschieben: ") + source +
@@ -89,8 +92,14 @@ void Trash::DeleteCurrentSong(bool withSound) {
         return;
     }
     if (moved == MoveResult::CopyKept) {
+        // The source is whole: the copy goes again, so a folder that refuses
+        // deletes does not fill the trash with untracked copies.
+        k.s.files.removeFile(target);
         k.shell.LogLine(QStringLiteral("Konnte Datei nicht löschen: ") + source);
         k.s.messages.errorBeep();
+        const QString folder = QFileInfo(source).absolutePath();
+        k.shell.ShowSongText(QStringLiteral("Kann ") + filePart(source) + QStringLiteral(" nicht löschen") +
+                             (folderWritable(folder) ? QString() : QStringLiteral(" - Ordner schreibgeschützt")));
         return;
     }
 
@@ -120,6 +129,7 @@ void Trash::DeleteCurrentSong(bool withSound) {
     entry.randomKey = song ? song->randomKey : k.s.random.nextKey();
     entry.originPath = song ? song->filePath : source;
     entry.trashPath = k.shell.TrashFolder + filePart(target);
+    entry.originTop = originTop;
     TrashList.append(entry);
     sortList();
     WriteTrashIndex();

@@ -11,6 +11,10 @@ struct TrashEntry {
     int32_t randomKey = 0;
     QString originPath;     // empty: origin not recorded
     QString trashPath;
+    // Not stored: where the file system of the origin's folder began when
+    // the file was deleted in this run (empty for entries read from the
+    // index). A restore goes back only onto that same file system.
+    QString originTop;
 };
 
 // The player's own trash folder "Kalvo-Kübel" and its index. UI thread only.
@@ -101,5 +105,10 @@ private:
     bool moveBack(int i);
     void applySurplusRule(const QString& keep);
     bool isTrashFile(const QString& path) const;
+    // Why the origin of e cannot take the file back now (a log line's text),
+    // or empty when the move may be tried.
+    QString refuseRestore(const TrashEntry& e) const;
+    // Removes the unfinished copies a killed restore left beside origins.
+    void removeRestoreLeftovers();
     void sortList();
 };

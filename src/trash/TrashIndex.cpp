@@ -132,6 +132,8 @@ void Trash::CheckTrashFolder() {
         known.insert(here);
     }
 
+    removeRestoreLeftovers();
+
     int adopted = 0;
     // An empty folder name would list the working folder: nothing to adopt then.
     const QFileInfoList files =

@@ -2,11 +2,14 @@
 
 #include <QDateTime>
 #include <QDir>
+#include <QFileInfo>
 #include <algorithm>
 
 #include "base/FileOps.h"
+#include "base/MountPoints.h"
 #include "shell/Kalvo.h"
 #include "trash/SafeMove.h"
+#include "base/PartialCopy.h"
 
 namespace {
 bool isTrustedOrigin(const QString& path) {
@@ -27,6 +30,28 @@ bool Trash::PlayFromTrash(int32_t randomKey) {
     return false;
 }
 
+QString Trash::refuseRestore(const TrashEntry& e) const {
+    // The origin must be an absolute path without "." or ".." parts (a
+    // hand-edited index must not send a file to a relative or ".." place)
+    // and free; the move itself refuses to replace a file that appears
+    // there meanwhile.
+    if (e.originPath.isEmpty()) return QStringLiteral("Wiederherstellen: Ursprungsort unbekannt: ") + e.trashPath;
+    if (!isTrustedOrigin(e.originPath))
+        return QStringLiteral("Wiederherstellen: ungültiger Ursprungsort: ") + e.originPath;
+    if (nameTaken(e.originPath)) return QStringLiteral("Wiederherstellen: Ursprungsort belegt: ") + e.originPath;
+    const QString folder = QFileInfo(e.originPath).absolutePath();
+    if (!QFileInfo(folder).isDir()) return QStringLiteral("Wiederherstellen: Ordner fehlt: ") + folder;
+    // A stick that is not plugged in leaves its bare mount-point folder on
+    // the internal disk: the file would vanish under the stick once it is back.
+    const QString top = fileSystemTop(folder);
+    const bool otherFileSystem = e.originTop.isEmpty()
+                                     ? isUnmountedMountPoint(folder, top, fstabMountPoints())
+                                     : top != e.originTop;
+    if (otherFileSystem)
+        return QStringLiteral("Wiederherstellen: Datenträger nicht eingehängt: ") + folder;
+    return {};
+}
+
 bool Trash::restoreEntry(int i) {
     const TrashEntry e = TrashList[i];
     if (!moveBack(i)) return false;
@@ -38,21 +63,39 @@ bool Trash::restoreEntry(int i) {
 
 bool Trash::moveBack(int i) {
     const TrashEntry e = TrashList[i];
-    // The origin must be an absolute path without "." or ".." parts (a
-    // hand-edited index must not send a file to a relative or ".." place)
-    // and free; the move itself refuses to replace a file that appears
-    // there meanwhile.
-    const bool trusted = isTrustedOrigin(e.originPath);
-    if (!trusted && !e.originPath.isEmpty())
-        k.shell.LogLine(QStringLiteral("Wiederherstellen: ungültiger Ursprungsort: ") + e.originPath);
-    const MoveResult r = (!trusted || nameTaken(e.originPath))
-                             ? MoveResult::NotMoved
-                             : moveWithoutLoss(k.s.files, e.trashPath, e.originPath);
-    if (r == MoveResult::NotMoved) return false;
+    const QString refused = refuseRestore(e);
+    if (!refused.isEmpty()) {
+        k.shell.LogLine(refused);
+        return false;
+    }
+    const MoveResult r = moveWithoutLoss(k.s.files, e.trashPath, e.originPath);
+    if (r == MoveResult::NotMoved) {
+        k.shell.LogLine(QStringLiteral("Wiederherstellen: Konnte Datei nicht verschieben: ") + e.trashPath +
+                        QStringLiteral(" > ") + e.originPath);
+        return false;
+    }
     if (r == MoveResult::CopyKept)
         k.shell.LogLine(QStringLiteral("Konnte Datei nicht löschen: ") + e.trashPath);
     TrashList.removeAt(i);
     return true;
+}
+
+// A restore copies across file systems through ".<name>.kalvo-part" beside
+// the origin, itself written through "..<name>.kalvo-part.kalvo-part"; a
+// process killed meanwhile leaves them there while the trashed file is
+// still whole. Only these exact names of indexed origins are touched.
+void Trash::removeRestoreLeftovers() {
+    for (const TrashEntry& e : TrashList) {
+        if (!isTrustedOrigin(e.originPath) || !isTrashFile(e.trashPath) || !k.s.files.isFile(e.trashPath))
+            continue;
+        const QString temp = partialCopyName(e.originPath);
+        for (const QString& leftover : {temp, partialCopyName(temp)}) {
+            const QFileInfo info(leftover);
+            if (!info.isFile() || info.isSymLink()) continue;
+            if (k.s.files.removeFile(leftover))
+                k.shell.LogLine(QStringLiteral("CheckTrashFolder: unfertige Kopie entfernt: ") + leftover);
+        }
+    }
 }
 
 Trash::RestoreCounts Trash::RestoreSelected(const QList<int32_t>& keys) {

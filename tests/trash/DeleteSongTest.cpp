@@ -246,16 +246,18 @@ TEST_F(DeleteSong, AFailedCopyChangesNothingAndLogs) {
     EXPECT_TRUE(t.sounds.played.isEmpty());
 }
 
-TEST_F(DeleteSong, ASourceThatCannotBeRemovedLeavesAnUnindexedCopy) {
+// The source is whole, so its copy goes again: repeated attempts do not
+// fill the trash with copies the next start would adopt.
+TEST_F(DeleteSong, ASourceThatCannotBeRemovedLeavesNoCopyAndSaysSo) {
     CrossDeviceFileOps files;
     files.removeRefused << a;
     rebuildKalvo(t, files);
     k().library.songList.append(SongEntry{a, 30, 1});
     load(0);
     k().trash.DeleteCurrentSong(false);
-    EXPECT_TRUE(QFile::exists(a));
-    EXPECT_EQ(readFile(trash() + "A.mp3"), QByteArray("A.mp3"));
-    EXPECT_EQ(trashFiles(), QStringList{"A.mp3"});  // no partial copy left
+    EXPECT_EQ(readFile(a), QByteArray("A.mp3"));
+    EXPECT_TRUE(trashFiles().isEmpty());  // no copy, no partial copy
+    EXPECT_EQ(t.view.song, "Kann A.mp3 nicht löschen");  // the folder itself is writable
     EXPECT_TRUE(t.logLines().contains("Konnte Datei nicht löschen: " + a));
     EXPECT_EQ(t.messages.errorBeeps, 1);
     EXPECT_TRUE(k().trash.TrashList.isEmpty());

@@ -49,6 +49,11 @@ TEST_F(Restore, NeverReplacesAFileAtTheOriginAndCountsFailures) {
     EXPECT_EQ(k().trash.TrashList.size(), 3);
     EXPECT_EQ(indexValues().size(), 3);
     EXPECT_FALSE(QDir(t.path("gone")).exists());
+    // Each failure says why.
+    const QStringList log = t.logLines();
+    EXPECT_TRUE(log.contains("Wiederherstellen: Ursprungsort belegt: " + a));
+    EXPECT_TRUE(log.contains("Wiederherstellen: Ursprungsort unbekannt: " + trash() + "unknown.mp3"));
+    EXPECT_TRUE(log.contains("Wiederherstellen: Ordner fehlt: " + t.path("gone")));
 }
 
 TEST_F(Restore, AnOriginThatIsRelativeOrHoldsDotPartsIsRefused) {
@@ -102,6 +107,8 @@ TEST_F(Restore, AcrossFileSystemsCopiesAndWhenTheTrashCopyStaysStillRestores) {
     EXPECT_EQ(k().trash.RestoreSelected({7}).failed, 1);
     EXPECT_TRUE(QFile::exists(trash() + "z.mp3"));
     EXPECT_FALSE(QFile::exists(music() + "/z.mp3"));
+    EXPECT_TRUE(t.logLines().contains("Wiederherstellen: Konnte Datei nicht verschieben: " + trash() + "z.mp3 > " +
+                                      music() + "/z.mp3"));
 }
 
 TEST_F(Restore, PlayFromTrashPlaysTheTrashedFileOnlyWhileItExists) {

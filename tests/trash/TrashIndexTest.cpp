@@ -183,4 +183,32 @@ TEST_F(TrashIndex, NamesTheIndexCannotCarryAreLoggedNotAdopted) {
     EXPECT_TRUE(logged);
 }
 
+// A restore killed while it copied leaves ".<name>.kalvo-part" (and the copy's
+// own "..<name>.kalvo-part.kalvo-part") beside the origin; the trashed file
+// is still whole. The start removes those exact names of indexed origins and
+// nothing else.
+TEST_F(TrashIndex, RemovesTheUnfinishedCopiesAKilledRestoreLeftBesideIndexedOrigins) {
+    const QString m = music() + "/";
+    trashed("A.mp3", 1, 1, m + "A.mp3");
+    trashed("B.mp3", 2, 2, m + "B.mp3");
+    ASSERT_TRUE(k().trash.WriteTrashIndex());
+    QFile::remove(trash() + "B.mp3");  // B's trashed file is gone: its leftovers may be all there is
+    const QStringList ours{".A.mp3.kalvo-part", "..A.mp3.kalvo-part.kalvo-part"};
+    const QStringList foreign{".B.mp3.kalvo-part", ".C.mp3.kalvo-part", ".A.mp3.kalvo-part.bak",
+                              "A.mp3.kalvo-part", ".A.mp3", "..A.mp3.kalvo-part"};
+    for (const QString& name : ours + foreign) writeFile(m + name, "copy");
+    writeFile(t.path("other/.A.mp3.kalvo-part"), "elsewhere");
+
+    rebuildKalvo(t, t.files);
+    k().trash.CheckTrashFolder();
+    QStringList left = QDir(m).entryList(QDir::Files | QDir::Hidden, QDir::Name);
+    QStringList expected = foreign;
+    expected.sort();
+    EXPECT_EQ(left, expected);
+    EXPECT_TRUE(QFile::exists(t.path("other/.A.mp3.kalvo-part")));
+    EXPECT_EQ(readFile(trash() + "A.mp3"), QByteArray("A.mp3"));
+    EXPECT_TRUE(t.logLines().contains("CheckTrashFolder: unfertige Kopie entfernt: " + m + ".A.mp3.kalvo-part"));
+    EXPECT_TRUE(t.messages.shown.isEmpty());
+}
+
 }  // namespace
