@@ -6,6 +6,8 @@
 #include <QMessageBox>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QSaveFile>
+#include <QTimer>
 #include <memory>
 
 #include "base/ErrorReport.h"
@@ -36,14 +38,24 @@ int runCrashReportMode(int argc, char** argv) {
 
     const QByteArray reportFile = qgetenv("KALVO2_CRASH_REPORT_FILE");
     if (!reportFile.isEmpty()) {
-        QFile f(QString::fromLocal8Bit(reportFile));
-        if (f.open(QIODevice::WriteOnly | QIODevice::Truncate)) f.write(text.toUtf8());
+        // Whole or not at all: whoever waits for the file sees the full report.
+        QSaveFile f(QString::fromLocal8Bit(reportFile));
+        if (f.open(QIODevice::WriteOnly)) {
+            f.write(text.toUtf8());
+            f.commit();
+        }
         return 1;
     }
     std::unique_ptr<QApplication> app;
     static int appArgc = 1;
     if (!QCoreApplication::instance()) app = std::make_unique<QApplication>(appArgc, argv);
     QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Kalvo2 Meldung"), text, QMessageBox::Ok);
+    // Seen first: above every other window, with the focus.
+    box.setWindowFlag(Qt::WindowStaysOnTopHint, true);
+    QTimer::singleShot(0, &box, [&box] {
+        box.raise();
+        box.activateWindow();
+    });
     box.exec();
     return 1;
 }
