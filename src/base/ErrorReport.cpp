@@ -3,11 +3,12 @@
 #include <execinfo.h>
 #include <link.h>
 #include <signal.h>
-#include <sys/wait.h>
+#include <sys/syscall.h>
 #include <ucontext.h>
 #include <unistd.h>
 
 #include <atomic>
+#include <ctime>
 #include <cstring>
 
 namespace {
@@ -130,19 +131,24 @@ void onFault(int sig, siginfo_t* info, void* context) {
     char self[] = "/proc/self/exe";
     char* argv[] = {self, flag, codeText, addrText, nullptr};
 
+    // The report is shown by a process of its own, and this one ends at
+    // once: its windows (the black screen above all), key grabs, screensaver
+    // suspension, lock and socket go with it, and a new start finds the
+    // data folder free. The report process waits until this one is gone and
+    // keeps none of its descriptors.
+    const pid_t crashed = getpid();
     const pid_t child = _Fork();
     if (child == 0) {
+        setsid();
+        syscall(SYS_close_range, 3u, ~0u, 0u);
+        const timespec tenMs{0, 10 * 1000 * 1000};
+        for (int i = 0; i < 500 && getppid() == crashed; ++i) nanosleep(&tenMs, nullptr);
         sigset_t none;
         sigemptyset(&none);
         sigprocmask(SIG_SETMASK, &none, nullptr);
         execv(self, argv);
         if (gProgramPath[0]) execv(gProgramPath, argv);
         _exit(127);
-    }
-    if (child > 0) {
-        int status = 0;
-        while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
-        }
     }
     _exit(crashExitCode(sig));
 }

@@ -3,9 +3,11 @@
 #include <cstdint>
 
 // The fatal error report. Installed first at start-up: a fault (SIGSEGV,
-// SIGFPE, SIGILL, SIGBUS, SIGABRT) hands the faulting address to a fresh
-// process of this program (--crash-report), which shows the report; the
-// faulting process saves nothing and ends with a non-zero exit code.
+// SIGFPE, SIGILL, SIGBUS, SIGABRT) hands the faulting address to a fresh,
+// detached process of this program (--crash-report), which shows the report
+// once the faulting process is gone; the faulting process saves nothing and
+// ends at once with a non-zero exit code, so its windows, grabs, screensaver
+// suspension and lock do not outlive the fault.
 // Main thread; call once, before other threads start.
 void InstallErrorReport(const char* programPath);
 

@@ -30,6 +30,10 @@ public:
     // Moves and sizes it (outer left/top, inner size) and shows it.
     virtual void placeSongSelection(const WindowRect& r) { (void)r; }
     virtual WindowRect songSelectionGeometry() const { return {}; }
+    // The outer top edge of a window that lies just below the main window's
+    // frame, or Unknown.
+    static constexpr int Unknown = -2147483647 - 1;
+    virtual int belowMainWindow() const { return Unknown; }
     virtual QString songSelectionSearchText() const { return {}; }
     // The list shows rows (a shared copy of the caller's list, no item per row).
     virtual void showSongRows(const QVector<QString>& rows) { (void)rows; }

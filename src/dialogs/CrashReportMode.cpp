@@ -6,6 +6,7 @@
 #include <QMessageBox>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QTimer>
 #include <memory>
 
 #include "base/AtomicFile.h"
@@ -37,6 +38,7 @@ int runCrashReportMode(int argc, char** argv) {
 
     const QByteArray reportFile = qgetenv("KALVO2_CRASH_REPORT_FILE");
     if (!reportFile.isEmpty()) {
+        // Whole or not at all: whoever waits for the file sees the full report.
         writeFileAtomically(QString::fromLocal8Bit(reportFile), text.toUtf8());
         return 1;
     }
@@ -44,6 +46,12 @@ int runCrashReportMode(int argc, char** argv) {
     static int appArgc = 1;
     if (!QCoreApplication::instance()) app = std::make_unique<QApplication>(appArgc, argv);
     QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Kalvo2 Meldung"), text, QMessageBox::Ok);
+    // Seen first: above every other window, with the focus.
+    box.setWindowFlag(Qt::WindowStaysOnTopHint, true);
+    QTimer::singleShot(0, &box, [&box] {
+        box.raise();
+        box.activateWindow();
+    });
     box.exec();
     return 1;
 }

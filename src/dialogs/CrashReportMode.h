@@ -4,7 +4,8 @@
 
 // When the program was started as "kalvo2 --crash-report <code> <address>"
 // (both hexadecimal, the address relative to the program's load base),
-// shows the error report box titled "Kalvo2 Meldung" and returns the exit
+// shows the error report box titled "Kalvo2 Meldung" above every other
+// window and returns the exit
 // code to end with (non-zero); otherwise -1. Blocks until OK is pressed.
 // With KALVO2_CRASH_REPORT_FILE set, writes the report text (UTF-8) to that
 // file instead of showing the box.

@@ -44,9 +44,20 @@ void QtWindows::closeSongSelection() {
 
 void QtWindows::placeSongSelection(const WindowRect& r) {
     if (!selection) return;
-    selection->move(r.x, r.y);
+    // Until the window manager has framed a new window, a place given to it
+    // is taken as its inner area's. The main window wears the same kind of
+    // frame: its margins turn the outer place into the inner one.
+    QPoint margins;
+    if (!selection->isVisible() && owner && owner->isVisible())
+        margins = owner->geometry().topLeft() - owner->frameGeometry().topLeft();
+    selection->move(r.x + margins.x(), r.y + margins.y());
     selection->resize(r.width, r.height);
     selection->show();
+}
+
+int QtWindows::belowMainWindow() const {
+    if (!owner || !owner->isVisible()) return Unknown;
+    return owner->frameGeometry().bottom() + 1;
 }
 
 WindowRect QtWindows::songSelectionGeometry() const {

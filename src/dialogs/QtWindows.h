@@ -42,6 +42,7 @@ public:
     bool songSelectionOpen() const override { return !selection.isNull(); }
     void placeSongSelection(const WindowRect& r) override;
     WindowRect songSelectionGeometry() const override;
+    int belowMainWindow() const override;
     QString songSelectionSearchText() const override;
     void showSongRows(const QVector<QString>& rows) override;
     void selectSongRow(int row) override;

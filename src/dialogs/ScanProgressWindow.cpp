@@ -1,6 +1,10 @@
 #include "dialogs/ScanProgressWindow.h"
 
 #include <QCloseEvent>
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QThread>
+#include <QWindow>
 #include <QDialog>
 #include <QLabel>
 #include <QWidget>
@@ -8,6 +12,13 @@
 #include "dialogs/LayoutAnchors.h"
 
 namespace {
+
+// While the scan blocks the UI thread only the window system's own events
+// (exposure, paint) are handled: no input, no timer and no socket, so no
+// pass and no bus request runs in between.
+constexpr QEventLoop::ProcessEventsFlags kPaintOnly =
+    QEventLoop::ExcludeUserInputEvents | QEventLoop::ExcludeSocketNotifiers | QEventLoop::X11ExcludeTimers;
+constexpr int ExposeWaitMs = 300;
 
 // The progress dialog ignores its close box and Escape while a scan runs.
 class ScanDialog : public QDialog {
@@ -48,6 +59,14 @@ bool ScanProgressWindow::open() {
         dialog->move(centre.x() - w / 2, centre.y() - h / 2);
     }
     dialog->show();
+    // A window manager maps the window a moment later; until it is exposed
+    // nothing drawn reaches the screen.
+    QElapsedTimer waited;
+    waited.start();
+    while (dialog->windowHandle() && !dialog->windowHandle()->isExposed() && waited.elapsed() < ExposeWaitMs) {
+        QCoreApplication::processEvents(kPaintOnly);
+        QThread::msleep(2);
+    }
     refresh(true);
     return true;
 }
@@ -68,7 +87,10 @@ void ScanProgressWindow::refresh(bool force) {
     sinceRepaint.start();
     for (int i = 0; i < 3; ++i)
         if (lines[i]->text() != pending[i]) lines[i]->setText(pending[i]);
-    if (dialog->isVisible()) dialog->repaint();
+    // The owner and every other window get their pending exposures and
+    // paints too; then this window is drawn at once.
+    QCoreApplication::processEvents(kPaintOnly);
+    if (dialog && dialog->isVisible()) dialog->repaint();
 }
 
 QString ScanProgressWindow::lineText(int line) const {

@@ -9,8 +9,9 @@ class QDialog;
 class QLabel;
 
 // "Datei Liste abgleichen": three lines of text while a scan runs. The scan
-// blocks the UI thread, so the window repaints itself directly (at most every
-// RepaintMs) and never processes user input; its close box does nothing.
+// blocks the UI thread, so at most every RepaintMs the window handles the
+// window system's exposure and paint events of all windows (never input,
+// timers or sockets) and repaints itself; its close box does nothing.
 // UI thread only.
 class ScanProgressWindow : public ScanProgress {
 public:

@@ -62,7 +62,10 @@ QVariant SongRowsModel::data(const QModelIndex& index, int role) const {
 }
 
 SongSelectionWindow::SongSelectionWindow(QWidget* owner, float s, EventSink sink)
-    : QWidget(owner, Qt::Window), sink(std::move(sink)) {
+    // A dialog-type window: the window manager learns its owner
+    // (WM_TRANSIENT_FOR) and keeps it above the main window.
+    : QWidget(owner, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
+      sink(std::move(sink)) {
     auto place = [s](QWidget* w, int x, int y, int width, int height) {
         w->setGeometry(scaled(x, s), scaled(y, s), scaled(width, s), scaled(height, s));
     };

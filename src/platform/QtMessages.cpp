@@ -11,7 +11,7 @@
 namespace {
 struct HeldWindow {
     QPointer<QWidget> window;
-    bool wasEnabled;
+    bool wasEnabled;  // its own setting, not its owner's
     bool wasOnTop;
 };
 }  // namespace
@@ -19,16 +19,20 @@ struct HeldWindow {
 bool QtMessages::showMessage(const QString& text, bool ask) {
     // The owner is the program's active window, if any.
     QWidget* owner = QApplication::activeWindow();
+    // Each window's own state is recorded before any is disabled: disabling
+    // a window also disables the windows it owns, so a state read after that
+    // would be the owner's, and the owned window would stay disabled.
     QVector<HeldWindow> held;
     for (QWidget* w : QApplication::topLevelWidgets()) {
         if (!w->isVisible() || w->windowType() == Qt::Popup || w->windowType() == Qt::ToolTip) continue;
-        const bool onTop = w->windowFlags().testFlag(Qt::WindowStaysOnTopHint);
-        held.push_back({w, w->isEnabled(), onTop});
-        if (onTop) {
-            w->setWindowFlag(Qt::WindowStaysOnTopHint, false);
-            w->show();  // changing the flags hides the window
+        held.push_back({w, !w->testAttribute(Qt::WA_ForceDisabled), w->windowFlags().testFlag(Qt::WindowStaysOnTopHint)});
+    }
+    for (const HeldWindow& h : held) {
+        if (h.wasOnTop) {
+            h.window->setWindowFlag(Qt::WindowStaysOnTopHint, false);
+            h.window->show();  // changing the flags hides the window
         }
-        w->setEnabled(false);
+        h.window->setEnabled(false);
     }
 
     QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Kalvo2 Meldung"), text,

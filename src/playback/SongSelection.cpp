@@ -96,7 +96,9 @@ void SongSelection::LiedauswahlOeffnen() {
         return;
     }
     const Settings& s = k.settings;
-    k.s.windows.placeSongSelection({s.WinXLied, s.WinYLied, s.WinXDLied, s.WinYDLied});
+    // A derived top edge stands for "just below the main window"; the
+    // platform knows where that is (frame and menu bar included).
+    k.s.windows.placeSongSelection({s.WinXLied, k.shell.songWindowTop(), s.WinXDLied, s.WinYDLied});
     LiedauswahlFuellen(false);
 }
 
@@ -108,6 +110,7 @@ void SongSelection::LiedauswahlSchliessen() {
     s.WinYLied = r.y;
     s.WinXDLied = r.width;
     s.WinYDLied = r.height;
+    s.WinYLiedDerived = false;  // where the user left it
     k.s.windows.closeSongSelection();
     shown = {};
     lookup = {};

@@ -2,6 +2,7 @@
 #include "shell/Kalvo.h"
 #include "base/MainView.h"
 #include "base/PreferenceFile.h"
+#include "base/Windows.h"
 
 namespace {
 uint8_t flag(PreferenceFile& f, const char* key, int def) {
@@ -60,7 +61,11 @@ void Shell::LoadSettings() {
     // Wrapping arithmetic: a hostile WinX of INT_MIN must not overflow.
     s.WinXLied = integer(f, "WinXLied", int32_t(uint32_t(s.WinX) - 4u));
     s.WinXDLied = integer(f, "WinXDLied", mainBaseWidth);
-    s.WinYLied = integer(f, "WinYLied", int32_t(uint32_t(s.WinY) + uint32_t(mainBaseHeight) + 30u));
+    const int32_t derivedY = int32_t(uint32_t(s.WinY) + uint32_t(mainBaseHeight) + 30u);
+    s.WinYLied = integer(f, "WinYLied", derivedY);
+    // The derived value, read or written back unchanged, stands for "just
+    // below the main window".
+    s.WinYLiedDerived = s.WinYLied == derivedY;
     s.WinYDLied = integer(f, "WinYDLied", defaults.WinYDLied);
 
     f.selectGroup(QStringLiteral("KeyKonfig"));
@@ -70,6 +75,11 @@ void Shell::LoadSettings() {
 
     f.closePreferences();
     k.trash.CheckTrashFolder();
+}
+
+int32_t Shell::songWindowTop() const {
+    const int below = k.s.windows.belowMainWindow();
+    return k.settings.WinYLiedDerived && below != Windows::Unknown ? below : k.settings.WinYLied;
 }
 
 void Shell::SaveSettings() {

@@ -31,6 +31,9 @@ public:
 
     void LoadSettings();   // then Trash::CheckTrashFolder
     void SaveSettings();   // then Trash::WriteTrashIndex
+    // The song selection window's top edge: WinYLied, or while that is
+    // derived from WinY, the place just below the main window's frame.
+    int32_t songWindowTop() const;
 
     // Message box; suspends the pass while shown. Returns the answer.
     bool ShowMessage(const QString& text, bool ask = false);

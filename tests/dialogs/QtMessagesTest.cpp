@@ -1,10 +1,13 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
+#include <QDialog>
 #include <QMessageBox>
 #include <QTimer>
+#include <algorithm>
 
 #include "QtApp.h"
+#include "fixtures/ManagedDisplay.h"
 #include "platform/QtMessages.h"
 
 namespace {
@@ -72,4 +75,67 @@ TEST(QtMessages, AskReturnsTrueOnlyForYes) {
     EXPECT_EQ(seen.buttons, int(QMessageBox::Yes | QMessageBox::No));
     answerSoon(seen, main, black, QMessageBox::No);
     EXPECT_FALSE(messages.showMessage(QStringLiteral("Löschen?"), true));
+}
+
+namespace {
+
+// Answers the box as soon as it is open, noting whether every window in
+// others was disabled meanwhile.
+void okSoon(const QList<QWidget*>& others, bool& allDisabled) {
+    allDisabled = false;
+    auto* poll = new QTimer;
+    poll->setInterval(5);
+    QObject::connect(poll, &QTimer::timeout, [poll, others, &allDisabled] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box) return;
+        allDisabled = std::none_of(others.begin(), others.end(), [](QWidget* w) { return w->isEnabled(); });
+        box->button(QMessageBox::Ok)->click();
+        poll->deleteLater();
+    });
+    poll->start();
+}
+
+}  // namespace
+
+// The key configuration window and the restore dialog are owned by the main
+// window; a box shown from them must give every window back its own state,
+// whatever order the windows are visited in (a fresh set of windows each
+// round gives a fresh order).
+TEST(QtMessages, OwnedWindowsComeBackAsTheyWere) {
+    qtApp();
+    QtMessages messages;
+    for (int round = 0; round < 30; ++round) {
+        auto* main = new QWidget;
+        main->setGeometry(100, 100, 400, 180);
+        auto* config = new QDialog(main);
+        auto* restore = new QDialog(main);
+        auto* nested = new QDialog(config);
+        auto* selfDisabled = new QDialog(main);
+        selfDisabled->setEnabled(false);
+        const QList<QWidget*> all{main, config, restore, nested, selfDisabled};
+        for (QWidget* w : all) w->show();
+        config->activateWindow();
+
+        bool allDisabled = false;
+        okSoon(all, allDisabled);
+        messages.showMessage(QStringLiteral("Taste wird schon verwendet!"), false);
+        EXPECT_TRUE(allDisabled) << "round " << round;
+        EXPECT_TRUE(main->isEnabled()) << "round " << round;
+        EXPECT_TRUE(config->isEnabled()) << "round " << round;
+        EXPECT_TRUE(restore->isEnabled()) << "round " << round;
+        EXPECT_TRUE(nested->isEnabled()) << "round " << round;
+        EXPECT_FALSE(selfDisabled->isEnabled()) << "round " << round;
+        delete main;
+        if (HasFailure()) break;
+    }
+}
+
+// The same under a real window manager: the test runs again in a program of
+// its own on an X server with openbox.
+TEST(QtMessages, OwnedWindowsComeBackAsTheyWereUnderAWindowManager) {
+    fixtures::ManagedDisplay display;
+    if (!display.ok()) GTEST_SKIP() << display.problem.toStdString();
+    QString out;
+    EXPECT_TRUE(fixtures::runTestOn(display, QStringLiteral("QtMessages.OwnedWindowsComeBackAsTheyWere"), &out))
+        << out.toStdString();
 }

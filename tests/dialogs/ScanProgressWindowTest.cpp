@@ -3,12 +3,19 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDialog>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QImage>
+#include <QPixmap>
+#include <QScreen>
+#include <QThread>
 #include <QLabel>
 #include <QTest>
 #include <QWidget>
 
 #include "dialogs/ListFileDialogs.h"
 #include "dialogs/ScanProgressWindow.h"
+#include "fixtures/ManagedDisplay.h"
 
 namespace {
 
@@ -64,6 +71,65 @@ TEST(ScanProgressWindow, ShowsThreeLinesCentredOnTheOwnerAndGoesAway) {
     ASSERT_TRUE(w.open());  // and it opens again
     EXPECT_EQ(w.lineText(2), QString());
     w.close();
+}
+
+// How many pixels of rect on the screen are light (a painted window's
+// background) and how many dark (text, or a window nothing was drawn in).
+struct Pixels {
+    int light = 0, dark = 0;
+};
+Pixels onScreen(const QRect& rect, const QString& saveAs) {
+    const QImage shot = QGuiApplication::primaryScreen()->grabWindow(0, rect.x(), rect.y(), rect.width(), rect.height())
+                            .toImage();
+    if (!saveAs.isEmpty()) shot.save(saveAs);
+    Pixels p;
+    for (int y = 0; y < shot.height(); ++y)
+        for (int x = 0; x < shot.width(); ++x) {
+            const int g = qGray(shot.pixel(x, y));
+            if (g > 180) ++p.light;
+            if (g < 60) ++p.dark;
+        }
+    return p;
+}
+
+// A scan blocks the UI thread: the test calls the window as the scan does,
+// never returning to the event loop, and looks at what the screen shows.
+TEST(ScanProgressWindow, ItsLinesAndTheMainWindowReachTheScreenWhileTheScanBlocks) {
+    ensureApp();
+    QWidget owner;
+    owner.setGeometry(150, 150, 600, 300);
+    auto* ownerText = new QLabel(QStringLiteral("Kalvo2"), &owner);
+    ownerText->setGeometry(10, 10, 200, 20);
+    owner.show();
+    ScanProgressWindow w(&owner);
+    ASSERT_TRUE(w.open());
+    QElapsedTimer scan;
+    scan.start();
+    for (int i = 0; scan.elapsed() < 1500; ++i) {
+        w.setDirectory(QStringLiteral("/musik/ordner%1/").arg(i / 50));
+        w.setFile(QStringLiteral("lied%1.mp3").arg(i));
+        QThread::msleep(3);
+    }
+    const QString shots = QDir::tempPath() + QStringLiteral("/kalvo-scan-%1-").arg(QGuiApplication::platformName());
+    const QRect line = w.window()->findChildren<QLabel*>().at(0)->geometry();
+    const Pixels first = onScreen(QRect(w.window()->mapToGlobal(line.topLeft()), line.size()), shots + "line.png");
+    EXPECT_GT(first.light, line.width() * line.height() / 2) << "the window is not painted";
+    EXPECT_GT(first.dark, 30) << "the first line shows no text";
+    const QRect file = w.window()->findChildren<QLabel*>().at(2)->geometry();
+    const Pixels third = onScreen(QRect(w.window()->mapToGlobal(file.topLeft()), file.size()), shots + "file.png");
+    EXPECT_GT(third.dark, 20) << "the third line shows no file name";
+    const Pixels main = onScreen(QRect(owner.mapToGlobal(QPoint(0, 0)), QSize(600, 40)), shots + "main.png");
+    EXPECT_GT(main.light, 600 * 40 / 2) << "the main window is not painted";
+    w.close();
+}
+
+TEST(ScanProgressWindow, ItsLinesReachTheScreenUnderAWindowManager) {
+    fixtures::ManagedDisplay display;
+    if (!display.ok()) GTEST_SKIP() << display.problem.toStdString();
+    QString out;
+    EXPECT_TRUE(fixtures::runTestOn(
+        display, QStringLiteral("ScanProgressWindow.ItsLinesAndTheMainWindowReachTheScreenWhileTheScanBlocks"), &out))
+        << out.toStdString();
 }
 
 TEST(ListFileDialogs, FilterTextBecomesAQtFilter) {

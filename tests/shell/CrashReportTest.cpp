@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <QFile>
+#include <QFileInfo>
+#include <QThread>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <csignal>
@@ -38,6 +40,8 @@ Crash runHelper(const QString& mode) {
     Crash c;
     if (!p.waitForFinished(120000)) return c;
     c.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -2;  // -2: killed by the signal
+    // The report comes from a process of its own, after the helper has gone.
+    for (int i = 0; i < 1200 && !QFileInfo::exists(reportFile); ++i) QThread::msleep(100);
     c.report = QString::fromUtf8(readBytes(reportFile)).split(QStringLiteral("\r\n"));
     return c;
 }

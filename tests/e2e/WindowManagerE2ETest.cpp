@@ -1,0 +1,231 @@
+// The real player under a real window manager (openbox on a private X
+// server): owned windows, message boxes shown from dialogs, where windows
+// open, and a crash with the black screen up.
+#include <gtest/gtest.h>
+
+#include <csignal>
+
+#include "e2e/RemotePlayer.h"
+#include "fixtures/ManagedDisplay.h"
+
+using namespace xsession;
+using namespace remote;
+
+namespace {
+
+const QString kBoxTitle = QStringLiteral("Kalvo2 Meldung");
+
+// The player on its own display with openbox; every xdotool call of the
+// test goes to that display.
+struct ManagedPlayer : RemotePlayer {
+    fixtures::ManagedDisplay display;
+    std::unique_ptr<fixtures::DisplayOverride> useIt;
+    ManagedPlayer() {
+        if (display.ok()) useIt = std::make_unique<fixtures::DisplayOverride>(display.name());
+    }
+    ~ManagedPlayer() {
+        if (process.state() != QProcess::NotRunning) {
+            process.kill();
+            process.waitForFinished(5000);
+        }
+    }
+};
+
+// The inner area of a window on the screen. xdotool adds the frame's
+// offset twice for a window that a window manager has framed; xwininfo
+// tells it right.
+QRect inner(const QString& window) {
+    QProcess p;
+    p.start(QStringLiteral("xwininfo"), {QStringLiteral("-id"), window});
+    p.waitForFinished(10000);
+    int x = 0, y = 0, w = 0, h = 0;
+    for (const QString& l : QString::fromUtf8(p.readAllStandardOutput()).split('\n')) {
+        const int v = l.section(':', 1).trimmed().toInt();
+        if (l.contains("Absolute upper-left X:")) x = v;
+        if (l.contains("Absolute upper-left Y:")) y = v;
+        if (l.trimmed().startsWith("Width:")) w = v;
+        if (l.trimmed().startsWith("Height:")) h = v;
+    }
+    return QRect(x, y, w, h);
+}
+
+void clickIn(const QString& window, int x, int y) {
+    const QRect g = inner(window);
+    xdotool({"mousemove", "--sync", QString::number(g.x() + x), QString::number(g.y() + y)});
+    QThread::msleep(150);
+    xdotool({"click", "1"});
+    QThread::msleep(300);
+}
+
+// Opens a menu item: the menu "Datei" is clicked, Right and Left make its
+// first item the active one, then Down moves down steps items.
+// A click at x, y of the main window's area below the menu bar.
+void clickMain(ManagedPlayer& p, int x, int y) {
+    clickIn(p.window, x, inner(p.window).height() - 180 + y);
+}
+
+void openFromDatei(ManagedPlayer& p, int steps) {
+    const int menuBar = inner(p.window).height() - 180;
+    clickIn(p.window, 15, menuBar / 2);
+    QStringList keys{"key", "Right", "Left"};
+    for (int i = 0; i < steps; ++i) keys << "Down";
+    keys << "Return";
+    xdotool(keys);
+}
+
+void openKeyConfig(ManagedPlayer& p) {
+    const int menuBar = inner(p.window).height() - 180;
+    clickIn(p.window, 15, menuBar / 2);
+    xdotool({"key", "Right", "Right", "Return"});
+}
+
+// A box appears, is closed by its close box (as OK), and goes.
+bool boxComesAndGoes() {
+    const QString box = waitForWindow(kBoxTitle, 5000);
+    if (box.isEmpty()) return false;
+    requestClose(box);
+    return waitUntilGone(kBoxTitle);
+}
+
+// _NET_FRAME_EXTENTS: left, right, top, bottom.
+QList<int> frameExtents(const ManagedPlayer& p, const QString& window) {
+    const QString out = p.display.run("xprop", {"-id", window, "_NET_FRAME_EXTENTS"});
+    QList<int> v;
+    for (const QString& n : out.section('=', 1).split(',')) v << n.trimmed().toInt();
+    while (v.size() < 4) v << 0;
+    return v;
+}
+
+QRect frameOf(const ManagedPlayer& p, const QString& window) {
+    const QRect g = inner(window);
+    const QList<int> e = frameExtents(p, window);
+    return g.adjusted(-e[0], -e[2], e[1], e[3]);
+}
+
+// The managed windows, bottom to top.
+QStringList stacking(const ManagedPlayer& p) {
+    const QString out = p.display.run("xprop", {"-root", "_NET_CLIENT_LIST_STACKING"});
+    QStringList ids;
+    for (const QString& hex : out.section('#', 1).split(','))
+        ids << QString::number(hex.trimmed().toULong(nullptr, 16));
+    return ids;
+}
+
+}  // namespace
+
+// After each message box the key configuration window takes clicks again:
+// a second click on "Löschen" with nothing selected brings the next box.
+// Each opening is a new window, visited by the box in a new order.
+TEST(WindowManagerE2E, KeyConfigurationWindowStaysUsableAfterMessageBoxes) {
+    ManagedPlayer p;
+    if (!p.display.ok()) GTEST_SKIP() << p.display.problem.toStdString();
+    p.prepare({});
+    ASSERT_TRUE(p.up());
+    for (int opening = 0; opening < 4; ++opening) {
+        openKeyConfig(p);
+        const QString config = waitForWindow(QStringLiteral("Tasten, Presenter Konfiguration"));
+        ASSERT_FALSE(config.isEmpty()) << "opening " << opening;
+        for (int box = 0; box < 2; ++box) {
+            clickIn(config, 505, 20);  // "Löschen": "Nichts in Liste ausgewählt!"
+            ASSERT_TRUE(boxComesAndGoes()) << "opening " << opening << ", box " << box
+                                           << ": the window took no click";
+        }
+        requestClose(config);
+        ASSERT_TRUE(waitUntilGone(QStringLiteral("Tasten, Presenter Konfiguration")));
+    }
+    p.quit();
+}
+
+// The restore dialog opens centred on the main window (where it fits on the
+// screen), and after its counts message "Fertig" still closes it.
+TEST(WindowManagerE2E, RestoreDialogIsCentredAndFertigWorksAfterItsCountsMessage) {
+    ManagedPlayer p;
+    if (!p.display.ok()) GTEST_SKIP() << p.display.problem.toStdString();
+    p.prepare({}, "");
+    // The settings' [Window] group: a main window where an 800 x 400 dialog
+    // can be centred on it.
+    QFile ini(p.data + "Kalvo2.ini");
+    ASSERT_TRUE(ini.open(QIODevice::Append));
+    ini.write("[Window]\r\nWinX = 300\r\nWinY = 300\r\n");
+    ini.close();
+    ASSERT_TRUE(p.up());
+    const QString title = QStringLiteral("Kalvo2 Dateien wiederherstellen");
+    for (int opening = 0; opening < 4; ++opening) {
+        openFromDatei(p, 4);  // "Dateien wiederherstellen"
+        const QString dialog = waitForWindow(title);
+        ASSERT_FALSE(dialog.isEmpty()) << "opening " << opening;
+        QThread::msleep(300);
+        const QPoint offset = frameOf(p, dialog).center() - frameOf(p, p.window).center();
+        EXPECT_LE(offset.manhattanLength(), 24) << "dialog " << frameOf(p, dialog).x() << "," << frameOf(p, dialog).y()
+                                               << " main " << frameOf(p, p.window).x() << ","
+                                               << frameOf(p, p.window).y();
+        clickIn(dialog, 360, 380);  // "Wiederherstellen": "0 Datei(en) wiederhergestellt ..."
+        ASSERT_TRUE(boxComesAndGoes()) << "opening " << opening;
+        clickIn(dialog, 455, 380);  // "Fertig"
+        ASSERT_TRUE(waitUntilGone(title)) << "opening " << opening << ": \"Fertig\" did nothing";
+    }
+    p.quit();
+}
+
+// "Lied:" opens the song selection window as a window owned by the main
+// window, just below the main window's frame, and it stays above the main
+// window when that is clicked.
+TEST(WindowManagerE2E, SongSelectionWindowIsOwnedAndOpensBelowTheMainWindow) {
+    ManagedPlayer p;
+    if (!p.display.ok()) GTEST_SKIP() << p.display.problem.toStdString();
+    p.prepare({});
+    ASSERT_TRUE(p.up());
+    clickMain(p, 25, 65);  // "Lied:"
+    const QString selection = waitForWindow(QStringLiteral("Lied ausw"));
+    ASSERT_FALSE(selection.isEmpty());
+    QThread::msleep(300);
+    const QString owner = p.display.run("xprop", {"-id", selection, "WM_TRANSIENT_FOR"});
+    EXPECT_TRUE(owner.contains("window id #")) << owner.toStdString();
+    EXPECT_EQ(owner.section('#', 1).trimmed().toULong(nullptr, 16), p.window.toULong()) << owner.toStdString();
+
+    const QRect main = frameOf(p, p.window), below = frameOf(p, selection);
+    EXPECT_GT(below.top(), main.bottom()) << "title bar over the main window: " << below.top() << " <= " << main.bottom();
+    EXPECT_LE(below.top(), main.bottom() + 8);
+
+    clickMain(p, 200, 170);  // somewhere on the main window
+    QThread::msleep(500);
+    const QStringList order = stacking(p);
+    EXPECT_GT(order.indexOf(selection), order.indexOf(p.window)) << order.join(' ').toStdString();
+    p.quit();
+}
+
+// A crash while the black screen is up: the crashed player is gone with its
+// windows before the report shows, the report is on top, and a new start
+// runs at once (the lock is free).
+TEST(WindowManagerE2E, CrashWithTheBlackScreenUpLeavesNothingBehind) {
+    ManagedPlayer p;
+    if (!p.display.ok()) GTEST_SKIP() << p.display.problem.toStdString();
+    p.prepare({"1|27|0|6"}, "GBlackScreen = 1\r\n");
+    ASSERT_TRUE(p.up());
+    clickMain(p, 30, 117);  // "Spielen"
+    ASSERT_FALSE(waitForWindow(QStringLiteral("Kalvo BlackWin")).isEmpty()) << "no black screen";
+    ASSERT_TRUE(p.hears(1));
+
+    ::kill(pid_t(p.process.processId()), SIGSEGV);
+    const QString report = waitForWindow(kBoxTitle, 30000);
+    ASSERT_FALSE(report.isEmpty()) << "no report";
+    EXPECT_TRUE(p.process.waitForFinished(3000)) << "the crashed player still runs while the report shows";
+    EXPECT_TRUE(xdotool({"search", "--name", "Kalvo BlackWin"}).isEmpty()) << "the black window stays";
+    QThread::msleep(300);
+    EXPECT_TRUE(p.display.run("xwininfo", {"-id", report}).contains("Map State: IsViewable"));
+    const QStringList order = stacking(p);
+    EXPECT_EQ(order.value(order.size() - 1), report) << order.join(' ').toStdString();
+
+    // The next start takes the data folder: its own main window appears.
+    p.process.waitForFinished(10000);
+    p.start();
+    const QString second = waitForWindow(QStringLiteral(" Kalvo2 0.992"), 8000);
+    ASSERT_FALSE(second.isEmpty());
+    EXPECT_EQ(xdotool({"getwindowpid", second}).toLongLong(), p.process.processId())
+        << "the window is the crashed player's";
+    QThread::msleep(1000);
+    EXPECT_EQ(p.process.state(), QProcess::Running) << "the new start ended (the lock was held)";
+    requestClose(report);
+    waitUntilGone(kBoxTitle);
+    if (p.process.state() == QProcess::Running) p.quit();
+}
