@@ -30,7 +30,7 @@ struct Settings {
     int32_t WinXDLied = 400;
     int32_t WinYLied = 310;
     int32_t WinYDLied = 300;
-    // Not a key: WinYLied was derived from WinY (the file has no value), so
+    // Not a key: WinYLied equals the value derived from WinY (WinY + 210), so
     // the window goes just below the main window's frame as drawn here.
     bool WinYLiedDerived = true;
 };
