@@ -43,7 +43,9 @@ int main(int argc, char** argv) {
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("kalvo2"));
-    QApplication::setDesktopFileName(QStringLiteral("kalvo2"));
+    // The desktop file, the window, its icon and the desktop portal know the
+    // player by this id.
+    QApplication::setDesktopFileName(QStringLiteral("io.github.kalvo2.Kalvo2"));
     // The windows are laid out in fixed pixels: one style and font everywhere.
     if (QStyle* fusion = QStyleFactory::create(QStringLiteral("Fusion"))) QApplication::setStyle(fusion);
     QApplication::setFont(layoutFont());
