@@ -6,7 +6,7 @@ org.freedesktop.impl.portal.Inhibit on the session bus and writes what it is
 asked to the file named by STAND_IN_LOG, one line each. The test drives it
 through org.kalvo2.test.StandIn: Activate(id) presses a bound shortcut.
 Shortcut ids listed in STAND_IN_REFUSE (comma separated) are left out of
-every bind answer.
+every bind answer; with STAND_IN_SILENT set, a bind is never answered.
 """
 import os
 import sys
@@ -27,6 +27,8 @@ CONTROL = "org.kalvo2.test.StandIn"
 
 log_path = os.environ["STAND_IN_LOG"]
 refused = set(filter(None, os.environ.get("STAND_IN_REFUSE", "").split(",")))
+silent = bool(os.environ.get("STAND_IN_SILENT"))
+unanswered = []
 
 
 def note(line):
@@ -81,8 +83,16 @@ class Portal(dbus.service.Object):
         self.sessions[str(session_handle)] = (Session(self.bus, session_handle, self), [])
         return dbus.UInt32(0), {"shortcuts": dbus.Array([], signature="(sa{sv})")}
 
-    @dbus.service.method(SHORTCUTS, in_signature="ooa(sa{sv})sa{sv}", out_signature="ua{sv}")
-    def BindShortcuts(self, handle, session_handle, shortcuts, parent_window, options):
+    @dbus.service.method(SHORTCUTS, in_signature="ooa(sa{sv})sa{sv}", out_signature="ua{sv}",
+                         async_callbacks=("reply", "error"))
+    def BindShortcuts(self, handle, session_handle, shortcuts, parent_window, options, reply, error):
+        if silent:
+            note("BindShortcuts unanswered %s" % session_handle)
+            unanswered.append((reply, error))
+            return
+        reply(*self.bind(session_handle, shortcuts))
+
+    def bind(self, session_handle, shortcuts):
         bound = []
         for sid, props in shortcuts:
             note("Shortcut %s|%s|%s" % (sid, props.get("description", ""), props.get("preferred_trigger", "")))
