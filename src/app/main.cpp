@@ -43,7 +43,9 @@ int main(int argc, char** argv) {
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("kalvo2"));
-    QApplication::setDesktopFileName(QStringLiteral("kalvo2"));
+    // The desktop file, the window, its icon and the desktop portal know the
+    // player by this id.
+    QApplication::setDesktopFileName(QStringLiteral("io.github.kalvo2.Kalvo2"));
     // The windows are laid out in fixed pixels: one style and font everywhere.
     if (QStyle* fusion = QStyleFactory::create(QStringLiteral("Fusion"))) QApplication::setStyle(fusion);
     QApplication::setFont(layoutFont());
@@ -127,6 +129,15 @@ int main(int argc, char** argv) {
         e.autoRepeat = autoRepeat;
         driver.deliver(e);
     });
+    // A desktop shortcut runs the binding it was made for, as its hotkey does.
+    desktop.setShortcutSink([&driver](const QString& id, bool repeat) {
+        PassEvent e;
+        e.kind = PassEvent::Kind::Hotkey;
+        e.code = KeyBindings::HotkeyIdOfShortcut(id);
+        e.autoRepeat = repeat;
+        if (e.code > 0) driver.deliver(e);
+    });
+    desktop.setLogger([&k](const QString& line) { k.shell.LogLine(line); });
     QObject::connect(&driver, &PassDriver::finished, &app, [] { QCoreApplication::exit(0); });
     QuitSignals quitSignals;
     quitSignals.install();
@@ -149,6 +160,8 @@ int main(int argc, char** argv) {
     mainWindow->setEventSink({});
     windows.setEventSink({});
     desktop.setHotkeySink({});
+    desktop.setShortcutSink({});
+    desktop.setLogger({});
     k.shell.SaveAtExit();
     mainWindow->closeForGood();
     if (k.s.media.isLoaded()) k.s.media.release();

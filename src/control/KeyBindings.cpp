@@ -4,6 +4,8 @@
 #include "base/PreferenceFile.h"
 #include "shell/Kalvo.h"
 
+#include <utility>
+
 // The keys of the selected group whose names begin with "KeyCode" (this
 // case only), in file order; the list is replaced by what was read.
 void KeyBindings::LoadBindings(PreferenceFile& file) {
@@ -72,7 +74,7 @@ bool KeyBindings::DispatchKey(int code, bool isHotkey, bool autoRepeat) {
     if (isHotkey) {
         // A hotkey whose binding is gone (deleted while its grab was still
         // held) does nothing.
-        if (code <= 0 || FindBindingById(code) == 0) return false;
+        if (code <= 0 || withdrawn || FindBindingById(code) == 0) return false;
         keyCode = current()->keyCode;
     }
     FindBindingByKey(keyCode);
@@ -107,18 +109,133 @@ bool KeyBindings::BindsKey(int code) const {
     return false;
 }
 
+QString KeyBindings::ShortcutId(int hotkeyId) { return QStringLiteral("hotkey-%1").arg(hotkeyId); }
+
+int KeyBindings::HotkeyIdOfShortcut(const QString& shortcutId) {
+    if (!shortcutId.startsWith(QLatin1String("hotkey-"))) return 0;
+    bool ok = false;
+    const int id = shortcutId.mid(7).toInt(&ok);
+    return ok && id > 0 ? id : 0;
+}
+
+QVector<DesktopShortcut> KeyBindings::WantedShortcuts() const {
+    QVector<DesktopShortcut> out;
+    QVector<int> ids;
+    for (const KeyBinding& b : KeyBindingList) {
+        if (b.modifiers <= 0 || b.hotkeyId <= 0 || ids.contains(b.hotkeyId)) continue;
+        ids << b.hotkeyId;
+        QString description = KeyFunctionName(b.function);
+        if (description.isEmpty()) description = QStringLiteral("Kalvo2 ") + KeyCode2Text(b.keyCode);
+        out.append(DesktopShortcut{ShortcutId(b.hotkeyId), description, b.modifiers, b.keyCode});
+    }
+    return out;
+}
+
 void KeyBindings::RegisterHotkeys() {
-    Desktop& desktop = k.s.desktop;
+    withdrawn = false;
+    switch (road) {
+    case Road::Unknown:
+        startRoad();
+        break;
+    case Road::Probing:  // the answer registers them
+        break;
+    case Road::Desktop:
+        logChoice();
+        bindShortcuts();
+        break;
+    case Road::X11:
+        logChoice();
+        registerGrabs();
+        break;
+    }
+}
+
+void KeyBindings::startRoad() {
+    road = Road::Probing;
+    std::weak_ptr<KeyBindings*> alive = self;
+    k.s.desktop.probeShortcuts([alive](bool offered, const QString& how) {
+        if (auto me = alive.lock()) (*me)->probeResult = std::make_pair(offered, how);
+    });
+    // A desktop that knows at once takes the bindings at once.
+    if (probeResult) HotkeyStep();
+}
+
+void KeyBindings::logChoice() {
     bool wanted = false;
     for (const KeyBinding& b : KeyBindingList) wanted = wanted || b.modifiers > 0;
-    if (!desktop.hotkeysAvailable()) {
-        if (wanted && !unavailableLogged) {
-            k.shell.LogLine(QStringLiteral("RegisterHotkeys: system-wide hotkeys are not available: ") +
-                            desktop.lastError());
-            unavailableLogged = true;
-        }
+    if (!wanted || choiceLogged) return;
+    choiceLogged = true;
+    if (road == Road::Desktop) {
+        k.shell.LogLine(QStringLiteral("RegisterHotkeys: system-wide hotkeys through the desktop's shortcuts (") +
+                        roadReason + QLatin1Char(')'));
+    } else if (k.s.desktop.hotkeysAvailable()) {
+        k.shell.LogLine(QStringLiteral("RegisterHotkeys: system-wide hotkeys through X11 key grabs (desktop shortcuts: ") +
+                        roadReason + QLatin1Char(')'));
+    } else {
+        k.shell.LogLine(QStringLiteral("RegisterHotkeys: system-wide hotkeys are not available: ") +
+                        k.s.desktop.lastError() + QStringLiteral(" (desktop shortcuts: ") + roadReason +
+                        QLatin1Char(')'));
+    }
+}
+
+void KeyBindings::HotkeyStep() {
+    if (probeResult) {
+        const auto [offered, how] = *probeResult;
+        probeResult.reset();
+        road = offered ? Road::Desktop : Road::X11;
+        roadReason = how;
+        // The configuration window may be open by now: it registers on close.
+        if (!withdrawn) RegisterHotkeys();
+    }
+    const auto pending = std::exchange(answers, {});
+    for (const auto& [generation, answer] : pending)
+        if (generation == bindGeneration) reportAnswer(answer);
+}
+
+void KeyBindings::bindShortcuts() {
+    const QVector<DesktopShortcut> wanted = WantedShortcuts();
+    if (boundSet ? *boundSet == wanted : wanted.isEmpty()) return;
+    boundSet = wanted;
+    const int generation = ++bindGeneration;
+    std::weak_ptr<KeyBindings*> alive = self;
+    k.s.desktop.bindShortcuts(wanted, [alive, generation](const DesktopShortcutAnswer& answer) {
+        if (auto me = alive.lock()) (*me)->answers.append({generation, answer});
+    });
+}
+
+void KeyBindings::reportAnswer(const DesktopShortcutAnswer& answer) {
+    using Status = DesktopShortcutAnswer::Status;
+    if (answer.status == Status::NoAnswer) {
+        k.shell.LogLine(QStringLiteral("RegisterHotkeys: the desktop did not answer the shortcuts: ") + answer.error);
         return;
     }
+    if (answer.status == Status::Failed)
+        k.shell.LogLine(QStringLiteral("RegisterHotkeys: the desktop refused the shortcuts: ") + answer.error);
+    for (const DesktopShortcut& s : *boundSet) {
+        const int id = HotkeyIdOfShortcut(s.id);
+        const KeyBinding* binding = nullptr;
+        for (const KeyBinding& b : KeyBindingList)
+            if (!binding && b.hotkeyId == id) binding = &b;
+        if (!binding) continue;
+        const auto it = answer.triggers.constFind(s.id);
+        if (answer.status == Status::Bound && it != answer.triggers.cend()) {
+            k.shell.LogLine(QStringLiteral("HotkeyID %1 (%2): %3").arg(id).arg(s.description, *it));
+        } else {
+            reportFailure(*binding);
+        }
+    }
+}
+
+void KeyBindings::reportFailure(const KeyBinding& b) {
+    const QString text = QStringLiteral("HotkeyID FAIL=%1  Key:%2  Mod:%3").arg(b.hotkeyId).arg(b.keyCode).arg(b.modifiers);
+    k.shell.LogLine(text);
+    k.shell.ShowMessage(text + QStringLiteral("\r\n\r\nEvtl. wurde der Hotkey schon im System zugewiesen "
+                                              "\r\n- versuchen Sie eine andere Kombination!"));
+}
+
+void KeyBindings::registerGrabs() {
+    Desktop& desktop = k.s.desktop;
+    if (!desktop.hotkeysAvailable()) return;  // logChoice said so
     // Grabs the list no longer asks for go back to the other programs.
     for (auto it = grabs.begin(); it != grabs.end();) {
         bool keep = false;
@@ -140,14 +257,12 @@ void KeyBindings::RegisterHotkeys() {
             grabs.insert(b.hotkeyId, Grab{b.keyCode, b.modifiers});
             continue;
         }
-        const QString text = QStringLiteral("HotkeyID FAIL=%1  Key:%2  Mod:%3").arg(b.hotkeyId).arg(b.keyCode).arg(b.modifiers);
-        k.shell.LogLine(text);
-        k.shell.ShowMessage(text + QStringLiteral("\r\n\r\nEvtl. wurde der Hotkey schon im System zugewiesen "
-                                                  "\r\n- versuchen Sie eine andere Kombination!"));
+        reportFailure(b);
     }
 }
 
 void KeyBindings::UnregisterHotkeys() {
+    withdrawn = true;
     for (auto it = grabs.cbegin(); it != grabs.cend(); ++it) k.s.desktop.unregisterHotkey(it.key());
     grabs.clear();
 }

@@ -2,6 +2,10 @@
 #include <QHash>
 #include <QVector>
 #include <cstdint>
+#include <memory>
+#include <optional>
+
+#include "base/Desktop.h"
 
 #include "control/KeyNames.h"
 
@@ -48,18 +52,49 @@ public:
     bool BindsKey(int code) const;
 
     // Registers every binding with modifiers as a system-wide hotkey under its
-    // id, withdrawing first the grabs of bindings that were deleted or whose
-    // key or modifiers changed. A refused grab gives a log line and a message
-    // box per binding. Where the session offers no system hotkeys, one log
+    // id. The first call asks the desktop whether it keeps shortcuts for
+    // programs; the way chosen and why go into the log once per run.
+    // Desktop shortcuts: one bind of the whole set, again only when a binding
+    // with modifiers was added, changed or deleted; the answer comes later and
+    // is reported by the pass (a log line per bound binding with the desktop's
+    // trigger, the failure line and message per binding left out or refused).
+    // X11 grabs: the grabs of bindings that were deleted or whose key or
+    // modifiers changed are withdrawn first; a refused grab gives a log line
+    // and a message box per binding. Where the session offers neither, one log
     // line for the whole run.
     void RegisterHotkeys();
-    // Withdraws every grab the player holds (the configuration window is open).
+    // Withdraws every grab the player holds and ignores desktop shortcuts
+    // (the configuration window is open) until the next RegisterHotkeys.
     void UnregisterHotkeys();
+    // Reports what the desktop answered since the last pass. Run by the pass.
+    void HotkeyStep();
+
+    // The desktop shortcut id of a binding id and back (0 for a foreign id).
+    static QString ShortcutId(int hotkeyId);
+    static int HotkeyIdOfShortcut(const QString& shortcutId);
+    // The desktop shortcuts the bindings ask for: one per binding with
+    // modifiers, in list order, the first of twins sharing an id.
+    QVector<DesktopShortcut> WantedShortcuts() const;
 
 private:
     struct Grab { int keyCode; int modifiers; };
+    enum class Road { Unknown, Probing, Desktop, X11 };
+    void startRoad();
+    void logChoice();
+    void registerGrabs();
+    void bindShortcuts();
+    void reportAnswer(const DesktopShortcutAnswer& answer);
+    void reportFailure(const KeyBinding& b);
     Kalvo& k;
     int currentIndex = -1;
     QHash<int, Grab> grabs;  // what is registered now, by id
-    bool unavailableLogged = false;
+    Road road = Road::Unknown;
+    QString roadReason;  // the desktop's words on its shortcuts
+    bool choiceLogged = false;
+    bool withdrawn = false;
+    std::optional<QVector<DesktopShortcut>> boundSet;  // the last set sent to the desktop
+    int bindGeneration = 0;
+    std::optional<std::pair<bool, QString>> probeResult;           // waiting for the pass
+    QVector<std::pair<int, DesktopShortcutAnswer>> answers;        // by bind generation
+    std::shared_ptr<KeyBindings*> self = std::make_shared<KeyBindings*>(this);
 };

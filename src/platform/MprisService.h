@@ -50,7 +50,7 @@ public:
     bool canRaise() const { return true; }
     bool hasTrackList() const { return false; }
     QString identity() const { return QStringLiteral("Kalvo2"); }
-    QString desktopEntry() const { return QStringLiteral("kalvo2"); }
+    QString desktopEntry() const { return QStringLiteral("io.github.kalvo2.Kalvo2"); }
     QStringList supportedUriSchemes() const { return {QStringLiteral("file")}; }
     QStringList supportedMimeTypes() const { return service->control.supportedMimeTypes(); }
 public slots:

@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QMetaObject>
+#include <X11/XKBlib.h>
 #include <X11/Xlib.h>
 #include <X11/keysym.h>
 #include <xcb/xcb.h>
@@ -66,8 +67,7 @@ bool X11Hotkeys::grab(int id, int modifiers, int virtualKey) {
         return false;
     }
     ungrab(id);
-    const unsigned long sym = keysymFromVirtualKey(virtualKey);
-    const KeyCode keycode = sym ? XKeysymToKeycode(x.display, sym) : 0;
+    const unsigned char keycode = keycodeOf(virtualKey, nullptr);
     if (keycode == 0) {
         lastError = QStringLiteral("no key code for virtual key %1").arg(virtualKey);
         return false;
@@ -89,6 +89,33 @@ bool X11Hotkeys::grab(int id, int modifiers, int virtualKey) {
     }
     grabs.insert(id, g);
     return true;
+}
+
+unsigned char X11Hotkeys::keycodeOf(int virtualKey, unsigned long* layoutKeysym) const {
+    if (layoutKeysym) *layoutKeysym = 0;
+    if (!x.valid()) return 0;
+    const unsigned long sym = keysymFromVirtualKey(virtualKey);
+    KeyCode keycode = sym ? XKeysymToKeycode(x.display, sym) : 0;
+    if (keycode != 0) {
+        if (layoutKeysym) *layoutKeysym = sym;
+        return keycode;
+    }
+    // A German key on another layout: the key in its place, named as this
+    // layout names it unshifted.
+    const unsigned int place = germanKeycodeOfVirtualKey(virtualKey);
+    int minKeycode = 0, maxKeycode = 0;
+    XDisplayKeycodes(x.display, &minKeycode, &maxKeycode);
+    if (place == 0 || int(place) < minKeycode || int(place) > maxKeycode) return 0;
+    const KeySym here = XkbKeycodeToKeysym(x.display, KeyCode(place), 0, 0);
+    if (here == NoSymbol) return 0;
+    if (layoutKeysym) *layoutKeysym = here;
+    return static_cast<unsigned char>(place);
+}
+
+unsigned long X11Hotkeys::layoutKeysym(int virtualKey) const {
+    unsigned long sym = 0;
+    keycodeOf(virtualKey, &sym);
+    return sym;
 }
 
 void X11Hotkeys::ungrab(int id) {

@@ -27,6 +27,9 @@ public:
     bool grab(int id, int modifiers, int virtualKey);
     void ungrab(int id);
     QString error() const { return lastError; }
+    // What the keyboard layout in use has on the key of a virtual-key code
+    // (the key grab() would take), 0 without X11 or when no key has it.
+    unsigned long layoutKeysym(int virtualKey) const;
 
     bool nativeEventFilter(const QByteArray& eventType, void* message, qintptr* result) override;
 
@@ -36,6 +39,7 @@ private:
         unsigned short mask;
     };
     void ungrabVariants(const Grab& g, int count);
+    unsigned char keycodeOf(int virtualKey, unsigned long* layoutKeysym) const;
     QVector<unsigned short> variants(unsigned short mask) const;
 
     X11Session x;

@@ -1,8 +1,11 @@
 #include "platform/X11Keysyms.h"
 
+#include <QStringList>
 #define XK_MISCELLANY
 #define XK_LATIN1
 #include <X11/XF86keysym.h>
+#include <X11/Xlib.h>
+#include <X11/keysym.h>
 #include <X11/keysymdef.h>
 
 unsigned long keysymFromVirtualKey(int vk) {
@@ -59,11 +62,58 @@ unsigned long keysymFromVirtualKey(int vk) {
     case 0xB3: return XF86XK_AudioPlay;
     case 0xB4: return XF86XK_Mail;
     case 0xB5: return XF86XK_AudioMedia;
+    // The keys of a German keyboard beside the letters, as they are unshifted.
+    case 0xBA: return XK_udiaeresis;
     case 0xBB: return XK_plus;
     case 0xBC: return XK_comma;
     case 0xBD: return XK_minus;
     case 0xBE: return XK_period;
+    case 0xBF: return XK_numbersign;
+    case 0xC0: return XK_odiaeresis;
+    case 0xDB: return XK_ssharp;
+    case 0xDC: return XK_dead_circumflex;
+    case 0xDD: return XK_dead_acute;
+    case 0xDE: return XK_adiaeresis;
     case 0xE2: return XK_less;
     default: return 0;
     }
+}
+
+unsigned int germanKeycodeOfVirtualKey(int vk) {
+    // xkb key codes (evdev + 8) of the keys that carry these codes on a
+    // German keyboard.
+    switch (vk) {
+    case 0xBA: return 34;  // AD11 ü
+    case 0xBB: return 35;  // AD12 +
+    case 0xBC: return 59;  // AB08 ,
+    case 0xBD: return 61;  // AB10 -
+    case 0xBE: return 60;  // AB09 .
+    case 0xBF: return 51;  // BKSL #
+    case 0xC0: return 47;  // AC10 ö
+    case 0xDB: return 20;  // AE11 ß
+    case 0xDC: return 49;  // TLDE ^
+    case 0xDD: return 21;  // AE12 ´
+    case 0xDE: return 48;  // AC11 ä
+    case 0xE2: return 94;  // LSGT <
+    default: return 0;
+    }
+}
+
+QString shortcutTrigger(int modifiers, int vk, unsigned long layoutKeysym) {
+    unsigned long sym = layoutKeysym ? layoutKeysym : keysymFromVirtualKey(vk);
+    // Letters are named by their lower-case keysym, whatever the layout's
+    // level 0 says.
+    if (sym >= XK_A && sym <= XK_Z) sym += XK_a - XK_A;
+    if (sym == 0) return QString();
+    QString name;
+    if (sym == XK_Prior) name = QStringLiteral("Page_Up");
+    else if (sym == XK_Next) name = QStringLiteral("Page_Down");
+    else if (const char* s = XKeysymToString(sym)) name = QString::fromLatin1(s);
+    if (name.isEmpty()) return QString();
+    QStringList parts;
+    if (modifiers & 2) parts << QStringLiteral("CTRL");
+    if (modifiers & 1) parts << QStringLiteral("ALT");
+    if (modifiers & 4) parts << QStringLiteral("SHIFT");
+    parts << name;
+    return parts.join(QLatin1Char('+'));
 }

@@ -152,6 +152,9 @@ void Shell::pass(const PassEvent& event) {
     k.tick.MusCheckPlay();
     k.alarm.WeckenPruefen();
     k.blackscreen.CheckMonitorPower(event.rawMessage);
+    k.bindings.HotkeyStep();
+    // Only the sleep timer ends the music, not the power settings.
+    k.s.desktop.holdOffSuspend(k.playback.playing());
     k.mpris.passEnded();
 }
 

@@ -4,6 +4,8 @@
 
 #include "e2e/RemotePlayer.h"
 
+#include <X11/Xlib.h>
+
 using namespace xsession;
 using namespace remote;
 // Keys pressed in the main window run their functions whatever control has
@@ -93,5 +95,58 @@ TEST(RemoteControl, BlackscreenCoversTheScreenAndTheStopKeyEndsIt) {
     EXPECT_TRUE(waitUntilGone(QStringLiteral("Kalvo BlackWin")));
     EXPECT_EQ(p.heard(), 0);  // nothing more is played
     EXPECT_FALSE(waitForWindow(QStringLiteral(" Kalvo2 0.992"), 1000).isEmpty());
+    p.quit();
+}
+
+namespace {
+// The X server's keyboard layout for the life of the guard. A connection of
+// its own stays open meanwhile: an X server that loses its last client resets
+// to its own layout.
+struct Layout {
+    QString before;
+    Display* keep = XOpenDisplay(nullptr);
+    explicit Layout(const QString& layout) {
+        QProcess q;
+        q.start("setxkbmap", {"-query"});
+        q.waitForFinished(20000);
+        for (const QString& line : QString::fromLocal8Bit(q.readAllStandardOutput()).split('\n'))
+            if (line.startsWith("layout:")) before = line.mid(7).trimmed();
+        QProcess::execute("setxkbmap", {layout});
+    }
+    ~Layout() {
+        QProcess::execute("setxkbmap", {before.isEmpty() ? QStringLiteral("us") : before});
+        if (keep) XCloseDisplay(keep);
+    }
+};
+}  // namespace
+
+// Hotkeys on the keys of a German keyboard: grabbed on a German layout by
+// their keysyms, on another layout by the key in their place.
+TEST(RemoteControl, GermanKeysWorkAsHotkeys) {
+    if (!available()) GTEST_SKIP() << "no X display";
+    {
+        Layout german("de");
+        RemotePlayer p;
+        p.prepare({"1|186|3|1", "2|219|3|1", "3|191|3|2", "4|226|3|1"});  // Ü, ß, #, <
+        ASSERT_TRUE(p.up());
+        p.key("ctrl+alt+udiaeresis");
+        EXPECT_TRUE(p.hears(2));
+        p.key("ctrl+alt+ssharp");
+        EXPECT_TRUE(p.hears(3));
+        p.key("ctrl+alt+numbersign");
+        EXPECT_TRUE(p.hears(2));
+        p.key("ctrl+alt+less");
+        EXPECT_TRUE(p.hears(3));
+        EXPECT_FALSE(p.log().contains("HotkeyID FAIL")) << p.log().toStdString();
+        EXPECT_TRUE(p.log().contains("RegisterHotkeys: system-wide hotkeys through X11 key grabs (desktop shortcuts: "));
+        p.quit();
+    }
+    Layout us("us");
+    RemotePlayer p;
+    p.prepare({"1|186|3|1"});
+    ASSERT_TRUE(p.up());
+    p.key("ctrl+alt+bracketleft");  // where Ü is on a German keyboard
+    EXPECT_TRUE(p.hears(2));
+    EXPECT_FALSE(p.log().contains("HotkeyID FAIL")) << p.log().toStdString();
     p.quit();
 }

@@ -132,6 +132,27 @@ public:
     void unregisterHotkey(int id) override { calls << QStringLiteral("unregister %1").arg(id); registered.removeAll(id); }
     bool hotkeysAvailable() const override { return hotkeys; }
     QString lastError() const override { return error; }
+
+    // Desktop shortcuts: offered or not, answered at once or when the test
+    // says (probeLater); every bind kept with its callback to answer.
+    bool shortcutsOffered = false, probeLater = false;
+    QString shortcutsHow = QStringLiteral("not offered");
+    std::function<void(bool, const QString&)> probeDone;
+    QVector<QVector<DesktopShortcut>> binds;
+    QVector<std::function<void(const DesktopShortcutAnswer&)>> bindAnswers;
+    void probeShortcuts(std::function<void(bool, const QString&)> done) override {
+        if (probeLater) probeDone = std::move(done);
+        else done(shortcutsOffered, shortcutsHow);
+    }
+    void bindShortcuts(const QVector<DesktopShortcut>& s, std::function<void(const DesktopShortcutAnswer&)> done) override {
+        binds << s;
+        bindAnswers << std::move(done);
+    }
+    // Every change of the suspend hold, in order.
+    QVector<bool> suspendHolds;
+    void holdOffSuspend(bool hold) override {
+        if (suspendHolds.isEmpty() ? hold : suspendHolds.last() != hold) suspendHolds << hold;
+    }
 };
 
 // Real file operations with failures a test can switch on.

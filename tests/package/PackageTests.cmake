@@ -1,7 +1,7 @@
 # The menu entry and the software centre's description pass their
 # validators; the Debian package builds and its program runs unpacked.
 add_test(NAME package.DesktopEntryValid
-         COMMAND desktop-file-validate ${PROJECT_SOURCE_DIR}/data/kalvo2.desktop)
+         COMMAND desktop-file-validate ${PROJECT_SOURCE_DIR}/data/io.github.kalvo2.Kalvo2.desktop)
 add_test(NAME package.MetainfoValid
          COMMAND appstreamcli validate --no-net ${PROJECT_SOURCE_DIR}/data/io.github.kalvo2.Kalvo2.metainfo.xml)
 add_test(NAME package.DebBuildsListsAndRunsUnpacked

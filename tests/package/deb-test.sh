@@ -15,7 +15,7 @@ fi
 deb=$(ls "$tmp"/out/kalvo2_"$version"_*.deb)
 
 dpkg-deb -c "$deb" >"$tmp/list"
-for f in usr/bin/kalvo2 usr/libexec/kalvo2/kalvo2-modrender usr/share/applications/kalvo2.desktop \
+for f in usr/bin/kalvo2 usr/libexec/kalvo2/kalvo2-modrender usr/share/applications/io.github.kalvo2.Kalvo2.desktop \
          usr/share/icons/hicolor/scalable/apps/kalvo2.svg \
          usr/share/metainfo/io.github.kalvo2.Kalvo2.metainfo.xml usr/share/doc/kalvo2/copyright; do
   if ! grep -q " \./$f\$" "$tmp/list"; then

@@ -1,0 +1,242 @@
+// The real desktop portal front end on a private session bus, with a
+// stand-in desktop back end: the player binds its shortcuts there, a pressed
+// shortcut is heard as the next song, and the inhibitions of suspend and
+// idle follow the music and the black screen, also when the player is killed.
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusMessage>
+#include <QElapsedTimer>
+
+#include "e2e/RemotePlayer.h"
+
+using namespace remote;
+
+namespace {
+
+const QString kFrontEnd = QStringLiteral("/usr/libexec/xdg-desktop-portal");
+const QString kBackEnd = QStringLiteral(KALVO_SOURCE_DIR "/tests/e2e/portal/stand_in_backend.py");
+
+// A session bus of this test alone with the portal front end on it, which
+// finds the stand-in back end through its .portal file.
+struct PortalDesktop {
+    QTemporaryDir dir;
+    QString backLog = dir.path() + "/backend.log";
+    QProcess daemon, backEnd, frontEnd;
+    QString address;
+    std::unique_ptr<QDBusConnection> bus;
+
+    explicit PortalDesktop(const QString& refuse = QString(), bool silent = false) {
+        QDir().mkpath(dir.path() + "/portals");
+        QFile portal(dir.path() + "/portals/kalvotest.portal");
+        if (!portal.open(QIODevice::WriteOnly)) return;
+        portal.write("[portal]\nDBusName=org.freedesktop.impl.portal.desktop.kalvotest\n"
+                     "Interfaces=org.freedesktop.impl.portal.GlobalShortcuts;org.freedesktop.impl.portal.Inhibit;\n"
+                     "UseIn=kalvotest\n");
+        portal.close();
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("XDG_DESKTOP_PORTAL_DIR", dir.path() + "/portals");
+        env.insert("XDG_CURRENT_DESKTOP", "kalvotest");
+        env.insert("STAND_IN_LOG", backLog);
+        env.insert("STAND_IN_REFUSE", refuse);
+        if (silent) env.insert("STAND_IN_SILENT", "1");
+        env.remove("DBUS_SESSION_BUS_ADDRESS");
+        // Services the bus starts (the permission store) see the same.
+        daemon.setProcessEnvironment(env);
+        daemon.start("dbus-daemon", {"--session", "--nofork", "--print-address=1"});
+        if (!daemon.waitForStarted(20000)) return;
+        while (!daemon.canReadLine() && daemon.waitForReadyRead(20000)) {}
+        address = QString::fromLocal8Bit(daemon.readLine()).trimmed();
+        env.insert("DBUS_SESSION_BUS_ADDRESS", address);
+        backEnd.setProcessEnvironment(env);
+        backEnd.setProcessChannelMode(QProcess::ForwardedChannels);
+        backEnd.start("/usr/bin/python3", {kBackEnd});
+        frontEnd.setProcessEnvironment(env);
+        frontEnd.setStandardOutputFile(QProcess::nullDevice());
+        frontEnd.setStandardErrorFile(dir.path() + "/frontend.log");
+        bus = std::make_unique<QDBusConnection>(QDBusConnection::connectToBus(address, "portal-test"));
+        // The back end first: the front end looks for it as it starts.
+        if (!waitFor([this] { return backendLog().contains("ready"); })) return;
+        frontEnd.start(kFrontEnd, {});
+        waitFor([this] { return bus->interface()->isServiceRegistered("org.freedesktop.portal.Desktop").value(); });
+    }
+    ~PortalDesktop() {
+        bus.reset();
+        QDBusConnection::disconnectFromBus("portal-test");
+        for (QProcess* p : {&frontEnd, &backEnd, &daemon}) {
+            p->kill();
+            p->waitForFinished();
+        }
+    }
+    bool up() const {
+        return bus && bus->isConnected() &&
+               bus->interface()->isServiceRegistered("org.freedesktop.portal.Desktop").value();
+    }
+    QString frontendLog() const {
+        QFile f(dir.path() + "/frontend.log");
+        return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
+    }
+    QString backendLog() const {
+        QFile f(backLog);
+        return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
+    }
+    QStringList lines(const QString& prefix) const {
+        QStringList out;
+        for (const QString& l : backendLog().split('\n'))
+            if (l.startsWith(prefix)) out << l;
+        return out;
+    }
+    // Inhibitions of a flag taken and not released.
+    int held(int flag) const {
+        return lines(QStringLiteral("Inhibit %1 ").arg(flag)).size() -
+               lines(QStringLiteral("InhibitReleased %1 ").arg(flag)).size();
+    }
+    // Presses a shortcut on the desktop: the sessions that bound it.
+    int activate(const QString& id) {
+        QDBusMessage call = QDBusMessage::createMethodCall("org.freedesktop.impl.portal.desktop.kalvotest",
+                                                           "/org/freedesktop/portal/desktop",
+                                                           "org.kalvo2.test.StandIn", "Activate");
+        call << id;
+        const QDBusMessage reply = bus->call(call, QDBus::Block, 20000);
+        return reply.arguments().value(0).toInt();
+    }
+    void mpris(const QString& method) {
+        bus->call(QDBusMessage::createMethodCall("org.mpris.MediaPlayer2.kalvo2", "/org/mpris/MediaPlayer2",
+                                                 "org.mpris.MediaPlayer2.Player", method),
+                  QDBus::Block, 20000);
+    }
+    static bool waitFor(const std::function<bool()>& done, int ms = 30000) {
+        QElapsedTimer clock;
+        clock.start();
+        while (!done()) {
+            if (clock.elapsed() > ms) return false;
+            QThread::msleep(50);
+        }
+        return true;
+    }
+};
+
+QCoreApplication& app() {
+    static int argc = 1;
+    static char name[] = "test_e2e";
+    static char* argv[] = {name, nullptr};
+    if (!QCoreApplication::instance()) new QCoreApplication(argc, argv);
+    return *QCoreApplication::instance();
+}
+
+}  // namespace
+
+TEST(Portal, OffscreenShortcutsPlayTheNextSongAndMusicAndBlackScreenHoldOffSuspendAndIdle) {
+    if (!QFileInfo::exists(kFrontEnd)) GTEST_SKIP() << "no desktop portal front end";
+    app();
+    PortalDesktop desktop;
+    ASSERT_TRUE(desktop.up()) << desktop.backendLog().toStdString() << desktop.frontendLog().toStdString();
+    qputenv("DBUS_SESSION_BUS_ADDRESS", desktop.address.toLocal8Bit());
+
+    RemotePlayer p;
+    p.prepare({"1|78|3|1", "2|46|0|6", "3|186|3|2", "4|34|1|3", "5|83|6|6"},
+              "GBlackScreen = 1\r\nGBlackScrMonOff = 0\r\n");
+    p.platform = "offscreen";
+    p.start();
+    ASSERT_TRUE(PortalDesktop::waitFor([&] { return !desktop.lines("BindShortcuts").isEmpty(); }))
+        << desktop.backendLog().toStdString();
+    // Exactly the bindings with modifiers, in list order, one session.
+    EXPECT_EQ(desktop.lines("Shortcut "), (QStringList{"Shortcut hotkey-1|nächstes Lied|CTRL+ALT+n",
+                                                       "Shortcut hotkey-3|voriges Lied|CTRL+ALT+udiaeresis",
+                                                       "Shortcut hotkey-4|vorwärts springen|ALT+Page_Down",
+                                                       "Shortcut hotkey-5|Stopp / Blackscreen verlassen|CTRL+SHIFT+s"}));
+    EXPECT_EQ(desktop.lines("CreateSession").size(), 1);
+    ASSERT_TRUE(PortalDesktop::waitFor([&] { return p.log().contains("HotkeyID 5"); })) << p.log().toStdString();
+    const QString log = p.log();
+    EXPECT_TRUE(log.contains("RegisterHotkeys: system-wide hotkeys through the desktop's shortcuts "
+                             "(org.freedesktop.portal.GlobalShortcuts version 1)\r\n"))
+        << log.toStdString();
+    EXPECT_TRUE(log.contains("HotkeyID 1 (nächstes Lied): Ctrl+Alt+N\r\n"));
+    EXPECT_TRUE(log.contains("HotkeyID 3 (voriges Lied): Ctrl+Alt+Udiaeresis\r\n"));
+    EXPECT_FALSE(log.contains("HotkeyID FAIL"));
+    EXPECT_TRUE(desktop.lines("Inhibit ").isEmpty());  // nothing plays yet
+
+    // A pressed shortcut: the next song, the black screen over it.
+    EXPECT_EQ(desktop.activate("hotkey-1"), 1);
+    EXPECT_TRUE(p.hears(2));
+    EXPECT_EQ(desktop.activate("hotkey-1"), 1);
+    EXPECT_TRUE(p.hears(3));
+    ASSERT_TRUE(PortalDesktop::waitFor([&] { return desktop.held(4) == 1 && desktop.held(8) == 1; }))
+        << desktop.backendLog().toStdString();
+    EXPECT_FALSE(desktop.lines("Inhibit 4 Kalvo2 spielt Musik /").isEmpty()) << desktop.backendLog().toStdString();
+
+    // The stop shortcut ends the music and the black screen: both released.
+    EXPECT_EQ(desktop.activate("hotkey-5"), 1);
+    ASSERT_TRUE(PortalDesktop::waitFor([&] { return desktop.held(4) == 0 && desktop.held(8) == 0; }))
+        << desktop.backendLog().toStdString();
+    EXPECT_EQ(p.heard(), 0);
+
+    // Music again, then the player is killed: the portal lets go for it.
+    desktop.mpris("Play");
+    ASSERT_TRUE(PortalDesktop::waitFor([&] { return desktop.held(4) == 1; })) << desktop.backendLog().toStdString();
+    p.stop(SIGKILL);
+    ASSERT_TRUE(PortalDesktop::waitFor([&] { return desktop.held(4) == 0 && desktop.held(8) == 0; }))
+        << desktop.backendLog().toStdString();
+    EXPECT_TRUE(PortalDesktop::waitFor([&] { return desktop.lines("SessionClosed").size() == 1; }));
+    qunsetenv("DBUS_SESSION_BUS_ADDRESS");
+}
+
+TEST(Portal, OnXvfbTheDesktopNotTheGrabsTakesTheKeysAndALeftOutShortcutIsReported) {
+    if (!QFileInfo::exists(kFrontEnd)) GTEST_SKIP() << "no desktop portal front end";
+    if (!xsession::available()) GTEST_SKIP() << "no X display";
+    app();
+    PortalDesktop desktop("hotkey-3");
+    ASSERT_TRUE(desktop.up()) << desktop.backendLog().toStdString() << desktop.frontendLog().toStdString();
+    qputenv("DBUS_SESSION_BUS_ADDRESS", desktop.address.toLocal8Bit());
+    // Another program holds CTRL+ALT+N on the X server: no matter here.
+    xsession::Grabber other("n", 3);
+    ASSERT_TRUE(other.holds());
+
+    RemotePlayer p;
+    p.prepare({"1|78|3|1", "2|46|0|6", "3|77|3|2"});
+    p.start();
+    // The shortcut the desktop left out gives the failure line and message.
+    const QString box = xsession::waitForWindow(QStringLiteral("Kalvo2 Meldung"), 30000);
+    ASSERT_FALSE(box.isEmpty()) << p.log().toStdString();
+    const QString log = p.log();
+    EXPECT_TRUE(log.contains("HotkeyID FAIL=3  Key:77  Mod:3\r\n")) << log.toStdString();
+    EXPECT_FALSE(log.contains("HotkeyID FAIL=1"));
+    EXPECT_TRUE(log.contains("HotkeyID 1 (nächstes Lied): Ctrl+Alt+N\r\n"));
+    EXPECT_EQ(desktop.lines("Shortcut ").size(), 2);
+    // While the message box is open a pressed shortcut is dropped.
+    EXPECT_EQ(desktop.activate("hotkey-1"), 1);
+    EXPECT_EQ(p.heard(), 0);
+    p.key("Return", box);
+    ASSERT_TRUE(xsession::waitUntilGone(QStringLiteral("Kalvo2 Meldung")));
+    EXPECT_EQ(desktop.activate("hotkey-1"), 1);
+    EXPECT_TRUE(p.hears(2));
+    p.quit();
+    EXPECT_EQ(desktop.lines("SessionClosed").size(), 1);
+    qunsetenv("DBUS_SESSION_BUS_ADDRESS");
+}
+
+// A desktop that never answers the bind costs one log line after a few
+// seconds; the player goes on as before.
+TEST(Portal, ADesktopThatNeverAnswersCostsOneLogLine) {
+    if (!QFileInfo::exists(kFrontEnd)) GTEST_SKIP() << "no desktop portal front end";
+    app();
+    PortalDesktop desktop(QString(), true);
+    ASSERT_TRUE(desktop.up()) << desktop.backendLog().toStdString() << desktop.frontendLog().toStdString();
+    qputenv("DBUS_SESSION_BUS_ADDRESS", desktop.address.toLocal8Bit());
+    RemotePlayer p;
+    p.prepare({"1|78|3|1"});
+    p.platform = "offscreen";
+    p.start();
+    ASSERT_TRUE(PortalDesktop::waitFor([&] { return !desktop.lines("BindShortcuts unanswered").isEmpty(); }))
+        << desktop.backendLog().toStdString();
+    const QString line = "RegisterHotkeys: the desktop did not answer the shortcuts: no answer within 5 s\r\n";
+    ASSERT_TRUE(PortalDesktop::waitFor([&] { return p.log().contains(line); })) << p.log().toStdString();
+    desktop.mpris("Play");
+    EXPECT_TRUE(p.hears(1));
+    EXPECT_EQ(p.log().count(line), 1);
+    EXPECT_FALSE(p.log().contains("HotkeyID FAIL"));
+    p.quit();
+    qunsetenv("DBUS_SESSION_BUS_ADDRESS");
+}
