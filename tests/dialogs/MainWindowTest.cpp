@@ -16,6 +16,7 @@
 
 #include "QtApp.h"
 #include "dialogs/MainWindow.h"
+#include "dialogs/TextFit.h"
 #include "fakes/Fakes.h"
 
 namespace {
@@ -262,4 +263,59 @@ TEST(MainWindow, StartUpFillsTheWindowThroughTheView) {
     EXPECT_TRUE(w.fortfBox());
     EXPECT_EQ(w.alarmHour(), 8);
     EXPECT_EQ(w.pos(), QPoint(100, 100));
+}
+
+// Hour 23 and minute 59 read whole in the designed 30 x 20 fields: the text
+// fits the room the edit gives it, shown with two digits.
+TEST(MainWindow, AlarmFieldsShowTwoDigitsWhole) {
+    Window t;
+    t.w.show();
+    t.w.setAlarmHour(23);
+    t.w.setAlarmMinute(59);
+    for (int number : {CtlWeckenH, CtlWeckenM}) {
+        auto* spin = static_cast<QSpinBox*>(t.w.control(number));
+        EXPECT_EQ(spin->size(), QSize(30, 20));
+        auto* edit = spin->findChild<QLineEdit*>();
+        ASSERT_NE(edit, nullptr);
+        EXPECT_EQ(edit->text(), number == CtlWeckenH ? "23" : "59");
+        EXPECT_LE(QFontMetrics(edit->font()).horizontalAdvance(edit->text()), lineEditTextRoom(edit)) << number;
+        EXPECT_LE(QFontMetrics(edit->font()).horizontalAdvance("00"), lineEditTextRoom(edit)) << number;
+    }
+    // Typed over, 34 reads 34; early times keep two digits.
+    auto* minute = static_cast<QSpinBox*>(t.w.control(CtlWeckenM));
+    minute->setFocus();
+    minute->selectAll();
+    QTest::keyClicks(minute, "34");
+    EXPECT_EQ(t.w.alarmMinute(), 34);
+    EXPECT_EQ(minute->findChild<QLineEdit*>()->text(), "34");
+    t.w.setAlarmHour(7);
+    EXPECT_EQ(static_cast<QSpinBox*>(t.w.control(CtlWeckenH))->text(), "07");
+    EXPECT_EQ(t.w.alarmHour(), 7);
+}
+
+// The counter, time and position fields show their longest texts whole,
+// smaller only where needed, and scroll nothing out of sight.
+TEST(MainWindow, CounterTimeAndPositionTextsFitTheirFields) {
+    Window t;
+    t.w.show();
+    const auto fits = [](QLineEdit* f) {
+        return QFontMetrics(f->font()).horizontalAdvance(f->text()) <= lineEditTextRoom(f);
+    };
+    auto* counter = static_cast<QLineEdit*>(t.w.control(CtlCounter));
+    for (const char* text : {"5002/5006", "12345/12345", "0/0"}) {
+        t.w.setCounterText(QString::fromLatin1(text));
+        EXPECT_EQ(counter->text(), text);
+        EXPECT_TRUE(fits(counter)) << text;
+    }
+    t.w.setCounterText(QStringLiteral("5002/5006"));
+    EXPECT_GE(counter->font().pixelSize(), 8);
+    t.w.setCounterText(QStringLiteral("5/12"));
+    EXPECT_EQ(counter->font().pixelSize(), layoutFont().pixelSize());  // a short text keeps the font
+    auto* position = static_cast<QLineEdit*>(t.w.control(CtlPosition));
+    t.w.setPositionText(QStringLiteral("L12 127/255"));
+    EXPECT_TRUE(fits(position));
+    auto* time = static_cast<QLineEdit*>(t.w.control(CtlTime));
+    t.w.setTimeText(QStringLiteral("100:00:00"));
+    EXPECT_TRUE(fits(time));
+    EXPECT_EQ(static_cast<QLineEdit*>(t.w.control(CtlCounter))->geometry(), QRect(320, 5, 55, 20));
 }
