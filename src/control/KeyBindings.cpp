@@ -107,6 +107,14 @@ bool KeyBindings::BindsKey(int code) const {
     return false;
 }
 
+bool KeyBindings::BindsCombination(int code, int modifiers) const {
+    if (modifiers <= 0) return false;
+    for (const KeyBinding& b : KeyBindingList)
+        if (b.keyCode == code && b.modifiers == modifiers && b.function >= 1 && b.function <= KeyFunctionNames().size())
+            return true;
+    return false;
+}
+
 void KeyBindings::RegisterHotkeys() {
     Desktop& desktop = k.s.desktop;
     bool wanted = false;

@@ -75,20 +75,22 @@ struct MenuSpec {
     const char* caption;
 };
 
+// "&" marks the letter that opens a menu with ALT, or an item of the open
+// menu; the letters differ within each menu.
 const MenuSpec kMenu[] = {
-    {"Datei", MenuListOpen, "Liste öffnen"},
-    {"Datei", MenuListNew, "Neue Liste"},
-    {"Datei", MenuListSaveAs, "Speichern als"},
-    {"Datei", 0, nullptr},
-    {"Datei", MenuTrashOpen, "Kalvo Papierkorb öffnen"},
-    {"Datei", MenuRestore, "Dateien wiederherstellen"},
-    {"Datei", MenuUndoDelete, "Letztes Löschen rückgängig"},
-    {"Datei", 0, nullptr},
-    {"Datei", MenuQuit, "Beenden"},
-    {"Liste", MenuListEdit, "Bearbeiten"},
-    {"Liste", MenuNewRandom, "Zufallswerte neu"},
-    {"Extras", MenuKeyConfig, "Tasten Konfig."},
-    {"Extras", MenuInfo, "Info"},
+    {"&Datei", MenuListOpen, "&Liste öffnen"},
+    {"&Datei", MenuListNew, "&Neue Liste"},
+    {"&Datei", MenuListSaveAs, "&Speichern als"},
+    {"&Datei", 0, nullptr},
+    {"&Datei", MenuTrashOpen, "Kalvo &Papierkorb öffnen"},
+    {"&Datei", MenuRestore, "Dateien &wiederherstellen"},
+    {"&Datei", MenuUndoDelete, "Letztes Löschen &rückgängig"},
+    {"&Datei", 0, nullptr},
+    {"&Datei", MenuQuit, "&Beenden"},
+    {"&Liste", MenuListEdit, "&Bearbeiten"},
+    {"&Liste", MenuNewRandom, "&Zufallswerte neu"},
+    {"&Extras", MenuKeyConfig, "&Tasten Konfig."},
+    {"&Extras", MenuInfo, "&Info"},
 };
 
 // An alarm field: 30 pixels hold two digits only without the arrows, so the

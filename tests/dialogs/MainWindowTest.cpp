@@ -91,6 +91,12 @@ struct Window {
     }
 };
 
+// True once menu is the open popup, waiting up to about two seconds.
+bool waitForPopup(QMenu* menu) {
+    for (int i = 0; i < 40 && QApplication::activePopupWidget() != menu; ++i) QTest::qWait(50);
+    return QApplication::activePopupWidget() == menu;
+}
+
 }  // namespace
 
 TEST(MainWindow, ControlsCaptionsTooltipsAndPlaces) {
@@ -157,8 +163,10 @@ TEST(MainWindow, MenuItemsInOrderWithTheirNumbers) {
         {"Bearbeiten", "Zufallswerte neu"},
         {"Tasten Konfig.", "Info"}};
     const QList<QList<int>> numbers{{4, 5, 6, 0, 1, 2, 11, 0, 3}, {7, 8}, {10, 9}};
+    // The texts as shown, without the "&" of the underlined letter.
+    const auto shown = [](const QAction* a) { return QString(a->text()).remove('&'); };
     for (int m = 0; m < 3; ++m) {
-        EXPECT_EQ(menus[m]->text(), titles[m]);
+        EXPECT_EQ(shown(menus[m]), titles[m]);
         const QList<QAction*> actions = menus[m]->menu()->actions();
         ASSERT_EQ(actions.size(), items[m].size());
         for (int i = 0; i < actions.size(); ++i) {
@@ -166,7 +174,7 @@ TEST(MainWindow, MenuItemsInOrderWithTheirNumbers) {
                 EXPECT_TRUE(actions[i]->isSeparator());
                 continue;
             }
-            EXPECT_EQ(actions[i]->text(), items[m][i]);
+            EXPECT_EQ(shown(actions[i]), items[m][i]);
             EXPECT_EQ(actions[i]->data().toInt(), numbers[m][i]);
             EXPECT_EQ(t.w.menuAction(numbers[m][i]), actions[i]);
         }
@@ -263,6 +271,62 @@ TEST(MainWindow, StartUpFillsTheWindowThroughTheView) {
     EXPECT_TRUE(w.fortfBox());
     EXPECT_EQ(w.alarmHour(), 8);
     EXPECT_EQ(w.pos(), QPoint(100, 100));
+}
+
+// Every menu and item has an underlined letter, unique within its menu bar or
+// menu; ALT with a title's letter opens that menu in the window, and a letter
+// of the open menu runs its item.
+TEST(MainWindow, MenusOpenWithAltAndTheirLetters) {
+    const auto letterOf = [](const QAction* a) {
+        const QKeySequence m = QKeySequence::mnemonic(a->text());
+        return m.isEmpty() ? QString() : m.toString();
+    };
+    {
+        Window t;
+        QStringList titleLetters;
+        for (QAction* menu : t.w.menuBar()->actions()) {
+            titleLetters << letterOf(menu);
+            QStringList letters;
+            for (QAction* a : menu->menu()->actions())
+                if (!a->isSeparator()) letters << letterOf(a);
+            EXPECT_FALSE(letters.contains(QString())) << menu->text().toStdString();
+            EXPECT_EQ(QSet<QString>(letters.begin(), letters.end()).size(), letters.size())
+                << menu->text().toStdString();
+        }
+        EXPECT_EQ(titleLetters, (QStringList{"Alt+D", "Alt+L", "Alt+E"}));
+    }
+    // Keys go where the keyboard sends them: to the open menu, else to the
+    // focused field of a window just shown.
+    const auto press = [](Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+        QWidget* to = QApplication::activePopupWidget() ? QApplication::activePopupWidget() : QApplication::focusWidget();
+        ASSERT_NE(to, nullptr);
+        QTest::keyClick(to, key, modifiers);
+    };
+    const auto shown = [](Window& t) {
+        t.w.show();
+        t.w.activateWindow();
+        EXPECT_TRUE(QTest::qWaitForWindowActive(&t.w));
+        t.w.control(CtlListName)->setFocus();
+    };
+    const QList<Qt::Key> keys{Qt::Key_D, Qt::Key_L, Qt::Key_E};
+    for (int m = 0; m < 3; ++m) {
+        Window t;
+        shown(t);
+        press(keys[m], Qt::AltModifier);
+        QMenu* menu = t.w.menuBar()->actions()[m]->menu();
+        EXPECT_TRUE(waitForPopup(menu)) << m;
+        if (QApplication::activePopupWidget() == menu) menu->close();
+    }
+    // "Extras", then I: "Info".
+    Window t;
+    shown(t);
+    press(Qt::Key_E, Qt::AltModifier);
+    ASSERT_TRUE(waitForPopup(t.w.menuBar()->actions()[2]->menu()));
+    press(Qt::Key_I);
+    QTest::qWait(50);
+    ASSERT_EQ(t.actions().size(), 1);
+    EXPECT_EQ(t.actions()[0].kind, PassEvent::Kind::Menu);
+    EXPECT_EQ(t.actions()[0].item, MenuInfo);
 }
 
 // Hour 23 and minute 59 read whole in the designed 30 x 20 fields: the text
