@@ -182,10 +182,11 @@ TEST(PassDriver, BoundKeyAndMenuLetterNeverBothAct) {
     QTest::keyClick(focus, Qt::Key_D, Qt::AltModifier);
     EXPECT_TRUE(waitFor([&] { return QApplication::activePopupWidget() == datei; }));
     EXPECT_EQ(t.view.volume, 50) << "the plain binding of D ran as well";
-    QTest::keyClick(datei, Qt::Key_Escape);
-    QTest::qWait(50);
-    if (QApplication::activePopupWidget()) QTest::keyClick(QApplication::activePopupWidget(), Qt::Key_Escape);
+    datei->close();
     ASSERT_EQ(QApplication::activePopupWidget(), nullptr);
+    // The offscreen platform leaves no window active after a popup.
+    w.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
     focus->setFocus();
 
     QTest::keyClick(focus, Qt::Key_D);
@@ -193,6 +194,7 @@ TEST(PassDriver, BoundKeyAndMenuLetterNeverBothAct) {
     QTest::qWait(100);
     EXPECT_EQ(QApplication::activePopupWidget(), nullptr);
 
+    ASSERT_EQ(QApplication::focusWidget(), focus);
     QTest::keyClick(focus, Qt::Key_E, Qt::AltModifier);
     EXPECT_EQ(t.view.volume, 57);
     QTest::qWait(100);
