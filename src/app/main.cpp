@@ -18,6 +18,7 @@
 #include "platform/WindowActivation.h"
 #include "platform/QtDesktop.h"
 #include "platform/QtMessages.h"
+#include "platform/QtTranslations.h"
 #include "platform/QuitSignals.h"
 #include "platform/SystemClock.h"
 #include "platform/SystemRandom.h"
@@ -50,6 +51,9 @@ int main(int argc, char** argv) {
     if (QStyle* fusion = QStyleFactory::create(QStringLiteral("Fusion"))) QApplication::setStyle(fusion);
     QApplication::setFont(layoutFont());
     QApplication::setQuitOnLastWindowClosed(false);
+    // Qt's buttons and dialogs speak German like the rest ("Ja", "Abbrechen").
+    const QString qtTextsProblem = installGermanQtTexts();
+    if (!qtTextsProblem.isEmpty()) std::fprintf(stderr, "kalvo2: %s\n", qtTextsProblem.toLocal8Bit().constData());
 
     // One player per data folder: a second start raises the first and ends
     // here, before it touches any file.
@@ -147,6 +151,7 @@ int main(int argc, char** argv) {
     // An old data folder was moved in just now: lock it before any write.
     if (!instancePlan.lockBeforeStartUp && !takeInstanceLock()) return 0;
     for (const QString& line : instanceProblems) k.shell.LogLine(line);
+    if (!qtTextsProblem.isEmpty()) k.shell.LogLine(qtTextsProblem);
 
     // Media keys, the sound applet, phone remotes and playerctl reach the
     // player through MPRIS2; without a bus everything else works.

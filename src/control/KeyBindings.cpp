@@ -131,6 +131,14 @@ QVector<DesktopShortcut> KeyBindings::WantedShortcuts() const {
     return out;
 }
 
+bool KeyBindings::BindsCombination(int code, int modifiers) const {
+    if (modifiers <= 0) return false;
+    for (const KeyBinding& b : KeyBindingList)
+        if (b.keyCode == code && b.modifiers == modifiers && b.function >= 1 && b.function <= KeyFunctionNames().size())
+            return true;
+    return false;
+}
+
 void KeyBindings::RegisterHotkeys() {
     withdrawn = false;
     switch (road) {

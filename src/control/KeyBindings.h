@@ -50,6 +50,10 @@ public:
     // True when a key-down of code in the main or black window runs a
     // function: the window then takes the key away from its focused control.
     bool BindsKey(int code) const;
+    // True when a binding names exactly this key with these modifiers
+    // (KeyModifier bits, at least one) and a function: such a combination
+    // belongs to the binding even where a menu letter of the window has it.
+    bool BindsCombination(int code, int modifiers) const;
 
     // Registers every binding with modifiers as a system-wide hotkey under its
     // id. The first call asks the desktop whether it keeps shortcuts for

@@ -2,6 +2,8 @@
 
 #include <QFileInfo>
 
+#include "dialogs/TextFit.h"
+
 int ExplorerModel::columnCount(const QModelIndex& parent) const { return QFileSystemModel::columnCount(parent) + 1; }
 
 QVariant ExplorerModel::data(const QModelIndex& index, int role) const {
@@ -18,6 +20,10 @@ QVariant ExplorerModel::data(const QModelIndex& index, int role) const {
         const QString suffix = QFileInfo(filePath(index)).suffix();
         return suffix.isEmpty() ? QStringLiteral("Datei") : suffix.toUpper() + QStringLiteral("-Datei");
     }
+    // Sizes and times as the German interface writes them, whatever the
+    // system's language.
+    if (base.column() == 1 && role == Qt::DisplayRole && !isDir(index)) return fileSizeText(size(index));
+    if (base.column() == 3 && role == Qt::DisplayRole) return fileTimeText(lastModified(index));
     return QFileSystemModel::data(base, role);
 }
 

@@ -12,6 +12,7 @@
 
 #include "dialogs/LayoutAnchors.h"
 #include "dialogs/PassDriver.h"
+#include "dialogs/TextFit.h"
 #include "dialogs/WindowPlacement.h"
 #include "shell/Kalvo.h"
 
@@ -39,10 +40,11 @@ KeyConfigWindow::KeyConfigWindow(Kalvo& k, QWidget* owner) : QDialog(owner), log
     list->setSelectionBehavior(QAbstractItemView::SelectRows);
     list->header()->setStretchLastSection(false);
     // "Taste" is wider than designed (50, 40, 150) so that "Backspace" and
-    // "CrsRight" fit; "HK" shows one digit.
+    // "CrsRight" fit; "HK" shows one digit; "Funktion" as wide as the
+    // longest function name.
     list->setColumnWidth(0, scaled(64, s));
     list->setColumnWidth(1, scaled(30, s));
-    list->setColumnWidth(2, scaled(150, s));
+    list->setColumnWidth(2, std::max(scaled(150, s), columnWidthFor(list, 2, KeyFunctionNames())));
     place(list, 56, 10, 10, 270, 275);
 
     auto button = [&](const QString& text, int number, int x, int y) {

@@ -17,6 +17,7 @@
 #include "base/Paths.h"
 #include "dialogs/ExplorerModel.h"
 #include "dialogs/LayoutAnchors.h"
+#include "dialogs/TextFit.h"
 #include "dialogs/WindowPlacement.h"
 #include "shell/Kalvo.h"
 
@@ -28,12 +29,20 @@ constexpr int kClientHeight = 370;
 // have arrived are taken (a folder of many thousand entries on a slow disk).
 constexpr int kListingWaitMs = 5000;
 
-// Report view with grid lines.
+constexpr int kGridLine = 1;
+
+// Report view with grid lines. The lines lie outside each cell's text, one
+// pixel more in height, so they never cover an underscore or a descender.
 class GridDelegate : public QStyledItemDelegate {
 public:
     using QStyledItemDelegate::QStyledItemDelegate;
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+        return QStyledItemDelegate::sizeHint(option, index) + QSize(0, kGridLine);
+    }
     void paint(QPainter* p, const QStyleOptionViewItem& option, const QModelIndex& index) const override {
-        QStyledItemDelegate::paint(p, option, index);
+        QStyleOptionViewItem cell(option);
+        cell.rect.adjust(0, 0, 0, -kGridLine);
+        QStyledItemDelegate::paint(p, cell, index);
         p->save();
         p->setPen(option.palette.color(QPalette::Midlight));
         p->drawLine(option.rect.topRight(), option.rect.bottomRight());
@@ -78,8 +87,10 @@ ListEditWindow::ListEditWindow(QWidget* owner, float s) : QDialog(owner) {
     model->setReadOnly(true);
     model->setNameFilterDisables(false);
     model->setFilter(QDir::AllDirs | QDir::Files | QDir::NoDot);
-    connect(model, &QFileSystemModel::directoryLoaded, this,
-            [this](const QString& path) { loadedDirectories.insert(cleanDirectory(path)); });
+    connect(model, &QFileSystemModel::directoryLoaded, this, [this](const QString& path) {
+        loadedDirectories.insert(cleanDirectory(path));
+        fitExplorerColumns();
+    });
 
     explorer = new QTreeView(this);
     explorer->setObjectName(QStringLiteral("explorer"));
@@ -96,9 +107,22 @@ ListEditWindow::ListEditWindow(QWidget* owner, float s) : QDialog(owner) {
     explorer->header()->setStretchLastSection(false);
     explorer->header()->setSectionsMovable(false);
     place(explorer, 335, 30, 290, 290);
-    // Name 170, "Sel" 30 as the second column, then size 60, type and date.
+    // Name 170, "Sel" 30 as the second column, then size 60, type and date;
+    // "Sel", the size and the date as wide as "<<<", the longest size and a
+    // date need; the name then gives way (fitExplorerColumns).
     const int widths[] = {170, 30, 60, 100, 100};
     for (int c = 0; c < 5; ++c) explorer->setColumnWidth(c, scaled(widths[c], s));
+    nameWidth = explorer->columnWidth(0);
+    explorer->setColumnWidth(ExplorerModel::SelColumn,
+                             std::max(explorer->columnWidth(ExplorerModel::SelColumn),
+                                      columnWidthFor(explorer, ExplorerModel::SelColumn, {QStringLiteral("<<<")})));
+    explorer->setColumnWidth(2, std::max(explorer->columnWidth(2), columnWidthFor(explorer, 2, widestFileSizeTexts())));
+    explorer->setColumnWidth(4, std::max(explorer->columnWidth(4),
+                                         columnWidthFor(explorer, 4, {fileTimeText(QDateTime(QDate(2000, 12, 28), QTime(20, 58)))})));
+
+    connect(explorer->header(), &QHeaderView::sectionResized, this, [this](int section) {
+        if (section == 0 && !fittingColumns) nameSizedByUser = true;
+    });
 
     okButton = new QPushButton(QStringLiteral("OK"), this);
     okButton->setDefault(true);
@@ -199,7 +223,17 @@ void ListEditWindow::navigate(const QString& directory) {
     explorer->setRootIndex(root);
     if (model->canFetchMore(root)) model->fetchMore(root);
     explorer->scrollToTop();
+    fitExplorerColumns();
     explorer->viewport()->update();
+}
+
+void ListEditWindow::fitExplorerColumns() {
+    if (nameSizedByUser) return;
+    const int rows = model->rowCount(explorer->rootIndex());
+    const int others = explorer->columnWidth(ExplorerModel::SelColumn) + explorer->columnWidth(2);
+    fittingColumns = true;
+    explorer->setColumnWidth(0, std::clamp(columnRoom(explorer, rows) - others, 100, nameWidth));
+    fittingColumns = false;
 }
 
 void ListEditWindow::waitUntilListed(const QString& directory) {

@@ -65,4 +65,10 @@ private:
     QSet<QString> loadedDirectories;  // listed by the model at least once
     void navigate(const QString& directory);
     void waitUntilListed(const QString& directory);
+    // Name, "Sel" and size fill the explorer's width, so the size shows
+    // whole; the name column gives way, unless the user has sized it.
+    void fitExplorerColumns();
+    bool fittingColumns = false;
+    bool nameSizedByUser = false;
+    int nameWidth = 0;  // as designed: the widest the fitting makes it
 };

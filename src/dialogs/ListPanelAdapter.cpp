@@ -2,12 +2,12 @@
 
 #include <QDateTime>
 #include <QFileInfo>
-#include <QLocale>
 #include <QPushButton>
 #include <QTreeWidget>
 
 #include "base/PassEvent.h"
 #include "dialogs/MainWindow.h"
+#include "dialogs/TextFit.h"
 
 namespace {
 QTreeWidget* panelList(MainWindow& w) { return static_cast<QTreeWidget*>(w.control(CtlPanelList)); }
@@ -22,12 +22,11 @@ void ListPanelAdapter::setInnerWidth(int width) { window.setInnerWidth(width); }
 void ListPanelAdapter::showListFiles(const QString& directory, const QStringList& names) {
     QTreeWidget* list = panelList(window);
     list->clear();
-    const QLocale locale;
     for (const QString& name : names) {
         const QFileInfo info(directory + name);
-        new QTreeWidgetItem(list, {name, locale.formattedDataSize(info.size()),
-                                   info.lastModified().toString(QStringLiteral("dd.MM.yy hh:mm"))});
+        new QTreeWidgetItem(list, {name, fileSizeText(info.size()), fileTimeText(info.lastModified())});
     }
+    window.fitListPanelColumns();
 }
 
 QString ListPanelAdapter::selectedName() const {

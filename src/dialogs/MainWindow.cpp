@@ -14,10 +14,12 @@
 #include <QSignalBlocker>
 #include <QSlider>
 #include <QSpinBox>
+#include <QStyle>
 #include <QTreeWidget>
 
 #include "dialogs/LayoutAnchors.h"
 #include "dialogs/PassDriver.h"
+#include "dialogs/TextFit.h"
 
 namespace {
 
@@ -73,20 +75,37 @@ struct MenuSpec {
     const char* caption;
 };
 
+// "&" marks the letter that opens a menu with ALT, or an item of the open
+// menu; the letters differ within each menu.
 const MenuSpec kMenu[] = {
-    {"Datei", MenuListOpen, "Liste öffnen"},
-    {"Datei", MenuListNew, "Neue Liste"},
-    {"Datei", MenuListSaveAs, "Speichern als"},
-    {"Datei", 0, nullptr},
-    {"Datei", MenuTrashOpen, "Kalvo Papierkorb öffnen"},
-    {"Datei", MenuRestore, "Dateien wiederherstellen"},
-    {"Datei", MenuUndoDelete, "Letztes Löschen rückgängig"},
-    {"Datei", 0, nullptr},
-    {"Datei", MenuQuit, "Beenden"},
-    {"Liste", MenuListEdit, "Bearbeiten"},
-    {"Liste", MenuNewRandom, "Zufallswerte neu"},
-    {"Extras", MenuKeyConfig, "Tasten Konfig."},
-    {"Extras", MenuInfo, "Info"},
+    {"&Datei", MenuListOpen, "&Liste öffnen"},
+    {"&Datei", MenuListNew, "&Neue Liste"},
+    {"&Datei", MenuListSaveAs, "&Speichern als"},
+    {"&Datei", 0, nullptr},
+    {"&Datei", MenuTrashOpen, "Kalvo &Papierkorb öffnen"},
+    {"&Datei", MenuRestore, "Dateien &wiederherstellen"},
+    {"&Datei", MenuUndoDelete, "Letztes Löschen &rückgängig"},
+    {"&Datei", 0, nullptr},
+    {"&Datei", MenuQuit, "&Beenden"},
+    {"&Liste", MenuListEdit, "&Bearbeiten"},
+    {"&Liste", MenuNewRandom, "&Zufallswerte neu"},
+    {"&Extras", MenuKeyConfig, "&Tasten Konfig."},
+    {"&Extras", MenuInfo, "&Info"},
+};
+
+// An alarm field: 30 pixels hold two digits only without the arrows, so the
+// value changes by typing, the wheel or the arrow keys; always two digits,
+// as a clock shows them.
+class AlarmField : public QSpinBox {
+public:
+    AlarmField(int maximum, QWidget* parent) : QSpinBox(parent) {
+        setRange(0, maximum);
+        setButtonSymbols(QAbstractSpinBox::NoButtons);
+        setAlignment(Qt::AlignCenter);
+    }
+
+protected:
+    QString textFromValue(int value) const override { return QStringLiteral("%1").arg(value, 2, 10, QLatin1Char('0')); }
 };
 
 constexpr int kInnerWidth = 400;
@@ -167,8 +186,7 @@ void MainWindow::buildControls() {
             break;
         }
         case Kind::Spin: {
-            auto* s = new QSpinBox(client);
-            s->setRange(0, number == CtlWeckenH ? 23 : 59);
+            auto* s = new AlarmField(number == CtlWeckenH ? 23 : 59, client);
             connect(s, &QSpinBox::valueChanged, this, [this, number] { emitControl(number, SubChange); });
             w = s;
             break;
@@ -273,9 +291,11 @@ void MainWindow::setPathText(const QString& text) { showFromStart(field(CtlPath)
 QString MainWindow::pathText() const { return field(CtlPath)->text(); }
 void MainWindow::setSongText(const QString& text) { showFromStart(field(CtlSong), text); }
 QString MainWindow::songText() const { return field(CtlSong)->text(); }
-void MainWindow::setCounterText(const QString& text) { field(CtlCounter)->setText(text); }
-void MainWindow::setTimeText(const QString& text) { field(CtlTime)->setText(text); }
-void MainWindow::setPositionText(const QString& text) { field(CtlPosition)->setText(text); }
+// "5002/5006" and a module's "L12 127/63" are wider than their fields in the
+// layout font: they shrink rather than scroll.
+void MainWindow::setCounterText(const QString& text) { setFittingText(field(CtlCounter), text); }
+void MainWindow::setTimeText(const QString& text) { setFittingText(field(CtlTime), text); }
+void MainWindow::setPositionText(const QString& text) { setFittingText(field(CtlPosition), text); }
 
 int MainWindow::volumeSlider() const { return static_cast<QSlider*>(controls.value(CtlVolume))->value(); }
 void MainWindow::setVolumeSlider(int value) {
@@ -323,5 +343,22 @@ void MainWindow::moveWindow(int x, int y) { move(x, y); }
 int MainWindow::innerWidth() const { return client->width(); }
 int MainWindow::innerHeight() const { return client->height(); }
 void MainWindow::setListPanelColumnWidth(int width) {
+    panelNameWidth = width;
     static_cast<QTreeWidget*>(controls.value(CtlPanelList))->setColumnWidth(0, width);
+}
+
+void MainWindow::fitListPanelColumns() {
+    auto* list = static_cast<QTreeWidget*>(controls.value(CtlPanelList));
+    QStringList sizes, times;
+    for (int i = 0; i < list->topLevelItemCount(); ++i) {
+        sizes << list->topLevelItem(i)->text(1);
+        times << list->topLevelItem(i)->text(2);
+    }
+    const int sizeWidth = columnWidthFor(list, 1, sizes);
+    list->setColumnWidth(1, sizeWidth);
+    list->setColumnWidth(2, columnWidthFor(list, 2, times));
+    // Name and size fill the list's width; the date lies to their right.
+    const int room = columnRoom(list, list->topLevelItemCount());
+    const int wanted = panelNameWidth > 0 ? panelNameWidth : list->columnWidth(0);
+    list->setColumnWidth(0, std::max(std::min(wanted, room - sizeWidth), room / 2));
 }

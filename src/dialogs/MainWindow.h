@@ -39,6 +39,10 @@ public:
     QWidget* clientArea() const { return client; }
     // Sets the inner width (the list panel widens the window); the height stays.
     void setInnerWidth(int width);
+    // Sizes the list panel's columns to its rows: the size and date columns
+    // as wide as their texts, the name column as set but narrow enough for
+    // the size column to show whole beside it. The user can widen any.
+    void fitListPanelColumns();
     // Lets the next close request really close the window (exit step 3).
     void closeForGood();
 
@@ -93,4 +97,5 @@ private:
     QHash<int, QAction*> actions;
     EventSink sink;
     bool closingForGood = false;
+    int panelNameWidth = 0;  // the list panel's name column as set
 };

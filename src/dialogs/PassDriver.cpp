@@ -128,6 +128,15 @@ int PassDriver::virtualKeyOf(const QKeyEvent* key) {
 bool PassDriver::eventFilter(QObject* watched, QEvent* event) {
     if (!active || !watched->isWidgetType()) return false;
     auto* widget = static_cast<QWidget*>(watched);
+    if (event->type() == QEvent::ShortcutOverride) {
+        // ALT and a letter open a menu unless a binding names exactly that
+        // combination: then the key press goes on to the binding below, and
+        // the menu stays shut. A plain binding of the letter leaves ALT and
+        // the letter to the menu. Either way only one of them acts.
+        if (!bindsCombination(widget, static_cast<QKeyEvent*>(event))) return false;
+        event->accept();
+        return true;
+    }
     PassEvent pe;
     if (!translateInput(widget, event, pe)) return false;
     if (isPropagation(widget, event)) return false;
@@ -143,6 +152,15 @@ bool PassDriver::eventFilter(QObject* watched, QEvent* event) {
                        k.bindings.BindsKey(pe.code);
     deliver(pe);
     return bound;
+}
+
+bool PassDriver::bindsCombination(const QWidget* receiver, const QKeyEvent* key) const {
+    const int window = windowNumberOf(receiver);
+    if ((window != MainWindowNo && window != BlackWindowNo) || k.shell.suspended()) return false;
+    const Qt::KeyboardModifiers m = key->modifiers();
+    const int modifiers = (m & Qt::AltModifier ? ModAlt : 0) | (m & Qt::ControlModifier ? ModCtrl : 0) |
+                          (m & Qt::ShiftModifier ? ModShift : 0);
+    return k.bindings.BindsCombination(virtualKeyOf(key), modifiers);
 }
 
 // Qt hands an input event that a widget ignored on to its parent, calling the

@@ -67,6 +67,9 @@ private:
     bool quitPending = false;
     int passes = 0;
     bool isPropagation(const QWidget* receiver, const QEvent* event) const;
+    // A key combination in the main or black window that a binding names
+    // with exactly its modifiers.
+    bool bindsCombination(const QWidget* receiver, const QKeyEvent* key) const;
 
     const QEvent* lastEvent = nullptr;   // the input event seen last ...
     int lastType = 0;

@@ -2,6 +2,9 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QFontMetrics>
+#include <QGridLayout>
+#include <QSpacerItem>
 #include <QIcon>
 #include <QMessageBox>
 #include <QPointer>
@@ -15,6 +18,25 @@ struct HeldWindow {
     bool wasOnTop;
 };
 }  // namespace
+
+// Title bars draw their text larger and bolder than the windows' own font, and
+// keep room for the window icon and three buttons (about 25 pixels each).
+constexpr double kTitleFontGrowth = 1.3;
+constexpr int kTitleBarButtonsRoom = 130;
+
+void widenForTitle(QMessageBox& box) {
+    auto* grid = qobject_cast<QGridLayout*>(box.layout());
+    if (!grid) return;
+    QFont titleFont = box.font();
+    const int px = titleFont.pixelSize() > 0 ? titleFont.pixelSize() : QFontMetrics(titleFont).height();
+    titleFont.setPixelSize(int(px * kTitleFontGrowth + 0.5));
+    titleFont.setBold(true);
+    const int width = QFontMetrics(titleFont).horizontalAdvance(box.windowTitle()) + kTitleBarButtonsRoom;
+    // The box sizes itself from its layout's minimum: a spacer across all
+    // columns holds that width.
+    grid->addItem(new QSpacerItem(width, 0, QSizePolicy::Fixed, QSizePolicy::Minimum), grid->rowCount(), 0, 1,
+                  grid->columnCount());
+}
 
 bool QtMessages::showMessage(const QString& text, bool ask) {
     // The owner is the program's active window, if any.
@@ -39,6 +61,7 @@ bool QtMessages::showMessage(const QString& text, bool ask) {
                     ask ? (QMessageBox::Yes | QMessageBox::No) : QMessageBox::Ok, owner);
     box.setDefaultButton(ask ? QMessageBox::Yes : QMessageBox::Ok);
     for (QAbstractButton* b : box.buttons()) b->setIcon(QIcon());  // plain buttons
+    widenForTitle(box);
     box.setEnabled(true);  // a box owned by a disabled window must stay usable
     const int answer = box.exec();
 

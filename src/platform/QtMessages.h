@@ -1,6 +1,13 @@
 #pragma once
 #include "base/Messages.h"
 
+class QMessageBox;
+
+// Makes a box at least as wide as a window manager's title bar needs for the
+// box's title whole beside its buttons, so a short text does not leave a
+// title like "Kalvo2... ldung".
+void widenForTitle(QMessageBox& box);
+
 // The message box "Kalvo2 Meldung" on Qt: a plain box without icon. While it
 // is shown every other visible window of the program is disabled and windows
 // that stay on top are lowered into the normal layer, so the box is seen and

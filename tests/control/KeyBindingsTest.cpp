@@ -224,3 +224,20 @@ TEST(KeyBindings, WithoutSystemHotkeysOneLogLineAndNoMessages) {
     EXPECT_TRUE(t.messages.shown.isEmpty());
     EXPECT_TRUE(t.desktop.calls.isEmpty());
 }
+
+// A combination is the binding's only when key and modifiers both match and
+// the binding has a function: a plain binding or another modifier leaves the
+// combination to the window (a menu letter).
+TEST(KeyBindings, CombinationsNamedExactlyByABinding) {
+    TestKalvo t;
+    KeyBindings& b = t.k->bindings;
+    b.KeyBindingList = {{1, 'D', 0, FnNextSong}, {2, 'E', ModAlt, FnVolumeUp3}, {3, 'L', ModAlt, 0},
+                        {4, 'X', ModAlt | ModCtrl, FnPrevSong}};
+    EXPECT_FALSE(b.BindsCombination('D', ModAlt));
+    EXPECT_FALSE(b.BindsCombination('D', 0));
+    EXPECT_TRUE(b.BindsCombination('E', ModAlt));
+    EXPECT_FALSE(b.BindsCombination('E', ModAlt | ModShift));
+    EXPECT_FALSE(b.BindsCombination('L', ModAlt));  // no function chosen
+    EXPECT_TRUE(b.BindsCombination('X', ModAlt | ModCtrl));
+    EXPECT_FALSE(b.BindsCombination('X', ModAlt));
+}

@@ -5,6 +5,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
+#include <QHeaderView>
+#include <QStyleOptionViewItem>
 #include <QTreeWidget>
 
 #include "QtApp.h"
@@ -93,4 +95,27 @@ TEST(KeyConfigWindow, ClosingRegistersTheHotkeys) {
     }
     EXPECT_EQ(t.desktop.calls.last(), "register 1 1 117");
     EXPECT_EQ(t.desktop.registered, QVector<int>{1});
+}
+
+// Every function's name, "Stopp / Blackscreen verlassen" the longest, shows
+// whole in its column, and the three columns fit the list's width.
+TEST(KeyConfigWindow, FunctionNamesShowWhole) {
+    qtApp();
+    TestKalvo t;
+    for (int f = 1; f <= KeyFunctionNames().size(); ++f)
+        t.k->bindings.KeyBindingList.push_back({f, 64 + f, 0, f});
+    KeyConfigWindow w(*t.k, nullptr);
+    w.show();
+    QCoreApplication::processEvents();
+    QTreeWidget* list = w.list;
+    ASSERT_EQ(list->topLevelItemCount(), KeyFunctionNames().size());
+    QStyleOptionViewItem option;
+    option.initFrom(list->viewport());
+    option.font = list->font();
+    for (int r = 0; r < list->topLevelItemCount(); ++r) {
+        const QModelIndex i = list->model()->index(r, 2);
+        EXPECT_LE(list->itemDelegateForIndex(i)->sizeHint(option, i).width(), list->columnWidth(2))
+            << list->topLevelItem(r)->text(2).toStdString();
+    }
+    EXPECT_LE(list->header()->sectionPosition(2) + list->columnWidth(2), list->viewport()->width());
 }

@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTest>
 #include <QTimer>
 #include <QTreeView>
@@ -16,6 +17,7 @@
 #include "dialogs/ListEditWindow.h"
 #include "dialogs/MainWindow.h"
 #include "dialogs/QtWindows.h"
+#include "dialogs/TextFit.h"
 #include "fakes/Fakes.h"
 #include "library/ListPanel.h"
 
@@ -83,7 +85,14 @@ TEST_F(ListEditWindowTest, WindowAndControlsAsDesigned) {
         widths << w.explorer->columnWidth(c);
     }
     EXPECT_EQ(headers, (QStringList{"Name", "Sel", "Größe", "Typ", "Geändert"}));
-    EXPECT_EQ(widths, (QList<int>{170, 30, 60, 100, 100}));
+    // As designed, but "Sel", the size and the date as wide as their texts
+    // need (ListEditWindowTest.ExplorerTextsShowWhole).
+    ASSERT_EQ(widths.size(), 5);
+    EXPECT_EQ(widths[0], 170);
+    EXPECT_GE(widths[1], 30);
+    EXPECT_GE(widths[2], 60);
+    EXPECT_EQ(widths[3], 100);
+    EXPECT_GE(widths[4], 100);
 }
 
 // On a real folder: ".." and the folders, then the files the patterns take
@@ -236,4 +245,91 @@ TEST_F(ListEditWindowTest, PanelWidensTheMainWindowAndRestoresItsWidthExactly) {
     EXPECT_EQ(main.innerWidth(), client);
     EXPECT_EQ(main.size(), outer);
     EXPECT_EQ(static_cast<QPushButton*>(main.control(CtlPanelToggle))->text(), ">");
+}
+
+namespace {
+
+// The width the view's delegate asks for to draw the cell without eliding it.
+int neededWidth(const QAbstractItemView* view, const QModelIndex& index) {
+    QStyleOptionViewItem option;
+    option.initFrom(view->viewport());
+    option.font = view->font();
+    option.features |= QStyleOptionViewItem::HasDisplay;
+    return view->itemDelegateForIndex(index)->sizeHint(option, index).width();
+}
+
+// Right edge of a column in the viewport, scrolled to the left end.
+int rightEdge(const QTreeView* view, int column) {
+    return view->header()->sectionPosition(column) + view->header()->sectionSize(column);
+}
+
+}  // namespace
+
+// "<<<" in "Sel", every size and the headers fit their columns; name, "Sel"
+// and size lie within the explorer's width, also with the scroll bar a long
+// folder brings; a row is taller than its text by the grid line, which
+// therefore never covers an underscore.
+TEST_F(ListEditWindowTest, ExplorerTextsShowWhole) {
+    for (int i = 0; i < 40; ++i) t.makeFile(QStringLiteral("m/lang/lied_%1.mp3").arg(i, 4, 10, QLatin1Char('0')), 16046);
+    t.makeFile(QStringLiteral("m/lang/gross_.mp3"), 1024 * 1024 - 6);
+    ListEditWindow w(nullptr);
+    ListEdit edit(k, w);
+    w.connectTo(edit);
+    w.show();
+    for (const QString& folder : {m, m + "lang/"}) {
+        w.showExplorer(folder, kPatterns);
+        QCoreApplication::processEvents();
+        const QModelIndex root = w.explorer->rootIndex();
+        const int rows = w.model->rowCount(root);
+        ASSERT_GT(rows, 2);
+        for (int r = 0; r < rows; ++r) {
+            w.markExplorerRow(r);
+            for (int c : {ExplorerModel::SelColumn, 2, 4}) {
+                const QModelIndex i = w.model->index(r, c, root);
+                EXPECT_LE(neededWidth(w.explorer, i), w.explorer->columnWidth(c))
+                    << w.model->data(i).toString().toStdString();
+            }
+        }
+        const QModelIndex file = w.model->index(rows - 1, 2, root);
+        if (folder.endsWith("lang/")) EXPECT_EQ(w.model->data(file).toString(), "15,67 KiB");
+        for (int c = 0; c < 5; ++c)
+            EXPECT_GE(w.explorer->columnWidth(c), w.explorer->header()->sectionSizeHint(c)) << c;
+        EXPECT_LE(rightEdge(w.explorer, 2), w.explorer->viewport()->width()) << folder.toStdString();
+        const QRect row = w.explorer->visualRect(w.model->index(1, 0, root));
+        EXPECT_GE(row.height(), QFontMetrics(w.explorer->font()).height() + 1);
+    }
+    EXPECT_TRUE(w.explorer->verticalScrollBar()->isVisible());
+    EXPECT_GE(w.explorer->columnWidth(0), 100);
+
+    // A name column the user widened stays as wide on the next folder.
+    w.explorer->header()->resizeSection(0, 230);
+    w.showExplorer(m, kPatterns);
+    EXPECT_EQ(w.explorer->columnWidth(0), 230);
+}
+
+// The panel list on the real main window: name and size columns side by
+// side within the list's width, the size and its header whole, in German.
+TEST_F(ListEditWindowTest, PanelShowsNameAndSizeWhole) {
+    MainWindow main;
+    main.createMenu();
+    main.setListPanelColumnWidth(170);
+    main.show();
+    QtWindows windows(&main);
+    windows.attach(k);
+    t.makeFile(QStringLiteral("Listen/Kinder_Hörspiele_gesamt.txt"), 27);
+    t.makeFile(QStringLiteral("Listen/Rock.txt"), 271800);
+    k.library.listFileName = t.path("Listen/Rock.txt");
+    k.shell.mainBaseWidth = main.innerWidth();
+    windows.toggleListPanel();
+    QCoreApplication::processEvents();
+    auto* list = static_cast<QTreeWidget*>(main.control(CtlPanelList));
+    ASSERT_EQ(list->topLevelItemCount(), 2);
+    EXPECT_EQ(list->topLevelItem(0)->text(1), fileSizeText(27));
+    EXPECT_EQ(list->topLevelItem(1)->text(1), "265,43 KiB");
+    for (int r = 0; r < 2; ++r)
+        for (int c : {1, 2})
+            EXPECT_LE(neededWidth(list, list->model()->index(r, c)), list->columnWidth(c)) << r << c;
+    EXPECT_GE(list->columnWidth(1), list->header()->sectionSizeHint(1));
+    EXPECT_LE(rightEdge(list, 1), list->viewport()->width());
+    EXPECT_GE(rightEdge(list, 1), list->viewport()->width() - 2);  // the date starts at the edge, not cut
 }

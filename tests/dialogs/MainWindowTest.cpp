@@ -16,6 +16,7 @@
 
 #include "QtApp.h"
 #include "dialogs/MainWindow.h"
+#include "dialogs/TextFit.h"
 #include "fakes/Fakes.h"
 
 namespace {
@@ -90,6 +91,12 @@ struct Window {
     }
 };
 
+// True once menu is the open popup, waiting up to about two seconds.
+bool waitForPopup(QMenu* menu) {
+    for (int i = 0; i < 40 && QApplication::activePopupWidget() != menu; ++i) QTest::qWait(50);
+    return QApplication::activePopupWidget() == menu;
+}
+
 }  // namespace
 
 TEST(MainWindow, ControlsCaptionsTooltipsAndPlaces) {
@@ -156,8 +163,10 @@ TEST(MainWindow, MenuItemsInOrderWithTheirNumbers) {
         {"Bearbeiten", "Zufallswerte neu"},
         {"Tasten Konfig.", "Info"}};
     const QList<QList<int>> numbers{{4, 5, 6, 0, 1, 2, 11, 0, 3}, {7, 8}, {10, 9}};
+    // The texts as shown, without the "&" of the underlined letter.
+    const auto shown = [](const QAction* a) { return QString(a->text()).remove('&'); };
     for (int m = 0; m < 3; ++m) {
-        EXPECT_EQ(menus[m]->text(), titles[m]);
+        EXPECT_EQ(shown(menus[m]), titles[m]);
         const QList<QAction*> actions = menus[m]->menu()->actions();
         ASSERT_EQ(actions.size(), items[m].size());
         for (int i = 0; i < actions.size(); ++i) {
@@ -165,7 +174,7 @@ TEST(MainWindow, MenuItemsInOrderWithTheirNumbers) {
                 EXPECT_TRUE(actions[i]->isSeparator());
                 continue;
             }
-            EXPECT_EQ(actions[i]->text(), items[m][i]);
+            EXPECT_EQ(shown(actions[i]), items[m][i]);
             EXPECT_EQ(actions[i]->data().toInt(), numbers[m][i]);
             EXPECT_EQ(t.w.menuAction(numbers[m][i]), actions[i]);
         }
@@ -262,4 +271,115 @@ TEST(MainWindow, StartUpFillsTheWindowThroughTheView) {
     EXPECT_TRUE(w.fortfBox());
     EXPECT_EQ(w.alarmHour(), 8);
     EXPECT_EQ(w.pos(), QPoint(100, 100));
+}
+
+// Every menu and item has an underlined letter, unique within its menu bar or
+// menu; ALT with a title's letter opens that menu in the window, and a letter
+// of the open menu runs its item.
+TEST(MainWindow, MenusOpenWithAltAndTheirLetters) {
+    const auto letterOf = [](const QAction* a) {
+        const QKeySequence m = QKeySequence::mnemonic(a->text());
+        return m.isEmpty() ? QString() : m.toString();
+    };
+    {
+        Window t;
+        QStringList titleLetters;
+        for (QAction* menu : t.w.menuBar()->actions()) {
+            titleLetters << letterOf(menu);
+            QStringList letters;
+            for (QAction* a : menu->menu()->actions())
+                if (!a->isSeparator()) letters << letterOf(a);
+            EXPECT_FALSE(letters.contains(QString())) << menu->text().toStdString();
+            EXPECT_EQ(QSet<QString>(letters.begin(), letters.end()).size(), letters.size())
+                << menu->text().toStdString();
+        }
+        EXPECT_EQ(titleLetters, (QStringList{"Alt+D", "Alt+L", "Alt+E"}));
+    }
+    // Keys go where the keyboard sends them: to the open menu, else to the
+    // focused field of a window just shown.
+    const auto press = [](Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+        QWidget* to = QApplication::activePopupWidget() ? QApplication::activePopupWidget() : QApplication::focusWidget();
+        ASSERT_NE(to, nullptr);
+        QTest::keyClick(to, key, modifiers);
+    };
+    const auto shown = [](Window& t) {
+        t.w.show();
+        t.w.activateWindow();
+        EXPECT_TRUE(QTest::qWaitForWindowActive(&t.w));
+        t.w.control(CtlListName)->setFocus();
+    };
+    const QList<Qt::Key> keys{Qt::Key_D, Qt::Key_L, Qt::Key_E};
+    for (int m = 0; m < 3; ++m) {
+        Window t;
+        shown(t);
+        press(keys[m], Qt::AltModifier);
+        QMenu* menu = t.w.menuBar()->actions()[m]->menu();
+        EXPECT_TRUE(waitForPopup(menu)) << m;
+        if (QApplication::activePopupWidget() == menu) menu->close();
+    }
+    // "Extras", then I: "Info".
+    Window t;
+    shown(t);
+    press(Qt::Key_E, Qt::AltModifier);
+    ASSERT_TRUE(waitForPopup(t.w.menuBar()->actions()[2]->menu()));
+    press(Qt::Key_I);
+    QTest::qWait(50);
+    ASSERT_EQ(t.actions().size(), 1);
+    EXPECT_EQ(t.actions()[0].kind, PassEvent::Kind::Menu);
+    EXPECT_EQ(t.actions()[0].item, MenuInfo);
+}
+
+// Hour 23 and minute 59 read whole in the designed 30 x 20 fields: the text
+// fits the room the edit gives it, shown with two digits.
+TEST(MainWindow, AlarmFieldsShowTwoDigitsWhole) {
+    Window t;
+    t.w.show();
+    t.w.setAlarmHour(23);
+    t.w.setAlarmMinute(59);
+    for (int number : {CtlWeckenH, CtlWeckenM}) {
+        auto* spin = static_cast<QSpinBox*>(t.w.control(number));
+        EXPECT_EQ(spin->size(), QSize(30, 20));
+        auto* edit = spin->findChild<QLineEdit*>();
+        ASSERT_NE(edit, nullptr);
+        EXPECT_EQ(edit->text(), number == CtlWeckenH ? "23" : "59");
+        EXPECT_LE(QFontMetrics(edit->font()).horizontalAdvance(edit->text()), lineEditTextRoom(edit)) << number;
+        EXPECT_LE(QFontMetrics(edit->font()).horizontalAdvance("00"), lineEditTextRoom(edit)) << number;
+    }
+    // Typed over, 34 reads 34; early times keep two digits.
+    auto* minute = static_cast<QSpinBox*>(t.w.control(CtlWeckenM));
+    minute->setFocus();
+    minute->selectAll();
+    QTest::keyClicks(minute, "34");
+    EXPECT_EQ(t.w.alarmMinute(), 34);
+    EXPECT_EQ(minute->findChild<QLineEdit*>()->text(), "34");
+    t.w.setAlarmHour(7);
+    EXPECT_EQ(static_cast<QSpinBox*>(t.w.control(CtlWeckenH))->text(), "07");
+    EXPECT_EQ(t.w.alarmHour(), 7);
+}
+
+// The counter, time and position fields show their longest texts whole,
+// smaller only where needed, and scroll nothing out of sight.
+TEST(MainWindow, CounterTimeAndPositionTextsFitTheirFields) {
+    Window t;
+    t.w.show();
+    const auto fits = [](QLineEdit* f) {
+        return QFontMetrics(f->font()).horizontalAdvance(f->text()) <= lineEditTextRoom(f);
+    };
+    auto* counter = static_cast<QLineEdit*>(t.w.control(CtlCounter));
+    for (const char* text : {"5002/5006", "12345/12345", "0/0"}) {
+        t.w.setCounterText(QString::fromLatin1(text));
+        EXPECT_EQ(counter->text(), text);
+        EXPECT_TRUE(fits(counter)) << text;
+    }
+    t.w.setCounterText(QStringLiteral("5002/5006"));
+    EXPECT_GE(counter->font().pixelSize(), 8);
+    t.w.setCounterText(QStringLiteral("5/12"));
+    EXPECT_EQ(counter->font().pixelSize(), layoutFont().pixelSize());  // a short text keeps the font
+    auto* position = static_cast<QLineEdit*>(t.w.control(CtlPosition));
+    t.w.setPositionText(QStringLiteral("L12 127/255"));
+    EXPECT_TRUE(fits(position));
+    auto* time = static_cast<QLineEdit*>(t.w.control(CtlTime));
+    t.w.setTimeText(QStringLiteral("100:00:00"));
+    EXPECT_TRUE(fits(time));
+    EXPECT_EQ(static_cast<QLineEdit*>(t.w.control(CtlCounter))->geometry(), QRect(320, 5, 55, 20));
 }

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <QKeyEvent>
+#include <QMenu>
+#include <QMenuBar>
 #include <QPushButton>
 #include <QSlider>
 #include <QSignalSpy>
@@ -8,6 +10,7 @@
 #include <csignal>
 
 #include "QtApp.h"
+#include "dialogs/MainWindow.h"
 #include "dialogs/PassDriver.h"
 #include "fakes/Fakes.h"
 #include "platform/QtMessages.h"
@@ -152,4 +155,49 @@ TEST(PassDriver, EveryPressOfARowRunsItsOwnPass) {
     QTest::mouseClick(button, Qt::LeftButton);
     QTest::keyClick(button, Qt::Key_F7);
     EXPECT_EQ(driver.passCount(), before + 10);
+}
+
+// A bound key and a menu letter never both act. ALT with a menu's letter
+// opens the menu, and a plain binding of that letter stays still; the letter
+// alone runs the binding and opens nothing. A binding of exactly ALT and the
+// letter takes the combination: it runs, and the menu stays shut.
+TEST(PassDriver, BoundKeyAndMenuLetterNeverBothAct) {
+    qtApp();
+    TestKalvo t;
+    t.view.volume = 50;
+    t.k->bindings.KeyBindingList = {{1, 'D', 0, FnVolumeUp10}, {2, 'E', ModAlt, FnVolumeDown3}};
+    MainWindow w;
+    w.createMenu();
+    PassDriver driver(*t.k);
+    w.setEventSink([&driver](const PassEvent& e) { driver.deliver(e); });
+    driver.start();
+    w.show();
+    w.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
+    QWidget* focus = w.control(CtlListName);
+    focus->setFocus();
+    QMenu* datei = w.menuBar()->actions()[0]->menu();
+    QMenu* extras = w.menuBar()->actions()[2]->menu();
+
+    QTest::keyClick(focus, Qt::Key_D, Qt::AltModifier);
+    EXPECT_TRUE(waitFor([&] { return QApplication::activePopupWidget() == datei; }));
+    EXPECT_EQ(t.view.volume, 50) << "the plain binding of D ran as well";
+    datei->close();
+    ASSERT_EQ(QApplication::activePopupWidget(), nullptr);
+    // The offscreen platform leaves no window active after a popup.
+    w.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
+    focus->setFocus();
+
+    QTest::keyClick(focus, Qt::Key_D);
+    EXPECT_EQ(t.view.volume, 60);
+    QTest::qWait(100);
+    EXPECT_EQ(QApplication::activePopupWidget(), nullptr);
+
+    ASSERT_EQ(QApplication::focusWidget(), focus);
+    QTest::keyClick(focus, Qt::Key_E, Qt::AltModifier);
+    EXPECT_EQ(t.view.volume, 57);
+    QTest::qWait(100);
+    EXPECT_NE(QApplication::activePopupWidget(), extras) << "ALT+E opened the menu as well";
+    EXPECT_EQ(QApplication::activePopupWidget(), nullptr);
 }
