@@ -42,7 +42,7 @@ QString playerctl(const QStringList& args) {
 }
 
 bool waitForStatus(const QString& status) {
-    for (int i = 0; i < 150; ++i) {
+    for (int i = 0; i < 300; ++i) {
         if (playerctl({"status"}) == status) return true;
         QThread::msleep(100);
     }
@@ -101,11 +101,18 @@ QString describe(const QVector<Level>& heard) {
     return s;
 }
 
-double peakBetween(const QByteArray& samples, double from, double to) {
+// The loudest sample between two times, and where it lies (seconds).
+std::pair<int, double> peakBetween(const QByteArray& samples, double from, double to) {
     int peak = 0;
-    for (qint64 i = qint64(from * Rate); i < qint64(to * Rate) && 2 * i + 1 < samples.size(); ++i)
-        peak = std::max(peak, std::abs(int(qFromLittleEndian<qint16>(samples.constData() + 2 * i))));
-    return peak;
+    double at = from;
+    for (qint64 i = qint64(from * Rate); i < qint64(to * Rate) && 2 * i + 1 < samples.size(); ++i) {
+        const int v = std::abs(int(qFromLittleEndian<qint16>(samples.constData() + 2 * i)));
+        if (v > peak) {
+            peak = v;
+            at = double(i) / Rate;
+        }
+    }
+    return {peak, at};
 }
 
 struct PausePlayer : Player {
@@ -137,6 +144,14 @@ struct PausePlayer : Player {
         qunsetenv("PULSE_SERVER");
         qunsetenv("DBUS_SESSION_BUS_ADDRESS");
     }
+    QString log() const {
+        QString all;
+        for (const QFileInfo& fi : QDir(data + "Log").entryInfoList({"*.log"})) {
+            QFile f(fi.filePath());
+            if (f.open(QIODevice::ReadOnly)) all += QString::fromUtf8(f.readAll());
+        }
+        return all;
+    }
     QByteArray heard() const {
         QFile f(recording);
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
@@ -144,17 +159,24 @@ struct PausePlayer : Player {
 
     // Plays, pauses after `playMs` with `pause`, goes on after `heldMs` with
     // `resume`, listens `afterMs` more; returns the capture.
+    // `failed` names the status that did not come.
+    QString failed;
+    bool reaches(const QString& status) {
+        if (waitForStatus(status)) return true;
+        failed = status + " (status " + playerctl({"status"}) + ")";
+        return false;
+    }
     QByteArray playPausePlay(const QString& pause, const QString& resume, int playMs, int heldMs, int afterMs) {
         start();
-        if (!waitForStatus("Stopped")) return {};
+        if (!reaches("Stopped")) return {};
         playerctl({"play"});
-        if (!waitForStatus("Playing")) return {};
+        if (!reaches("Playing")) return {};
         QThread::msleep(playMs);
         playerctl({pause});
-        if (!waitForStatus("Paused")) return {};
+        if (!reaches("Paused")) return {};
         QThread::msleep(heldMs);
         playerctl({resume});
-        if (!waitForStatus("Playing")) return {};
+        if (!reaches("Playing")) return {};
         QThread::msleep(afterMs);
         stop(SIGTERM);
         server.stopRecording();
@@ -162,9 +184,11 @@ struct PausePlayer : Player {
     }
 };
 
-// The staircase around the one pause in `samples`: the step cut by the pause
-// goes on after the silence at the same level for the rest of its length,
-// and the steps after it follow in order.
+// The staircase around the one pause in `samples`: silence while paused,
+// then the same song going on where it was held. The steps come in order from
+// the first, none again from the start, and every step heard whole (all but
+// the last, which the quit cuts) lasts its length in total: nothing lost and
+// nothing heard twice, wherever in a step the pause fell.
 void expectGoesOnWhereHeld(const QByteArray& samples, double stepSeconds, int heldMs, const char* what) {
     const QVector<Level> heard = levels(samples);
     SCOPED_TRACE(describe(heard).toStdString());
@@ -182,24 +206,38 @@ void expectGoesOnWhereHeld(const QByteArray& samples, double stepSeconds, int he
     const Level& before = heard[cut];
     const Level& after = heard[cut + 1];
     const double silence = after.start - before.end();
-    const double peak = peakBetween(samples, before.end() + 0.05, after.start - 0.05);
-    std::printf("%s: step %d at level %.0f heard %.2f s, then %.2f s of silence (peak %d), then level %.0f for "
-                "%.2f s, then step %d at level %.0f; the first step is level %.0f\n",
-                what, step(before), before.level, before.seconds, silence, int(peak), after.level, after.seconds,
-                step(heard[cut + 2]), heard[cut + 2].level, unit);
+    // A step cut within its last 60 ms leaves a blip no run holds; the
+    // margins keep it (and the ramp where the sound stops) out.
+    const auto [peak, peakAt] = peakBetween(samples, before.end() + 0.1, after.start - 0.1);
+    std::printf("%s: step %d at level %.0f heard %.2f s, then %.2f s of silence (peak %d), then step %d at level "
+                "%.0f for %.2f s, then step %d at level %.0f; the first step is level %.0f\n",
+                what, step(before), before.level, before.seconds, silence, int(peak), step(after), after.level,
+                after.seconds, step(heard[cut + 2]), heard[cut + 2].level, unit);
     EXPECT_NEAR(silence, heldMs / 1000.0, 0.4) << "silence while paused";
-    EXPECT_LT(peak, 40) << "nothing heard while paused";
-    for (int i = 0; i < heard.size(); ++i) EXPECT_EQ(step(heard[i]), i <= cut ? i + 1 : i) << "run " << i;
-    EXPECT_NEAR(after.level, before.level, 0.03 * before.level) << "the same step goes on";
-    EXPECT_NEAR(before.seconds + after.seconds, stepSeconds, 0.12) << "from where it was held: nothing lost, nothing twice";
-    EXPECT_NEAR(heard[cut + 2].seconds, stepSeconds, 0.12) << "and the next step follows whole";
+    EXPECT_LT(peak, 40) << "nothing heard while paused; the loudest at " << peakAt << " s";
+
+    EXPECT_EQ(step(heard.first()), 1);
+    QVector<double> total(step(heard.last()) + 1, 0.0);
+    for (int i = 0; i < heard.size(); ++i) {
+        const int n = step(heard[i]);
+        ASSERT_LT(n, total.size()) << "run " << i << " is no step of the song";
+        total[n] += heard[i].seconds;
+        if (i == 0) continue;
+        const int last = step(heard[i - 1]);
+        if (i == cut + 1)
+            EXPECT_TRUE(n == last || n == last + 1) << "the held step or, held at its very end, the next";
+        else
+            EXPECT_EQ(n, last + 1) << "run " << i << ": the steps in order, none again";
+    }
+    for (int n = 1; n + 1 < total.size(); ++n)
+        EXPECT_NEAR(total[n], stepSeconds, 0.12) << "step " << n << ": from where it was held, nothing lost, nothing twice";
 }
 
 TEST(PauseOverMpris, AMediaSongIsSilentWhilePausedAndGoesOnWhereItWasHeld) {
     PausePlayer p;
     if (!p.prepare("stufen.wav", mediaSteps(8))) GTEST_SKIP() << "no sound server or bus here: " << p.why.toStdString();
     const QByteArray heard = p.playPausePlay("pause", "play", 2500, 1500, 2500);
-    ASSERT_FALSE(heard.isEmpty()) << "the player did not answer as expected";
+    ASSERT_FALSE(heard.isEmpty()) << "no " << p.failed.toStdString() << "; log: " << p.log().toStdString();
     expectGoesOnWhereHeld(heard, 1.0, 1500, "media song");
 }
 
@@ -208,7 +246,7 @@ TEST(PauseOverMpris, AModuleIsSilentWhilePausedAndGoesOnWhereItWasHeld) {
     if (!p.prepare("stufen.mod", fixtures::protrackerSteps(8, 16, 3)))
         GTEST_SKIP() << "no sound server or bus here: " << p.why.toStdString();
     const QByteArray heard = p.playPausePlay("play-pause", "play-pause", 2500, 1500, 2500);
-    ASSERT_FALSE(heard.isEmpty()) << "the player did not answer as expected";
+    ASSERT_FALSE(heard.isEmpty()) << "no " << p.failed.toStdString() << "; log: " << p.log().toStdString();
     expectGoesOnWhereHeld(heard, fixtures::protrackerModuleMs(1, 16, 3) / 1000.0, 1500, "module");
 }
 
