@@ -292,8 +292,8 @@ TEST_F(MprisControlTest, MetadataAndTheChangeReport) {
     EXPECT_TRUE(m.supportedMimeTypes().contains("audio/mpeg"));
 }
 
-// Pause holds the song for both engines; what the bus shows follows: the
-// status, CanPause, CanPlay, a position that stands, no new metadata.
+// Pause holds the song; what the bus shows follows: the status, CanPause,
+// CanPlay, a position that stands, no new metadata.
 TEST_F(MprisControlTest, PauseHoldsTheSongAndPlayGoesOnWithIt) {
     EXPECT_FALSE(m.canPause());
     run(MprisCommand::Play);
@@ -335,21 +335,6 @@ TEST_F(MprisControlTest, PauseHoldsTheSongAndPlayGoesOnWithIt) {
     EXPECT_TRUE(stopped.contains("PlaybackStatus"));
     EXPECT_TRUE(stopped.contains("CanPause"));
 
-    // A module is held and goes on the same way; its position estimate stands.
-    const QString mod = t.makeFile("music/d.mod");
-    add(mod);
-    run(MprisCommand::OpenUri, 0, 0, mod);
-    t.modules.row = 5;
-    run(MprisCommand::PlayPause);
-    EXPECT_EQ(m.playbackStatus(), "Paused");
-    const qint64 held = m.positionMicros();
-    t.clock.advance(5000);
-    k.shell.pass(PassEvent{});
-    EXPECT_EQ(m.positionMicros(), held);
-    run(MprisCommand::PlayPause);
-    EXPECT_EQ(m.playbackStatus(), "Playing");
-    EXPECT_EQ(count(t.modules.calls, "resume"), 1);
-    EXPECT_EQ(t.modules.calls.filter("load").size(), 1);
 }
 
 TEST_F(MprisControlTest, ASongThatEndedIsStoppedUntilPlayedAgain) {
