@@ -89,9 +89,7 @@ public:
     bool canGoNext() const { return c().canGoNext(); }
     bool canGoPrevious() const { return c().canGoPrevious(); }
     bool canPlay() const { return c().canPlay(); }
-    // The player cannot pause (a stopped song starts again from its start),
-    // so it does not claim to; Pause and PlayPause still stop.
-    bool canPause() const { return false; }
+    bool canPause() const { return c().canPause(); }
     bool canSeek() const { return c().canSeek(); }
     bool canControl() const { return true; }
 public slots:

@@ -276,6 +276,28 @@ void PlaybackController::Stoppen() {
         k.library.ListeSpeichern(true);
 }
 
+bool PlaybackController::playing() const { return !heardSong().isEmpty() && !halted && !paused(); }
+
+bool PlaybackController::paused() const {
+    // Only the engine that holds a song can be paused; a start on one engine
+    // releases the other.
+    return (k.s.media.isLoaded() && k.s.media.paused()) || (k.s.modules.isLoaded() && k.s.modules.paused());
+}
+
+bool PlaybackController::Pausieren() {
+    if (!playing()) return false;
+    if (k.s.modules.isLoaded()) k.s.modules.pause();
+    if (k.s.media.isLoaded()) k.s.media.pause();
+    return paused();
+}
+
+bool PlaybackController::Fortsetzen() {
+    if (!paused()) return false;
+    if (k.s.modules.isLoaded() && k.s.modules.paused()) k.s.modules.resume();
+    if (k.s.media.isLoaded() && k.s.media.paused()) k.s.media.resume();
+    return true;
+}
+
 int PlaybackController::findTwin(const QVector<SongEntry>& items, int first) const {
     // The sort keeps twins together: look among the entries right after.
     for (int j = first + 1; j < int(items.size()) && items[j].randomKey == lastSongKey; ++j)

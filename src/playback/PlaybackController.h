@@ -63,6 +63,18 @@ public:
     // Stops and releases any loaded song, empties currentSong; saves the list
     // quietly when the last save is more than 120 s old.
     void Stoppen();
+    // Holds the song that plays where it is; it stays loaded and current, so
+    // every command acts on it as on a playing one (a start loads it anew, a
+    // stop releases it). False when no song plays.
+    bool Pausieren();
+    // Goes on with the paused song from where it was held; false when none
+    // is paused.
+    bool Fortsetzen();
+    // A song is heard: an engine holds it, and it has neither come to its
+    // end (halted) nor been paused.
+    bool playing() const;
+    // The song an engine holds is paused.
+    bool paused() const;
     // Next entry of SongList (wrapping with Repeat) / previous present entry
     // that loads (no wrap).
     void MusNext();

@@ -25,13 +25,15 @@ void PlaybackTick::MusCheckPlay() {
     // A negative difference means the last tick lies more than 2^31 ms back
     // (or never happened): the tick is due, but adds no time.
     if (elapsed >= 0 && elapsed < TickIntervalMs) return;
-    if (elapsed > 0) {
-        const qint64 pos = qint64(k.playback.positionMs) + elapsed;
-        k.playback.positionMs = int32_t(std::min<qint64>(pos, std::numeric_limits<int32_t>::max()));
+    PlaybackController& pb = k.playback;
+    // A paused song stands where it is: its position does not run on.
+    const bool paused = pb.paused();
+    if (elapsed > 0 && !paused) {
+        const qint64 pos = qint64(pb.positionMs) + elapsed;
+        pb.positionMs = int32_t(std::min<qint64>(pos, std::numeric_limits<int32_t>::max()));
     }
     lastTickTime = now;
 
-    PlaybackController& pb = k.playback;
     if (pb.currentSong.isEmpty()) {
         tickSong.clear();
         return;
@@ -52,6 +54,16 @@ void PlaybackTick::MusCheckPlay() {
         tickSong = pb.currentSong;
         songStartTime = now;
         clearPatternVisits();
+    }
+
+    if (paused) {
+        // Held is neither ended nor stalled nor looping: no end rule, no loop
+        // guard, no continuous play. The time held does not count towards the
+        // loop guard's playing time, and the readings start afresh at resume.
+        if (elapsed > 0) songStartTime += uint32_t(elapsed);
+        sameRowTicks = 0;
+        lastMediaPosition = -1;
+        return;
     }
 
     const int32_t age = tickDiff(now, songStartTime);

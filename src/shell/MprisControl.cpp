@@ -53,13 +53,15 @@ void MprisControl::runPending() {
     const MprisRequest r = pending;
     switch (r.command) {
     case MprisCommand::Play:
-        if (!playing()) pb.Spielen(QString());
+        if (paused()) pb.Fortsetzen();
+        else if (!playing()) pb.Spielen(QString());
         break;
     case MprisCommand::Pause:
-        if (playing()) pb.Stoppen();
+        if (playing()) pb.Pausieren();
         break;
     case MprisCommand::PlayPause:
-        if (playing()) pb.Stoppen();
+        if (playing()) pb.Pausieren();
+        else if (paused()) pb.Fortsetzen();
         else pb.Spielen(QString());
         break;
     case MprisCommand::Stop: pb.Stoppen(); break;
@@ -104,7 +106,14 @@ bool MprisControl::loaded() const {
     return pb.moduleSong == 1 ? k.s.modules.isLoaded() : k.s.media.isLoaded();
 }
 
-bool MprisControl::playing() const { return loaded() && !k.playback.halted; }
+bool MprisControl::playing() const { return loaded() && k.playback.playing(); }
+
+bool MprisControl::paused() const { return loaded() && k.playback.paused(); }
+
+QString MprisControl::playbackStatus() const {
+    if (playing()) return QStringLiteral("Playing");
+    return paused() ? QStringLiteral("Paused") : QStringLiteral("Stopped");
+}
 
 double MprisControl::volume() const { return std::clamp(k.s.view.volumeSlider(), 0, 100) / 100.0; }
 
@@ -125,7 +134,10 @@ MprisControl::Navigation MprisControl::findNavigation() const {
     Navigation n;
     const QVector<SongEntry>& items = k.library.songList.raw();
     const int cursor = k.playback.findResume().index;
-    if (cursor < 0) return n;
+    if (cursor < 0) {
+        n.canPlay = paused();
+        return n;
+    }
     // "|<" plays the nearest present entry before the resume song; ">|" the
     // entry after it, or with "Repeat" the first one after the last.
     for (int i = 0; i < cursor && !n.canGoPrevious; ++i) n.canGoPrevious = items[i].presence > 0;
@@ -133,6 +145,7 @@ MprisControl::Navigation MprisControl::findNavigation() const {
     for (int i = cursor + 1; i < int(items.size()) && !after; ++i) after = items[i].presence > 0;
     n.canPlay = n.canGoPrevious || after || items[cursor].presence > 0;
     n.canGoNext = k.settings.Repeat ? n.canPlay : after;
+    n.canPlay = n.canPlay || paused();
     return n;
 }
 
@@ -189,6 +202,8 @@ QString MprisControl::openRefusal(const QString& path) const {
 
 MprisControl::Shown MprisControl::current() const {
     Shown s;
+    s.status = playbackStatus();
+    s.canPause = canPause();
     s.playing = playing();
     s.song = k.playback.currentSong;
     s.volume = std::clamp(k.s.view.volumeSlider(), 0, 100);
@@ -211,15 +226,18 @@ void MprisControl::passEnded() {
         const QString n = QLatin1String(name);
         if (!props.contains(n)) props << n;
     };
-    if (now.playing != reported.playing) note("PlaybackStatus");
-    // A new load of the same song changes its length, so metadata goes too.
-    if (now.song != reported.song || (now.playing && !reported.playing)) note("Metadata");
+    if (now.status != reported.status) note("PlaybackStatus");
+    // A new load of the same song changes its length, so metadata goes too;
+    // going on after a pause loads nothing.
+    if (now.song != reported.song || (now.playing && !reported.playing && reported.status != QLatin1String("Paused")))
+        note("Metadata");
     if (now.volume != reported.volume) note("Volume");
     navigation = now.navigation;
     if (now.navigation.canPlay != reported.navigation.canPlay) note("CanPlay");
     if (now.navigation.canGoNext != reported.navigation.canGoNext) note("CanGoNext");
     if (now.navigation.canGoPrevious != reported.navigation.canGoPrevious) note("CanGoPrevious");
     if (now.canSeek != reported.canSeek) note("CanSeek");
+    if (now.canPause != reported.canPause) note("CanPause");
     if (now.jumps != reported.jumps) accumulated.seeked = true;
     reported = now;
     if (accumulated.any() && changed) changed();

@@ -22,8 +22,10 @@ struct MprisRequest {
 // The decisions behind the MPRIS2 interface, apart from the bus. A request
 // runs as one pass of its own, exactly like a button press: through the
 // controller functions of the buttons, counted as activity, dropped while a
-// blocking window or message box suspends the pass. The player has no pause:
-// Pause stops, PlayPause toggles like "Spielen"/"Stopp". UI thread only.
+// blocking window or message box suspends the pass. Pause holds the song
+// that plays, Play and PlayPause go on with it from where it was held;
+// without a paused song Play and PlayPause start like "Spielen". UI thread
+// only.
 class MprisControl {
 public:
     explicit MprisControl(Kalvo& k) : k(k) {}
@@ -46,17 +48,23 @@ public:
     void passEnded();
 
     // The properties, read at any time.
-    // PlaybackStatus "Playing", else "Stopped": a song is loaded and has
-    // not come to its end.
+    // PlaybackStatus "Playing": a song is loaded and has come neither to its
+    // end nor to a pause; "Paused": a song is loaded and paused; else
+    // "Stopped".
     bool playing() const;
-    QString playbackStatus() const { return playing() ? QStringLiteral("Playing") : QStringLiteral("Stopped"); }
+    bool paused() const;
+    QString playbackStatus() const;
+    // A song plays or is paused (the bus asks that CanPause not turn false
+    // because of the pause itself).
+    bool canPause() const { return playing() || paused(); }
     double volume() const;                // the slider's 0..100 as 0.0..1.0
     qint64 positionMicros() const;        // 0 when nothing is loaded
     qint64 lengthMicros() const;          // media songs only; 0 otherwise
     // As of the end of the last pass (the walk to the resume song is made
     // once per pass, not per read): a present song in the list; ">|" would
     // play one (false on the last entry without "Repeat"); "|<" would (false
-    // when no present entry lies before the resume song).
+    // when no present entry lies before the resume song). A paused song can
+    // always be played on.
     bool canPlay() const { return navigation.canPlay; }
     bool canGoNext() const { return navigation.canGoNext; }
     bool canGoPrevious() const { return navigation.canGoPrevious; }
@@ -93,6 +101,8 @@ private:
     Navigation findNavigation() const;
     Navigation navigation;  // as of the last baseline or pass end
     struct Shown {
+        QString status;
+        bool canPause = false;
         bool playing = false;
         QString song;
         int volume = -1;

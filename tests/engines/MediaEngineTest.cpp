@@ -135,6 +135,45 @@ TEST_F(MediaEngineTest, SeekStopAndRewind) {
     EXPECT_EQ(e.length(h + 1), 0) << "a stale handle reads nothing";
 }
 
+// A pause holds the position (equal readings are not the end then), a seek
+// keeps the pause, and resume goes on from the held place.
+TEST_F(MediaEngineTest, PauseHoldsThePlaceAndResumeGoesOnFromThere) {
+    useRealTimeSink();
+    GstMediaEngine e;
+    const MediaHandle h = e.load(tone2s);
+    ASSERT_NE(h, 0);
+    e.pause();
+    EXPECT_FALSE(e.paused()) << "nothing plays yet";
+    e.play();
+    sleepMs(500);
+    e.pause();
+    ASSERT_TRUE(e.paused());
+    const qint64 held = e.position(h);
+    EXPECT_NEAR(double(held), 0.5 * Second, 0.15 * Second);
+    sleepMs(400);
+    EXPECT_EQ(e.position(h), held);
+    EXPECT_EQ(e.position(h), held);
+
+    e.resume();
+    EXPECT_FALSE(e.paused());
+    const qint64 resumed = e.position(h);
+    EXPECT_GE(resumed, held) << "never behind a reading given before";
+    EXPECT_LT(resumed, held + Second / 5) << "from the held place, not from where the clock would be";
+    sleepMs(300);
+    EXPECT_NEAR(double(e.position(h) - held), 0.3 * Second, 0.12 * Second) << "real time again";
+
+    e.pause();
+    e.seek(h, 15 * Second / 10);
+    EXPECT_TRUE(e.paused());
+    EXPECT_NEAR(double(e.position(h)), 1.5 * Second, 0.05 * Second);
+    sleepMs(200);
+    EXPECT_NEAR(double(e.position(h)), 1.5 * Second, 0.05 * Second) << "still held after the seek";
+    e.resume();
+    sleepMs(800);  // past the end: ended, not paused
+    e.pause();
+    EXPECT_FALSE(e.paused()) << "an ended song is not held";
+}
+
 TEST_F(MediaEngineTest, VolumeSetsTheHeardLevelAndZeroIsSilence) {
     const double full = capturedLevel(tone2s, 100);
     EXPECT_NEAR(full, -9.03, 0.5) << "a sine at half scale";

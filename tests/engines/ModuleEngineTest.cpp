@@ -113,6 +113,38 @@ TEST_F(ModuleEngineTest, PatternAndRowMoveWhilePlayingAndReadZeroWhenStopped) {
     EXPECT_TRUE(logs.isEmpty()) << logs.join('\n').toStdString();
 }
 
+// A pause holds pattern and row; resume goes on from there, never from the
+// start; a renderer that dies ends the pause.
+TEST_F(ModuleEngineTest, PauseHoldsPatternAndRowAndResumeGoesOnFromThere) {
+    useRealTimeSink();
+    auto e = makeEngine();
+    // 8 patterns of 16 rows at 60 ms a row: 7.68 s.
+    ASSERT_TRUE(e->load(write("steps.mod", fixtures::protrackerSteps(8, 16, 3))));
+    e->pause();
+    EXPECT_FALSE(e->paused()) << "nothing plays yet";
+    e->play();
+    ASSERT_TRUE(waitUntil([&] { return e->currentPattern() >= 1; })) << "output started";
+    e->pause();
+    ASSERT_TRUE(e->paused());
+    sleepMs(300);  // what was rendered ahead waits at the sink
+    const std::pair<int, int> held{e->currentPattern(), e->currentRow()};
+    EXPECT_EQ(watch(*e, 500), (std::set<std::pair<int, int>>{held})) << "nothing renders while paused";
+    EXPECT_GE(held.first, 1);
+
+    e->resume();
+    EXPECT_FALSE(e->paused());
+    const auto rowsOf = [](std::pair<int, int> at) { return at.first * 16 + at.second; };
+    ASSERT_TRUE(waitUntil([&] { return rowsOf({e->currentPattern(), e->currentRow()}) > rowsOf(held); }));
+    const int after = rowsOf({e->currentPattern(), e->currentRow()});
+    EXPECT_LE(after, rowsOf(held) + 3) << "goes on from the held row";
+
+    e->pause();
+    ASSERT_TRUE(e->paused());
+    ::kill(e->rendererPid(), SIGKILL);
+    EXPECT_TRUE(waitUntil([&] { return !e->paused(); })) << "a dead renderer holds nothing";
+    EXPECT_EQ(e->currentRow(), 0);
+}
+
 TEST_F(ModuleEngineTest, EndlessModuleKeepsJumpingBack) {
     useFastSink();  // hours of module time in a moment
     auto e = makeEngine();

@@ -262,12 +262,17 @@ public:
     bool outputFailed() const override { return outputDown; }
     void setTimeUnit(MediaHandle) override { calls << "setTimeUnit"; }
     void setAudio(int v, int b) override { lastVolume = v; lastBalance = b; calls << QStringLiteral("setAudio %1").arg(v); }
-    void play() override { calls << "play"; }
+    void play() override { calls << "play"; held = false; }
+    // Holds only a loaded song; the position stays where the test puts it.
+    bool held = false;
+    void pause() override { calls << "pause"; held = loaded; }
+    void resume() override { calls << "resume"; held = false; }
+    bool paused() const override { return held; }
     qint64 length(MediaHandle) override { return loaded ? len : 0; }
     qint64 position(MediaHandle) override { return loaded ? pos : 0; }
     void seek(MediaHandle, qint64 p) override { calls << QStringLiteral("seek %1").arg(p); pos = p; }
-    void stop() override { calls << "stop"; pos = 0; }
-    void release() override { calls << "release"; loaded = false; handle = 0; loadedPath.clear(); }
+    void stop() override { calls << "stop"; pos = 0; held = false; }
+    void release() override { calls << "release"; loaded = false; held = false; handle = 0; loadedPath.clear(); }
 };
 
 class RecordingModuleEngine : public ModuleEngine {
@@ -285,13 +290,18 @@ public:
     bool initialise() override { calls << "initialise"; return initOk; }
     bool isLoaded() const override { return loaded; }
     bool load(const QString& path) override;
-    void play() override { calls << "play"; playing = true; }
+    void play() override { calls << "play"; playing = true; held = false; }
+    // Holds only a module that plays; pattern and row stay as the test sets them.
+    bool held = false;
+    void pause() override { calls << "pause"; held = loaded && playing; }
+    void resume() override { calls << "resume"; held = false; }
+    bool paused() const override { return held; }
     void setVolume(int v) override { lastVolume = v; calls << QStringLiteral("setVolume %1").arg(v); }
     void seek(int ms) override { lastSeekMs = ms < 0 ? 0 : ms; calls << QStringLiteral("seek %1").arg(lastSeekMs); }
     int currentPattern() const override { return (loaded && playing) ? pattern : 0; }
     int currentRow() const override { return (loaded && playing) ? row : 0; }
-    void stop() override { calls << "stop"; playing = false; }
-    void release() override { calls << "release"; playing = false; loaded = false; loadedPath.clear(); }
+    void stop() override { calls << "stop"; playing = false; held = false; }
+    void release() override { calls << "release"; playing = false; held = false; loaded = false; loadedPath.clear(); }
 };
 
 class RecordingSoundEffects : public SoundEffects {

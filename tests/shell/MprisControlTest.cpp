@@ -46,15 +46,19 @@ TEST_F(MprisControlTest, RequestsRunThroughTheButtonsAndCountAsActivity) {
     EXPECT_EQ(m.playbackStatus(), "Playing");
     EXPECT_EQ(k.shell.lastActivityTime, t.clock.tickMs());
 
-    // Play while playing changes nothing; there is no pause: PlayPause and
-    // Pause stop, PlayPause starts again from the resume point.
+    // Play while playing changes nothing; PlayPause holds the song and goes
+    // on with it, neither loading nor starting it again.
     run(MprisCommand::Play);
     EXPECT_EQ(count(t.media.calls, "play"), 1);
     run(MprisCommand::PlayPause);
-    EXPECT_TRUE(pb.currentSong.isEmpty());
-    EXPECT_EQ(m.playbackStatus(), "Stopped");
+    EXPECT_EQ(pb.currentSong, a);
+    EXPECT_EQ(m.playbackStatus(), "Paused");
     run(MprisCommand::PlayPause);
     EXPECT_EQ(pb.currentSong, a);
+    EXPECT_EQ(m.playbackStatus(), "Playing");
+    EXPECT_EQ(count(t.media.calls, "resume"), 1);
+    EXPECT_EQ(count(t.media.calls, "play"), 1);
+    EXPECT_EQ(count(t.media.calls, "load " + a), 1);
     run(MprisCommand::Next);
     EXPECT_EQ(pb.currentSong, b);
     run(MprisCommand::Next);
@@ -62,10 +66,15 @@ TEST_F(MprisControlTest, RequestsRunThroughTheButtonsAndCountAsActivity) {
     run(MprisCommand::Previous);
     EXPECT_EQ(pb.currentSong, b);
     run(MprisCommand::Pause);
-    EXPECT_EQ(m.playbackStatus(), "Stopped");
+    EXPECT_EQ(m.playbackStatus(), "Paused");
+    EXPECT_EQ(pb.currentSong, b);
     const int plays = count(t.media.calls, "play");
-    run(MprisCommand::Pause);  // stopped already: nothing
+    run(MprisCommand::Pause);  // held already: nothing
+    EXPECT_EQ(count(t.media.calls, "pause"), 2);
     run(MprisCommand::Stop);
+    EXPECT_EQ(m.playbackStatus(), "Stopped");
+    run(MprisCommand::Pause);  // stopped: nothing
+    EXPECT_EQ(count(t.media.calls, "pause"), 2);
     EXPECT_EQ(count(t.media.calls, "play"), plays);
 
     // A file URL plays that file by path: no counter, resume point kept.
@@ -283,6 +292,51 @@ TEST_F(MprisControlTest, MetadataAndTheChangeReport) {
     EXPECT_TRUE(m.supportedMimeTypes().contains("audio/mpeg"));
 }
 
+// Pause holds the song; what the bus shows follows: the status, CanPause,
+// CanPlay, a position that stands, no new metadata.
+TEST_F(MprisControlTest, PauseHoldsTheSongAndPlayGoesOnWithIt) {
+    EXPECT_FALSE(m.canPause());
+    run(MprisCommand::Play);
+    EXPECT_TRUE(m.canPause());
+    m.takeChanges();
+    t.media.pos = 42 * 10000000LL;
+    run(MprisCommand::Pause);
+    EXPECT_EQ(m.playbackStatus(), "Paused");
+    EXPECT_TRUE(m.canPause()) << "a paused song can still be paused: the property does not flip";
+    EXPECT_TRUE(pb.paused());
+    EXPECT_FALSE(pb.playing());
+    EXPECT_EQ(m.takeChanges().properties, QStringList{"PlaybackStatus"});
+    for (int i = 0; i < 3; ++i) {
+        t.clock.advance(1000);
+        k.shell.pass(PassEvent{});
+    }
+    EXPECT_EQ(m.positionMicros(), 42000000);
+    EXPECT_EQ(m.playbackStatus(), "Paused") << "a position that stands is no end while paused";
+
+    // With every list entry gone the held song can still be played on.
+    for (int i = 0; i < songs.size(); ++i) songs.at(i).presence = -1;
+    k.shell.pass(PassEvent{});
+    EXPECT_TRUE(m.canPlay());
+    m.takeChanges();
+    run(MprisCommand::Play);
+    EXPECT_EQ(m.playbackStatus(), "Playing");
+    EXPECT_EQ(pb.currentSong, a);
+    EXPECT_EQ(count(t.media.calls, "resume"), 1);
+    EXPECT_EQ(m.takeChanges().properties, (QStringList{"PlaybackStatus", "CanPlay"}));
+    for (int i = 0; i < songs.size(); ++i) songs.at(i).presence = 1000;
+
+    // Stop while held: stopped, nothing left to pause.
+    run(MprisCommand::Pause);
+    m.takeChanges();
+    run(MprisCommand::Stop);
+    EXPECT_EQ(m.playbackStatus(), "Stopped");
+    EXPECT_FALSE(m.canPause());
+    const QStringList stopped = m.takeChanges().properties;
+    EXPECT_TRUE(stopped.contains("PlaybackStatus"));
+    EXPECT_TRUE(stopped.contains("CanPause"));
+
+}
+
 TEST_F(MprisControlTest, ASongThatEndedIsStoppedUntilPlayedAgain) {
     run(MprisCommand::Play);
     m.takeChanges();
@@ -294,7 +348,7 @@ TEST_F(MprisControlTest, ASongThatEndedIsStoppedUntilPlayedAgain) {
     }
     EXPECT_EQ(pb.currentSong, a);
     EXPECT_EQ(m.playbackStatus(), "Stopped");
-    EXPECT_EQ(m.takeChanges().properties, QStringList{"PlaybackStatus"});
+    EXPECT_EQ(m.takeChanges().properties, (QStringList{"PlaybackStatus", "CanPause"}));
     EXPECT_TRUE(m.canSeek());  // a jump back plays it again
 
     // Play and PlayPause start it again rather than stopping it.

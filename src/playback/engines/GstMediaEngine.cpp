@@ -253,6 +253,7 @@ bool GstMediaEngine::waitForState(int timeoutMs) {
 void GstMediaEngine::play() {
     if (!playbin_)
         return;
+    paused_ = false;
     pollBus();
     const qint64 start = position(handle_);
     if (gst_element_set_state(playbin_, GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE)
@@ -272,6 +273,31 @@ void GstMediaEngine::play() {
             return;
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
+}
+
+void GstMediaEngine::pause() {
+    if (!playbin_ || paused_ || !runs())
+        return;
+    pollBus();
+    if (ended_)
+        return;  // nothing left to hold
+    // The position the listener has reached, so that the frozen reading does
+    // not step back behind one already reported.
+    gint64 pos = 0;
+    if (gst_element_query_position(playbin_, GST_FORMAT_TIME, &pos) && pos >= 0)
+        lastPosition_ = std::max(lastPosition_, qint64(pos / 100));
+    if (gst_element_set_state(playbin_, GST_STATE_PAUSED) == GST_STATE_CHANGE_FAILURE)
+        return;
+    paused_ = true;
+    waitForState(PlayStartTimeoutMs);
+}
+
+void GstMediaEngine::resume() {
+    if (!playbin_ || !paused_)
+        return;
+    const qint64 held = lastPosition_;
+    play();
+    lastPosition_ = std::max(lastPosition_, held);  // never behind a reading given before
 }
 
 bool GstMediaEngine::queryLength() {
@@ -311,6 +337,8 @@ qint64 GstMediaEngine::position(MediaHandle h) {
     pollBus();
     if (ended_)
         return lastPosition_;
+    if (paused_)
+        return lastPosition_;  // held: the reading stands where the pause froze it
     gint64 pos = 0;
     const bool answered = gst_element_query_position(playbin_, GST_FORMAT_TIME, &pos) && pos >= 0;
     if (!runs()) {
@@ -350,7 +378,7 @@ void GstMediaEngine::seek(MediaHandle h, qint64 position) {
                           position * 100, GST_SEEK_TYPE_NONE, GST_CLOCK_TIME_NONE))
         return;
     ended_ = false;
-    lastPosition_ = position;
+    lastPosition_ = position;  // while paused, the reading stands here
     sinkPosition_ = -1;
     sinkStillSinceMs_ = nowMs();
     waitForState(PlayStartTimeoutMs);
@@ -362,6 +390,7 @@ void GstMediaEngine::stop() {
     gst_element_set_state(playbin_, GST_STATE_PAUSED);
     waitForState(PlayStartTimeoutMs);
     seek(handle_, 0);
+    paused_ = false;
     ended_ = false;
     lastPosition_ = 0;
 }
@@ -379,6 +408,7 @@ void GstMediaEngine::release() {
     path_.clear();
     handle_ = 0;
     ended_ = false;
+    paused_ = false;
     lastPosition_ = 0;
     length_ = 0;
 }

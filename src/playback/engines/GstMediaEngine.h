@@ -23,7 +23,9 @@ typedef struct _GstMessage GstMessage;
 // goes back; a report that stands still for StillLimitMs counts as the end.
 // length waits once per song (at most LengthWaitMs, while playing) when the
 // parser has no estimate yet, and answers anew after GStreamer announces a
-// changed duration. Errors go to `logger`, the output's told apart from the
+// changed duration. A pause holds the pipeline in PAUSED: the sound output
+// keeps what it holds (a sound server's stream is corked) and plays it on
+// at resume, so nothing is lost or heard twice. Errors go to `logger`, the output's told apart from the
 // file's. UI thread only.
 class GstMediaEngine : public MediaEngine {
 public:
@@ -36,6 +38,9 @@ public:
     void setTimeUnit(MediaHandle h) override;
     void setAudio(int volume, int balance) override;
     void play() override;
+    void pause() override;
+    void resume() override;
+    bool paused() const override { return paused_; }
     qint64 length(MediaHandle h) override;
     qint64 position(MediaHandle h) override;
     void seek(MediaHandle h, qint64 position) override;
@@ -75,6 +80,7 @@ private:
     MediaHandle handle_ = 0;
     MediaHandle nextHandle_ = 1;
     bool ended_ = false;
+    bool paused_ = false;
     qint64 lastPosition_ = 0;  // 100-ns units, as reported
     qint64 sinkPosition_ = -1;  // the pipeline's last answer
     qint64 sinkStillSinceMs_ = 0;

@@ -27,9 +27,17 @@ public:
     virtual void setAudio(int volume, int balance) = 0;
     // Starts playing from the current position; returns once the pipeline runs.
     virtual void play() = 0;
+    // Holds the song where it is, the song staying loaded; nothing when none
+    // plays. resume() goes on from there (once sound flows again, as play);
+    // paused() tells whether the song is held. Every play, stop, load and
+    // release ends a pause; a seek keeps it.
+    virtual void pause() = 0;
+    virtual void resume() = 0;
+    virtual bool paused() const = 0;
     // Length and position in 100-ns units; 0 when nothing is loaded.
     // While a song plays and has not ended, no two readings are equal;
-    // the position stays constant once the song has ended.
+    // the position stays constant once the song has ended, and while it is
+    // paused (which is not its end).
     virtual qint64 length(MediaHandle h) = 0;
     virtual qint64 position(MediaHandle h) = 0;
     // Absolute seek of the current position; the stop position stays.

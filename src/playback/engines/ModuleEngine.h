@@ -15,6 +15,15 @@ public:
     virtual bool load(const QString& path) = 0;
     // Starts output from the current position; returns at once.
     virtual void play() = 0;
+    // Holds the output where it is, the module staying loaded and its
+    // position kept; nothing when none plays. resume() goes on from there,
+    // not from the start; paused() tells whether the module is held. While
+    // paused, pattern and row stand still. Every play, stop, load and release
+    // ends a pause; a seek keeps it. pause returns once the output is held,
+    // resume and paused at once.
+    virtual void pause() = 0;
+    virtual void resume() = 0;
+    virtual bool paused() const = 0;
     // 0..100; 0 is silence.
     virtual void setVolume(int volume) = 0;
     // Milliseconds, negative taken as 0, clamped to the song's length.

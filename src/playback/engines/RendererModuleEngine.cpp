@@ -287,6 +287,7 @@ bool RendererModuleEngine::loadOnce(const QByteArray& path, const QString& what)
 
 bool RendererModuleEngine::load(const QString& path) {
     loaded_ = false;
+    paused_ = false;
     dropHungRenderer();
     const QByteArray p = QFile::encodeName(path);
     if (p.isEmpty() || p.size() > int(MaxPath))
@@ -301,9 +302,29 @@ bool RendererModuleEngine::load(const QString& path) {
 }
 
 void RendererModuleEngine::play() {
+    paused_ = false;
     if (isLoaded())
         send(quint32(Op::Play), 0);
 }
+
+void RendererModuleEngine::pause() {
+    // The renderer tells whether it holds a module: not a stopped one, nor
+    // one whose output failed. It takes the commands in order, so a play
+    // just sent counts.
+    dropHungRenderer();
+    if (paused_ || !isLoaded() || !alive())
+        return;
+    paused_ = request(quint32(Op::Pause), 0, {}, commandTimeoutMs, "pause");
+}
+
+void RendererModuleEngine::resume() {
+    if (!paused_)
+        return;
+    paused_ = false;
+    send(quint32(Op::Resume), 0);
+}
+
+bool RendererModuleEngine::paused() const { return paused_ && alive(); }
 
 void RendererModuleEngine::setVolume(int volume) {
     volume_ = std::clamp(volume, 0, 100);
@@ -324,12 +345,14 @@ int RendererModuleEngine::currentRow() const {
 }
 
 void RendererModuleEngine::stop() {
+    paused_ = false;
     dropHungRenderer();
     if (alive())
         request(quint32(Op::Stop), 0, {}, commandTimeoutMs, "stop");
 }
 
 void RendererModuleEngine::release() {
+    paused_ = false;
     dropHungRenderer();
     if (alive())
         request(quint32(Op::Release), 0, {}, commandTimeoutMs, "release");

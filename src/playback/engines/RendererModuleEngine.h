@@ -21,7 +21,10 @@ namespace modrender { struct Shared; }
 // named in the log. A renderer that dies mid-song, or whose sound output
 // fails, leaves a stopped module: still loaded, pattern and row 0, so the
 // player's end rule ends the song. pattern/row/isLoaded read shared memory
-// and never wait for the renderer. UI thread only.
+// and never wait for the renderer. A pause holds the renderer's output
+// where it is (its pipeline in PAUSED, the module and its position kept);
+// pause waits for the renderer's answer, as stop does; a renderer that dies while paused leaves a stopped module as above, no
+// longer paused. UI thread only.
 class RendererModuleEngine : public ModuleEngine {
 public:
     RendererModuleEngine();
@@ -30,6 +33,9 @@ public:
     bool isLoaded() const override;
     bool load(const QString& path) override;
     void play() override;
+    void pause() override;
+    void resume() override;
+    bool paused() const override;
     void setVolume(int volume) override;
     void seek(int ms) override;
     int currentPattern() const override;
@@ -68,6 +74,7 @@ private:
     mutable bool loaded_ = false;  // survives a renderer death until release or load
     bool outputOk_ = false;
     bool fresh_ = false;           // the renderer has loaded nothing yet
+    bool paused_ = false;          // told the renderer to hold its output
     mutable QString loadedPath_;   // the module of the running renderer
     mutable int outputErrorsSeen_ = 0;
     quint32 seq_ = 0;

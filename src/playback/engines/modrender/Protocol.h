@@ -17,6 +17,9 @@ enum class Op : uint32_t {
     Volume = 5,   // arg: 0..100; no answer
     Release = 6,  // answer Ok once the module is freed
     Ping = 7,     // answer Ok (start-up handshake)
+    Pause = 8,    // holds the output where it is, module and position kept;
+                  // answer Ok when a module is held, Failed when none plays
+    Resume = 9,   // goes on from where Pause held it; no answer
 };
 
 enum class Answer : uint32_t { Ok = 1, Failed = 2 };

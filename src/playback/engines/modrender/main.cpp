@@ -136,8 +136,12 @@ public:
             return;
         {
             std::lock_guard lk(m_);
-            if (!core_.loaded() || playing_)
+            if (!core_.loaded() || (playing_ && !paused_))
                 return;
+        }
+        if (paused_) {
+            resume();  // a held module goes on; it never starts again
+            return;
         }
         {
             std::lock_guard lk(m_);
@@ -152,8 +156,38 @@ public:
         }
     }
 
+    // The pipeline goes to PAUSED: the streaming thread stops at the sink
+    // with the buffers rendered so far, and the sink keeps what it holds (a
+    // sound server's stream is corked), so resume plays on from the very
+    // sample where the pause fell. The module and its position stay as they
+    // are; pattern and row stand still.
+    // True when a module is held now.
+    bool pause() {
+        if (!pipeline_ || !playing_ || paused_)
+            return paused_;
+        paused_ = true;
+        if (gst_element_set_state(pipeline_, GST_STATE_PAUSED) == GST_STATE_CHANGE_FAILURE) {
+            drainBus();
+            if (shared_->rendering.load())
+                outputFailed("the sound output does not pause");
+        }
+        return paused_;
+    }
+
+    void resume() {
+        if (!pipeline_ || !playing_ || !paused_)
+            return;
+        paused_ = false;
+        if (gst_element_set_state(pipeline_, GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE) {
+            drainBus();
+            if (shared_->rendering.load())
+                outputFailed("the sound output does not start");
+        }
+    }
+
     // Returns once the render thread no longer touches the module.
     void stop() {
+        paused_ = false;
         {
             std::lock_guard lk(m_);
             playing_ = false;
@@ -268,6 +302,7 @@ private:
     ModCore core_;
     std::mutex m_;  // guards core_, playing_, frames_
     bool playing_ = false;
+    bool paused_ = false;      // main thread only
     bool hangRender_ = false;  // test hook
     guint64 frames_ = 0;
     GstElement* pipeline_ = nullptr;
@@ -363,6 +398,12 @@ int main(int argc, char** argv) {
         }
         case Op::Play:
             r.play();
+            break;
+        case Op::Pause:
+            sendReply(sock, c.seq, r.pause());
+            break;
+        case Op::Resume:
+            r.resume();
             break;
         case Op::Stop:
             r.stop();
