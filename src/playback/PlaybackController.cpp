@@ -205,8 +205,6 @@ QString PlaybackController::heardSong() const {
     return k.s.media.isLoaded() || k.s.modules.isLoaded() ? loadedPath : QString();
 }
 
-bool PlaybackController::playing() const { return !heardSong().isEmpty() && !halted; }
-
 bool PlaybackController::Spielen(const QString& path) {
     if (!LiedBestimmen(path)) {
         // The song field names the refused song now: the one that played

@@ -58,8 +58,6 @@ public:
     // currentSong may name another path (a failed start, a determination
     // without playing); the delete takes this one.
     QString heardSong() const;
-    // True while a song is heard: loaded in an engine, not halted at its end.
-    bool playing() const;
     // Stops and releases any loaded song, empties currentSong; saves the list
     // quietly when the last save is more than 120 s old.
     void Stoppen();
