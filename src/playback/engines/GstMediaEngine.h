@@ -7,6 +7,7 @@
 typedef struct _GstElement GstElement;
 typedef struct _GstBus GstBus;
 typedef struct _GstMessage GstMessage;
+typedef struct _GstSample GstSample;
 
 // The media engine on GStreamer playbin. The sink comes from
 // KALVO2_AUDIO_SINK (gst-launch syntax) or autoaudiosink. Pictures are never
@@ -24,7 +25,9 @@ typedef struct _GstMessage GstMessage;
 // length waits once per song (at most LengthWaitMs, while playing) when the
 // parser has no estimate yet, and answers anew after GStreamer announces a
 // changed duration. Errors go to `logger`, the output's told apart from the
-// file's. UI thread only.
+// file's. Tags are gathered from the bus while the song prerolls and from
+// every later poll (a stream's tag event); the output level multiplies
+// playbin's software volume. UI thread only.
 class GstMediaEngine : public MediaEngine {
 public:
     GstMediaEngine();
@@ -41,6 +44,8 @@ public:
     void seek(MediaHandle h, qint64 position) override;
     void stop() override;
     void release() override;
+    void setOutputLevel(double level) override;
+    SongTags tags() override;
 
     // Output level of volume v (0..100) in hundredths of a decibel relative to
     // full level: trunc(2000 * log10(1000 * v)) - 10000 for 1..99, 0 for 100,
@@ -67,6 +72,8 @@ private:
     bool outputOpens() const;
     bool runs() const;
     void log(const QString& line) const;
+    void takeTags(GstMessage* m);
+    void applyVolume();
 
     GstElement* playbin_ = nullptr;
     GstBus* bus_ = nullptr;
@@ -83,4 +90,7 @@ private:
     bool lengthWaited_ = false;
     int volume_ = 100;
     int balance_ = 0;
+    double level_ = 1.0;
+    SongTags tags_;
+    GstSample* imageSample_ = nullptr;  // the sample tags_.image was taken from
 };

@@ -17,7 +17,10 @@ enum class Op : uint32_t {
     Volume = 5,   // arg: 0..100; no answer
     Release = 6,  // answer Ok once the module is freed
     Ping = 7,     // answer Ok (start-up handshake)
+    Level = 8,    // arg: output level 0..LevelFull; no answer
 };
+
+constexpr int32_t LevelFull = 10000;
 
 enum class Answer : uint32_t { Ok = 1, Failed = 2 };
 
@@ -50,6 +53,10 @@ struct Shared {
     // written before the count is raised.
     std::atomic<int32_t> outputErrors;
     char outputError[256];
+    // The loaded module's title, as many bytes as titleLength says; written
+    // before the answer to Load.
+    std::atomic<int32_t> titleLength;
+    char title[128];
 };
 static_assert(std::atomic<int32_t>::is_always_lock_free);
 static_assert(std::atomic<int64_t>::is_always_lock_free);
