@@ -23,10 +23,13 @@ QString cleanTagText(const QByteArray& raw, bool latin1Fallback) {
             out += text.at(++i);
             continue;
         }
-        if (c.isSurrogate() || c.category() == QChar::Other_Control) continue;
-        if (out.isEmpty() && c.isSpace()) continue;
-        // Line and paragraph separators break a desktop's one-line field too.
-        out += (c == QChar::LineSeparator || c == QChar::ParagraphSeparator) ? QChar(u' ') : c;
+        if (c.isSurrogate()) continue;
+        // Line breaks and tabs become one space, so words stay apart on a
+        // desktop's one-line field; other control characters go.
+        const bool space = c.isSpace();
+        if (c.category() == QChar::Other_Control && !space) continue;
+        if (space && (out.isEmpty() || out.back() == u' ')) continue;
+        out += space ? QChar(u' ') : c;
     }
     out = out.trimmed();
     if (out.size() > SongInfo::MaxTextLength) {

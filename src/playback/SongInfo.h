@@ -20,9 +20,10 @@ struct SongInfo {
 
 // A text from a song's tags made fit to show: invalid UTF-8 sequences become
 // U+FFFD (or, with latin1Fallback, a text that is not UTF-8 is read as
-// Latin-1, as old tracker modules store their titles), control characters
-// and stray surrogates are dropped, white space at both ends trimmed, and
-// the rest cut to MaxTextLength without splitting a character.
+// Latin-1, as old tracker modules store their titles), line breaks, tabs
+// and runs of white space become one space, other control characters and
+// stray surrogates are dropped, white space at both ends trimmed, and the
+// rest cut to MaxTextLength without splitting a character.
 QString cleanTagText(const QByteArray& raw, bool latin1Fallback = false);
 // The tags of a media song, cleaned; empty texts and artists are left out,
 // an image that is neither JPEG nor PNG or too large is dropped.

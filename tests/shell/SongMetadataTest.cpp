@@ -21,6 +21,7 @@ TEST(TagText, UntrustedTextsAreCleanedAndCut) {
     EXPECT_EQ(cleanTagText("  Gute Nacht \r\n"), "Gute Nacht");
     EXPECT_EQ(cleanTagText("Bell\x07\x1B[31mrot\x7F"), "Bell[31mrot");
     EXPECT_EQ(cleanTagText("Zeile\xE2\x80\xA8zwei"), "Zeile zwei");  // U+2028
+    EXPECT_EQ(cleanTagText("Album\r\nZwei\t \tDrei"), "Album Zwei Drei");
     // Invalid UTF-8: each bad sequence becomes one replacement character.
     const QString bad = cleanTagText("K\xC3\x28nig \xFF\xFE");
     EXPECT_EQ(bad, QString("K\uFFFD(nig \uFFFD\uFFFD"));
