@@ -249,24 +249,26 @@ void GstMediaEngine::takeTags(GstMessage* m) {
     if (!list)
         return;
     bool changed = false;
-    const auto text = [&](const char* tag, int index, QByteArray& into) {
+    const auto text = [&](const char* tag, QByteArray& into) {
         const gchar* s = nullptr;
-        if (!gst_tag_list_peek_string_index(list, tag, guint(index), &s) || !s)
-            return false;
+        if (!gst_tag_list_peek_string_index(list, tag, 0, &s) || !s)
+            return;
         const QByteArray v(s, qsizetype(qstrnlen(s, size_t(SongTags::MaxTextBytes))));
         if (v != into) {
             into = v;
             changed = true;
         }
-        return true;
     };
-    text(GST_TAG_TITLE, 0, tags_.title);
-    text(GST_TAG_ALBUM, 0, tags_.album);
+    text(GST_TAG_TITLE, tags_.title);
+    text(GST_TAG_ALBUM, tags_.album);
     const int artists = std::min<int>(int(gst_tag_list_get_tag_size(list, GST_TAG_ARTIST)), SongTags::MaxArtists);
     if (artists > 0) {
-        QList<QByteArray> names(artists);
-        for (int i = 0; i < artists; ++i)
-            text(GST_TAG_ARTIST, i, names[i]);
+        QList<QByteArray> names;
+        for (int i = 0; i < artists; ++i) {
+            const gchar* a = nullptr;
+            if (gst_tag_list_peek_string_index(list, GST_TAG_ARTIST, guint(i), &a) && a)
+                names << QByteArray(a, qsizetype(qstrnlen(a, size_t(SongTags::MaxTextBytes))));
+        }
         if (names != tags_.artists) {
             tags_.artists = names;
             changed = true;
@@ -299,6 +301,7 @@ void GstMediaEngine::takeTags(GstMessage* m) {
     }
     if (sample)
         gst_sample_unref(sample);
+    gst_tag_list_unref(list);
     if (changed)
         ++tags_.revision;
 }
