@@ -199,6 +199,29 @@ void PlaybackController::releaseAll() {
     if (k.s.media.isLoaded()) releaseMedia();
     mediaHandle = 0;
     loadedPath.clear();
+    if (!infoSong.isEmpty() || songInfo != SongInfo{}) ++infoChanges;
+    infoSong.clear();
+    songInfo = SongInfo{};
+}
+
+void PlaybackController::takeTags() {
+    if (loadedPath.isEmpty()) return;
+    SongInfo info;
+    if (moduleSong == 1) {
+        // A module's title does not change while it plays.
+        if (!k.s.modules.isLoaded() || infoSong == loadedPath) return;
+        info.title = cleanTagText(k.s.modules.moduleName(), true);
+    } else {
+        if (!k.s.media.isLoaded()) return;
+        const SongTags tags = k.s.media.tags();
+        if (infoSong == loadedPath && tags.revision == tagRevision) return;
+        tagRevision = tags.revision;
+        info = songInfoFromTags(tags);
+    }
+    if (infoSong == loadedPath && info == songInfo) return;
+    songInfo = info;
+    infoSong = loadedPath;
+    ++infoChanges;
 }
 
 QString PlaybackController::heardSong() const {
@@ -254,6 +277,8 @@ bool PlaybackController::Spielen(const QString& path) {
 
     loadedPath = currentSong;
     halted = false;
+    infoSong.clear();
+    takeTags();
     k.selection.LiedauswahlMarkieren();
     if (k.settings.GBlackScreen && path.isEmpty()) k.blackscreen.OpenBlackscreen();
     return true;

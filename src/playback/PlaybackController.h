@@ -2,6 +2,7 @@
 #include <QString>
 #include <QVector>
 #include <cstdint>
+#include "playback/SongInfo.h"
 #include "playback/engines/MediaEngine.h"
 
 class Kalvo;
@@ -32,6 +33,11 @@ public:
     // every start and stop clears it, and so does a jump in a media song
     // (a seek plays an ended stream again; a stopped module stays silent).
     bool halted = false;
+    // What the tags of the song heard say, cleaned, and the song they belong
+    // to (empty: none yet). infoChanges counts every change of either.
+    SongInfo songInfo;
+    QString infoSong;
+    uint32_t infoChanges = 0;
 
     // Makes path (or, when empty, the resume song of SongList) current and
     // shows it; false for an empty list or an extension in neither pattern.
@@ -90,6 +96,10 @@ public:
     void Lautstaerke(int32_t delta);
     // The deletion sound, or the notice beep when it is missing.
     void LoeschTon();
+    // Takes the tags of the song heard from its engine when they changed
+    // since the last look (a stream's tag event while it plays); cheap when
+    // nothing changed. Never blocks.
+    void takeTags();
 
 private:
     Kalvo& k;
@@ -109,6 +119,7 @@ private:
     } endStand;
     QString determinedCounter;  // the counter text of the last walk
     QString loadedPath;  // what the last successful start loaded
+    quint32 tagRevision = 0;  // of the media engine's tags in songInfo
     bool repeatEndStand();
     int presentCount() const;
     void releaseMedia();

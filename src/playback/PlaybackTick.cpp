@@ -36,6 +36,7 @@ void PlaybackTick::MusCheckPlay() {
 
     if (pb.currentSong.isEmpty()) {
         tickSong.clear();
+        applyLevel(1.0);  // nothing plays; the next song starts at full level
         return;
     }
 
@@ -43,8 +44,12 @@ void PlaybackTick::MusCheckPlay() {
         k.shell.LogLine(QStringLiteral("Snooze tritt ein - Musik stoppt"));
         k.shell.ShowSongText(QStringLiteral("Snooze... ZZzzz..."));
         pb.Stoppen();
+        applyLevel(1.0);
         return;
     }
+    // Before the steps: a song that continuous play starts now begins at
+    // the level of the fade or the rise.
+    applyLevel(outputLevel(now));
 
     periodicSave();
 
@@ -81,6 +86,43 @@ bool PlaybackTick::sleepTimerExpired(uint32_t now) const {
     const int32_t minutes = k.settings.Snooze;
     if (minutes <= 0) return false;
     return qint64(tickDiff(now, k.shell.lastActivityTime)) > qint64(minutes) * 60000;
+}
+
+double PlaybackTick::levelCurve(double x) {
+    x = std::clamp(x, 0.0, 1.0);
+    return x * x;
+}
+
+void PlaybackTick::beginRise() {
+    rising = true;
+    riseStart = k.s.clock.tickMs();
+    riseActivity = k.shell.lastActivityTime;
+    applyLevel(0.0);
+}
+
+double PlaybackTick::outputLevel(uint32_t now) {
+    double level = 1.0;
+    if (rising) {
+        const int32_t age = tickDiff(now, riseStart);
+        if (k.shell.lastActivityTime != riseActivity || age < 0 || age >= RiseMs)
+            rising = false;
+        else
+            level = levelCurve(double(age) / RiseMs);
+    }
+    // The same reckoning as the stop: the fade ends exactly where it stops.
+    const int32_t minutes = k.settings.Snooze;
+    if (minutes > 0) {
+        const qint64 left = qint64(minutes) * 60000 - qint64(tickDiff(now, k.shell.lastActivityTime));
+        if (left < FadeMs) level *= levelCurve(double(std::max<qint64>(left, 0)) / FadeMs);
+    }
+    return level;
+}
+
+void PlaybackTick::applyLevel(double level) {
+    if (level == appliedLevel) return;
+    appliedLevel = level;
+    k.s.media.setOutputLevel(level);
+    k.s.modules.setOutputLevel(level);
 }
 
 void PlaybackTick::periodicSave() {
@@ -142,6 +184,7 @@ void PlaybackTick::moduleStep(int32_t age) {
 
 void PlaybackTick::mediaStep() {
     PlaybackController& pb = k.playback;
+    pb.takeTags();
     const qint64 position = k.s.media.position(pb.mediaHandle);
     // Some streams (an MP3 without a length header) tell their length only
     // once they play, or correct it later.

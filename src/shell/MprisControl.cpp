@@ -12,6 +12,7 @@
 #include "library/SongPattern.h"
 #include "playback/engines/MediaEngine.h"
 #include "playback/engines/ModuleEngine.h"
+#include "shell/CoverArt.h"
 #include "shell/Kalvo.h"
 
 namespace {
@@ -167,13 +168,40 @@ QVariantMap MprisControl::metadata() const {
     m.insert(QStringLiteral("mpris:trackid"), currentTrackId());
     if (song.isEmpty()) return m;
     m.insert(QStringLiteral("xesam:url"), QUrl::fromLocalFile(song).toString(QUrl::FullyEncoded));
-    QString title = filePart(song);
-    const int dot = title.lastIndexOf(QLatin1Char('.'));
-    if (dot > 0) title.truncate(dot);
+    const PlaybackController& pb = k.playback;
+    const bool tagged = loaded() && pb.infoSong == song;
+    QString title = tagged ? pb.songInfo.title : QString();
+    if (title.isEmpty()) {
+        title = filePart(song);
+        const int dot = title.lastIndexOf(QLatin1Char('.'));
+        if (dot > 0) title.truncate(dot);
+    }
     m.insert(QStringLiteral("xesam:title"), title);
+    if (tagged) {
+        const SongInfo& info = pb.songInfo;
+        if (!info.artists.isEmpty()) m.insert(QStringLiteral("xesam:artist"), info.artists);
+        if (!info.album.isEmpty()) m.insert(QStringLiteral("xesam:album"), info.album);
+        if (info.trackNumber > 0) m.insert(QStringLiteral("xesam:trackNumber"), info.trackNumber);
+    }
+    const QString art = artUrl();
+    if (!art.isEmpty()) m.insert(QStringLiteral("mpris:artUrl"), art);
     const qint64 length = lengthMicros();
     if (length > 0) m.insert(QStringLiteral("mpris:length"), length);
     return m;
+}
+
+QString MprisControl::artUrl() const {
+    const PlaybackController& pb = k.playback;
+    if (!loaded()) return {};
+    const QString key = pb.currentSong + QLatin1Char('\n') + QString::number(pb.infoChanges);
+    if (key == artFor) return artUrl_;
+    artFor = key;
+    QString file;
+    if (pb.infoSong == pb.currentSong && !pb.songInfo.image.isEmpty())
+        file = CoverArt::cachedImage(pb.songInfo.image, CoverArt::cacheFolder());
+    if (file.isEmpty()) file = CoverArt::besideSong(pb.currentSong);
+    artUrl_ = file.isEmpty() ? QString() : QUrl::fromLocalFile(file).toString(QUrl::FullyEncoded);
+    return artUrl_;
 }
 
 QStringList MprisControl::supportedMimeTypes() const {
@@ -210,6 +238,7 @@ MprisControl::Shown MprisControl::current() const {
     s.navigation = findNavigation();
     s.canSeek = canSeek();
     s.jumps = k.playback.jumpCount;
+    s.info = k.playback.infoChanges;
     return s;
 }
 
@@ -229,7 +258,8 @@ void MprisControl::passEnded() {
     if (now.status != reported.status) note("PlaybackStatus");
     // A new load of the same song changes its length, so metadata goes too;
     // going on after a pause loads nothing.
-    if (now.song != reported.song || (now.playing && !reported.playing && reported.status != QLatin1String("Paused")))
+    if (now.song != reported.song || (now.playing && !reported.playing && reported.status != QLatin1String("Paused")) ||
+        now.info != reported.info)
         note("Metadata");
     if (now.volume != reported.volume) note("Volume");
     navigation = now.navigation;

@@ -69,9 +69,15 @@ public:
     bool canGoNext() const { return navigation.canGoNext; }
     bool canGoPrevious() const { return navigation.canGoPrevious; }
     bool canSeek() const;                 // a song is loaded
-    // mpris:trackid (as a path text), xesam:url, xesam:title, mpris:length
-    // (media songs); only the trackid NoTrack when no song is current.
+    // mpris:trackid (as a path text), xesam:url, xesam:title (from the tags,
+    // else the file name without extension), xesam:artist (a list),
+    // xesam:album, xesam:trackNumber and mpris:artUrl where known,
+    // mpris:length (media songs); only the trackid NoTrack when no song is
+    // current. The first read for a song may write its cover into the cache.
     QVariantMap metadata() const;
+    // The file:// URL of the current song's cover: its embedded image in
+    // the cache folder, else a cover file beside it; empty when none.
+    QString artUrl() const;
     QString currentTrackId() const;
     // MIME types of the extensions in the two pattern settings.
     QStringList supportedMimeTypes() const;
@@ -109,6 +115,7 @@ private:
         Navigation navigation;
         bool canSeek = false;
         uint32_t jumps = 0;
+        uint32_t info = 0;
     };
     Shown current() const;
 
@@ -117,4 +124,6 @@ private:
     MprisRequest pending;
     Shown reported;
     Changes accumulated;
+    mutable QString artFor;  // the song and tag change artUrl_ was found for
+    mutable QString artUrl_;
 };

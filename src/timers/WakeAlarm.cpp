@@ -26,8 +26,9 @@ void WakeAlarm::WeckenPruefen() {
     if (localHour(now) == k.settings.GWeckenH && localMinute(now) == k.settings.GWeckenM &&
         alarmFiredAt + 61 < now) {
         alarmFiredAt = now;
-        k.playback.Spielen(QString());
         k.shell.lastActivityTime = k.s.clock.tickMs();
+        k.tick.beginRise();  // silent from the first sample on, then rising
+        k.playback.Spielen(QString());
         k.shell.LogLine(QStringLiteral("Wecken ist eingetreten"));
     }
 }

@@ -218,4 +218,117 @@ TEST(Mpris, OpenUriRefusesADocumentOrAFolderAndTheDeleteMovesOnlyTheSongHeard) {
     qunsetenv("DBUS_SESSION_BUS_ADDRESS");
 }
 
+// What the desktop shows of songs with tags, a cover, a module title and
+// hostile tags, asked with playerctl over the bus as an applet asks.
+TEST(Mpris, PlayerctlShowsTheSongsTagsAndCover) {
+    app();
+    PrivateBus bus;
+    ASSERT_FALSE(bus.address.isEmpty());
+    qputenv("DBUS_SESSION_BUS_ADDRESS", bus.address.toLocal8Bit());
+
+    Player p;
+    const QString cache = p.temp.path() + "/cache";
+    qputenv("XDG_CACHE_HOME", cache.toLocal8Bit());
+    const QString music = p.temp.path() + "/Musik/";
+    QDir().mkpath(music);
+    QString why;
+    const QString tagged = music + "01 abend.mp3";
+    ASSERT_TRUE(fixtures::mp3Tone(tagged, 20.0, &why, true,
+                                  {"--tt", "Abendlied", "--ta", "Der Chor", "--tl", "Lieder zur Nacht", "--tn", "4"}))
+        << why.toStdString();
+    const QString png = p.temp.path() + "/bild.png";
+    writeFile(png, fixtures::tinyPng());
+    const QString covered = music + "02 bild.mp3";
+    ASSERT_TRUE(fixtures::mp3Tone(covered, 20.0, &why, true, {"--tt", "Mit Bild", "--ta", "Die Band", "--ti", png}));
+    QByteArray mod = fixtures::protrackerModule(4, 64, 6, true);
+    mod.replace(0, 20, QByteArray("Sternennacht\0\0\0\0\0\0\0\0", 20));
+    const QString module = music + "sterne.mod";
+    writeFile(module, mod);
+    const QString plain = music + "ohne Tags.wav";
+    writeFile(plain, fixtures::wavTone(20.0, 440.0, 0.5, 22050));
+    // Hostile tags: invalid UTF-8 and control characters, a 100 kB title, a 50 MB picture.
+    const QString untagged = p.temp.path() + "/roh.mp3";
+    ASSERT_TRUE(fixtures::mp3Tone(untagged, 20.0, &why));
+    QFile rawFile(untagged);
+    ASSERT_TRUE(rawFile.open(QIODevice::ReadOnly));
+    const QByteArray audio = rawFile.readAll();
+    const QString invalid = music + "kaputt.mp3";
+    writeFile(invalid, fixtures::id3v2Tag("Ung\xFCltig \xC3\x28", "Gl\x07ocke\x1B[2J", "Album\r\nZwei") + audio);
+    const QString longTitle = music + "lang.mp3";
+    writeFile(longTitle, fixtures::id3v2Tag(QByteArray(100 * 1024, 'L'), "Lang", "") + audio);
+    QByteArray huge = fixtures::tinyPng();
+    huge.append(QByteArray(50 * 1024 * 1024, '\x42'));
+    const QString bigCover = music + "riesenbild.mp3";
+    writeFile(bigCover, fixtures::id3v2Tag("Riesenbild", "Gross", "", huge) + audio);
+
+    const QString list = p.data + "Liste.txt";
+    writeFile(p.data + "Kalvo2.ini", "\xEF\xBB\xBF\r\n[Generell]\r\nLetzteListenDatei = " + list.toUtf8() + "\r\n");
+    writeFile(list, "\xEF\xBB\xBF\r\n[Kalvo]\r\nLautstaerke = 70\r\n[Pfade]\r\n0 = " + music.toUtf8() + "\r\n");
+    p.audioSink = "fakesink sync=true";
+    p.start();
+    ASSERT_TRUE(waitFor([] { return playerctl({"status"}) == "Stopped"; }));
+
+    const auto open = [&](const QString& song) {
+        playerctl({"open", fileUrl(song)});
+        return waitFor([&] { return playerctl({"metadata", "xesam:url"}) == fileUrl(song); });
+    };
+    const auto show = [](const QString& song) {
+        std::printf("playerctl metadata for %s:\n%s\n", qPrintable(QFileInfo(song).fileName()),
+                    qPrintable(playerctl({"metadata"}).left(2000)));
+    };
+
+    ASSERT_TRUE(open(tagged));
+    show(tagged);
+    EXPECT_EQ(playerctl({"metadata", "xesam:title"}), "Abendlied");
+    EXPECT_EQ(playerctl({"metadata", "xesam:artist"}), "Der Chor");
+    EXPECT_EQ(playerctl({"metadata", "xesam:album"}), "Lieder zur Nacht");
+    EXPECT_EQ(playerctl({"metadata", "xesam:trackNumber"}), "4");
+    EXPECT_EQ(playerctl({"metadata", "mpris:artUrl"}), "");
+
+    ASSERT_TRUE(open(covered));
+    show(covered);
+    EXPECT_EQ(playerctl({"metadata", "xesam:title"}), "Mit Bild");
+    const QString art = playerctl({"metadata", "mpris:artUrl"});
+    ASSERT_TRUE(art.startsWith("file://" + cache + "/Kalvo2/cover-")) << art.toStdString();
+    QFile cover(QUrl(art).toLocalFile());
+    ASSERT_TRUE(cover.open(QIODevice::ReadOnly));
+    EXPECT_EQ(cover.readAll(), fixtures::tinyPng());
+
+    ASSERT_TRUE(open(module));
+    show(module);
+    EXPECT_EQ(playerctl({"metadata", "xesam:title"}), "Sternennacht");
+
+    // A picture beside the songs shows for those without one of their own.
+    writeFile(music + "Folder.JPG", "\xFF\xD8\xFF\xE0 not decoded by the player");
+    ASSERT_TRUE(open(plain));
+    show(plain);
+    EXPECT_EQ(playerctl({"metadata", "xesam:title"}), "ohne Tags");
+    EXPECT_EQ(playerctl({"metadata", "xesam:artist"}), "");
+    EXPECT_EQ(playerctl({"metadata", "mpris:artUrl"}), fileUrl(music + "Folder.JPG"));
+
+    for (const QString& song : {invalid, longTitle, bigCover}) {
+        QElapsedTimer started;
+        started.start();
+        ASSERT_TRUE(open(song)) << song.toStdString();
+        std::printf("%s: heard and shown after %lld ms\n", qPrintable(QFileInfo(song).fileName()), started.elapsed());
+        show(song);
+        const QString title = playerctl({"metadata", "xesam:title"});
+        EXPECT_FALSE(title.isEmpty());
+        EXPECT_LE(title.size(), 1000);
+        EXPECT_EQ(playerctl({"status"}), "Playing");
+    }
+    EXPECT_EQ(playerctl({"metadata", "xesam:title"}), "Riesenbild");
+    EXPECT_EQ(playerctl({"metadata", "mpris:artUrl"}), fileUrl(music + "Folder.JPG")) << "the 50 MB picture is not written";
+    EXPECT_EQ(QDir(cache + "/Kalvo2").entryList(QDir::Files).size(), 1);
+    ASSERT_TRUE(open(longTitle));
+    EXPECT_EQ(playerctl({"metadata", "xesam:title"}), QString(1000, 'L'));
+    ASSERT_TRUE(open(invalid));
+    EXPECT_EQ(playerctl({"metadata", "xesam:artist"}), "Glocke[2J");
+
+    p.stop(SIGTERM);
+    EXPECT_EQ(p.process.exitCode(), 0);
+    qunsetenv("XDG_CACHE_HOME");
+    qunsetenv("DBUS_SESSION_BUS_ADDRESS");
+}
+
 #include "MprisTest.moc"

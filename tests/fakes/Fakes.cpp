@@ -7,6 +7,7 @@ void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString()
 
 MediaHandle RecordingMediaEngine::load(const QString& path) {
     calls << QStringLiteral("load ") + path;
+    levelAtLoad = level;
     if (loaded) release();
     if (outputDown || failLoads.contains(path) || (requireFiles && !QFileInfo(path).isFile())) return 0;
     loaded = true;

@@ -273,6 +273,16 @@ public:
     void seek(MediaHandle, qint64 p) override { calls << QStringLiteral("seek %1").arg(p); pos = p; }
     void stop() override { calls << "stop"; pos = 0; held = false; }
     void release() override { calls << "release"; loaded = false; held = false; handle = 0; loadedPath.clear(); }
+    // The output level: the last one set, the one the last load began
+    // with, and every change in order.
+    double level = 1.0;
+    double levelAtLoad = -1;
+    QVector<double> levels;
+    void setOutputLevel(double l) override { level = l; levels << l; }
+    // What tags() answers while loaded; a test raises its revision to tell a
+    // later tag event.
+    SongTags songTags;
+    SongTags tags() override { return loaded ? songTags : SongTags{}; }
 };
 
 class RecordingModuleEngine : public ModuleEngine {
@@ -302,6 +312,11 @@ public:
     int currentRow() const override { return (loaded && playing) ? row : 0; }
     void stop() override { calls << "stop"; playing = false; held = false; }
     void release() override { calls << "release"; playing = false; held = false; loaded = false; loadedPath.clear(); }
+    double level = 1.0;
+    QVector<double> levels;
+    void setOutputLevel(double l) override { level = l; levels << l; }
+    QByteArray name;  // what moduleName answers while loaded
+    QByteArray moduleName() const override { return loaded ? name : QByteArray(); }
 };
 
 class RecordingSoundEffects : public SoundEffects {

@@ -3,6 +3,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QtDebug>
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <gst/gst.h>
@@ -130,13 +131,16 @@ MediaHandle GstMediaEngine::load(const QString& path) {
     }
     GstElement* video = gst_element_factory_make("fakesink", nullptr);
     g_object_set(pb, "uri", uri, "flags", PlayFlagAudio | PlayFlagSoftVolume, "audio-sink", sink,
-                 "volume", linearVolume(volume_), nullptr);
+                 "volume", linearVolume(volume_) * level_, nullptr);
     if (video)
         g_object_set(pb, "video-sink", video, nullptr);
     g_free(uri);
     playbin_ = pb;
     sink_ = sink;
     bus_ = gst_element_get_bus(pb);
+    const quint32 revision = tags_.revision + 1;
+    tags_ = SongTags{};
+    tags_.revision = revision;
 
     // Preroll: the decoding chain is built and the first buffer waits at the sink.
     // A state change that fails at once has left its error on the bus.
@@ -153,12 +157,17 @@ MediaHandle GstMediaEngine::load(const QString& path) {
         }
         GstMessage* m = gst_bus_timed_pop_filtered(
             bus_, GstClockTime(left) * GST_MSECOND,
-            GstMessageType(GST_MESSAGE_ASYNC_DONE | GST_MESSAGE_ERROR | GST_MESSAGE_EOS));
+            GstMessageType(GST_MESSAGE_ASYNC_DONE | GST_MESSAGE_ERROR | GST_MESSAGE_EOS | GST_MESSAGE_TAG));
         if (!m) {
             ok = false;
             break;
         }
         const GstMessageType t = GST_MESSAGE_TYPE(m);
+        if (t == GST_MESSAGE_TAG) {
+            takeTags(m);
+            gst_message_unref(m);
+            continue;
+        }
         const bool fromPipeline = GST_MESSAGE_SRC(m) == GST_OBJECT(pb);
         if (t == GST_MESSAGE_ERROR) {
             GError* err = nullptr;
@@ -211,8 +220,90 @@ void GstMediaEngine::setTimeUnit(MediaHandle) {
 void GstMediaEngine::setAudio(int volume, int balance) {
     volume_ = std::clamp(volume, 0, 100);
     balance_ = std::clamp(balance, -100, 100);  // kept; the player always centres
+    applyVolume();
+}
+
+void GstMediaEngine::setOutputLevel(double level) {
+    level_ = std::isfinite(level) ? std::clamp(level, 0.0, 1.0) : 1.0;
+    applyVolume();
+}
+
+void GstMediaEngine::applyVolume() {
     if (playbin_)
-        g_object_set(playbin_, "volume", linearVolume(volume_), nullptr);
+        g_object_set(playbin_, "volume", linearVolume(volume_) * level_, nullptr);
+}
+
+SongTags GstMediaEngine::tags() {
+    if (!playbin_) {
+        SongTags none;
+        none.revision = tags_.revision;
+        return none;
+    }
+    pollBus();
+    return tags_;
+}
+
+void GstMediaEngine::takeTags(GstMessage* m) {
+    GstTagList* list = nullptr;
+    gst_message_parse_tag(m, &list);
+    if (!list)
+        return;
+    bool changed = false;
+    const auto text = [&](const char* tag, QByteArray& into) {
+        const gchar* s = nullptr;
+        if (!gst_tag_list_peek_string_index(list, tag, 0, &s) || !s)
+            return;
+        const QByteArray v(s, qsizetype(qstrnlen(s, size_t(SongTags::MaxTextBytes))));
+        if (v != into) {
+            into = v;
+            changed = true;
+        }
+    };
+    text(GST_TAG_TITLE, tags_.title);
+    text(GST_TAG_ALBUM, tags_.album);
+    const int artists = std::min<int>(int(gst_tag_list_get_tag_size(list, GST_TAG_ARTIST)), SongTags::MaxArtists);
+    if (artists > 0) {
+        QList<QByteArray> names;
+        for (int i = 0; i < artists; ++i) {
+            const gchar* a = nullptr;
+            if (gst_tag_list_peek_string_index(list, GST_TAG_ARTIST, guint(i), &a) && a)
+                names << QByteArray(a, qsizetype(qstrnlen(a, size_t(SongTags::MaxTextBytes))));
+        }
+        if (names != tags_.artists) {
+            tags_.artists = names;
+            changed = true;
+        }
+    }
+    guint track = 0;
+    if (gst_tag_list_get_uint(list, GST_TAG_TRACK_NUMBER, &track) && track > 0 && track <= 100000 &&
+        int(track) != tags_.trackNumber) {
+        tags_.trackNumber = int(track);
+        changed = true;
+    }
+    GstSample* sample = nullptr;
+    if (!gst_tag_list_get_sample_index(list, GST_TAG_IMAGE, 0, &sample))
+        gst_tag_list_get_sample_index(list, GST_TAG_PREVIEW_IMAGE, 0, &sample);
+    if (sample && sample != imageSample_) {
+        // The same image travels in the tags of every element on its way:
+        // it is copied once.
+        if (imageSample_)
+            gst_sample_unref(imageSample_);
+        imageSample_ = gst_sample_ref(sample);
+        GstBuffer* buffer = gst_sample_get_buffer(sample);
+        const gsize size = buffer ? gst_buffer_get_size(buffer) : 0;
+        tags_.imageTooLarge = size > gsize(SongTags::MaxImageBytes);
+        tags_.image.clear();
+        if (size > 0 && !tags_.imageTooLarge) {
+            tags_.image.resize(qsizetype(size));
+            gst_buffer_extract(buffer, 0, tags_.image.data(), size);
+        }
+        changed = true;
+    }
+    if (sample)
+        gst_sample_unref(sample);
+    gst_tag_list_unref(list);
+    if (changed)
+        ++tags_.revision;
 }
 
 void GstMediaEngine::pollBus() {
@@ -222,6 +313,8 @@ void GstMediaEngine::pollBus() {
         const GstMessageType t = GST_MESSAGE_TYPE(m);
         if (t == GST_MESSAGE_DURATION_CHANGED)
             length_ = 0;  // asked again at the next length()
+        if (t == GST_MESSAGE_TAG)
+            takeTags(m);
         if (t != GST_MESSAGE_EOS && t != GST_MESSAGE_ERROR) {
             gst_message_unref(m);
             continue;
@@ -405,6 +498,9 @@ void GstMediaEngine::release() {
     playbin_ = nullptr;
     bus_ = nullptr;
     sink_ = nullptr;
+    if (imageSample_)
+        gst_sample_unref(imageSample_);
+    imageSample_ = nullptr;
     path_.clear();
     handle_ = 0;
     ended_ = false;

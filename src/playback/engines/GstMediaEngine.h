@@ -7,6 +7,7 @@
 typedef struct _GstElement GstElement;
 typedef struct _GstBus GstBus;
 typedef struct _GstMessage GstMessage;
+typedef struct _GstSample GstSample;
 
 // The media engine on GStreamer playbin. The sink comes from
 // KALVO2_AUDIO_SINK (gst-launch syntax) or autoaudiosink. Pictures are never
@@ -25,8 +26,10 @@ typedef struct _GstMessage GstMessage;
 // parser has no estimate yet, and answers anew after GStreamer announces a
 // changed duration. A pause holds the pipeline in PAUSED: the sound output
 // keeps what it holds (a sound server's stream is corked) and plays it on
-// at resume, so nothing is lost or heard twice. Errors go to `logger`, the output's told apart from the
-// file's. UI thread only.
+// at resume, so nothing is lost or heard twice. Errors go to `logger`, the
+// output's told apart from the file's. Tags are gathered from the bus while
+// the song prerolls and from every later poll (a stream's tag event); the
+// output level multiplies playbin's software volume. UI thread only.
 class GstMediaEngine : public MediaEngine {
 public:
     GstMediaEngine();
@@ -46,6 +49,8 @@ public:
     void seek(MediaHandle h, qint64 position) override;
     void stop() override;
     void release() override;
+    void setOutputLevel(double level) override;
+    SongTags tags() override;
 
     // Output level of volume v (0..100) in hundredths of a decibel relative to
     // full level: trunc(2000 * log10(1000 * v)) - 10000 for 1..99, 0 for 100,
@@ -72,6 +77,8 @@ private:
     bool outputOpens() const;
     bool runs() const;
     void log(const QString& line) const;
+    void takeTags(GstMessage* m);
+    void applyVolume();
 
     GstElement* playbin_ = nullptr;
     GstBus* bus_ = nullptr;
@@ -89,4 +96,7 @@ private:
     bool lengthWaited_ = false;
     int volume_ = 100;
     int balance_ = 0;
+    double level_ = 1.0;
+    SongTags tags_;
+    GstSample* imageSample_ = nullptr;  // the sample tags_.image was taken from
 };

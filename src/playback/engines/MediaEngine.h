@@ -1,6 +1,7 @@
 #pragma once
 #include <QString>
 #include <QtGlobal>
+#include "playback/engines/SongTags.h"
 
 // Handle of the song loaded into the media engine; 0 means none.
 using MediaHandle = int;
@@ -46,4 +47,12 @@ public:
     virtual void stop() = 0;
     // Frees the song; the file is closed when this returns.
     virtual void release() = 0;
+
+    // Scales the sound by level 0.0..1.0 on top of setAudio's volume (the
+    // sleep timer's fade, the alarm's rise). Kept across loads; 1.0 at first.
+    virtual void setOutputLevel(double level) { (void)level; }
+    // The tags of the loaded song, as far as its streams delivered them:
+    // while it loaded, and later tag events seen by the queries. Empty when
+    // nothing is loaded. Never blocks.
+    virtual SongTags tags() { return {}; }
 };

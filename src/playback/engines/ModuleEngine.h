@@ -1,4 +1,5 @@
 #pragma once
+#include <QByteArray>
 #include <QString>
 
 // The tracker-module engine. Holds at most one module (slot 0). All calls
@@ -37,4 +38,11 @@ public:
     virtual void stop() = 0;
     // Stop, then free the module.
     virtual void release() = 0;
+
+    // Scales the sound by level 0.0..1.0 on top of setVolume (the sleep
+    // timer's fade, the alarm's rise). Kept across loads; 1.0 at first.
+    virtual void setOutputLevel(double level) { (void)level; }
+    // The loaded module's own title as stored in the file (often not
+    // UTF-8); empty when it has none or nothing is loaded. Never blocks.
+    virtual QByteArray moduleName() const { return {}; }
 };

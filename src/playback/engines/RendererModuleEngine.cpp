@@ -5,6 +5,7 @@
 #include <QFileInfo>
 #include <QtDebug>
 #include <cerrno>
+#include <cmath>
 #include <chrono>
 #include <cstring>
 #include <fcntl.h>
@@ -176,6 +177,8 @@ bool RendererModuleEngine::ensureRenderer() {
         return false;
     if (volume_ != 100)
         send(quint32(Op::Volume), volume_);
+    if (level_ != LevelFull)
+        send(quint32(Op::Level), level_);
     return true;
 }
 
@@ -282,6 +285,11 @@ bool RendererModuleEngine::loadOnce(const QByteArray& path, const QString& what)
     // report blames.
     const bool ok = request(quint32(Op::Load), 0, path, loadTimeoutMs, ("load " + what).toLocal8Bit().constData());
     loadedPath_ = ok ? what : QString();
+    title_.clear();
+    if (ok && shared_) {
+        const int n = std::clamp(int(shared_->titleLength.load()), 0, int(sizeof shared_->title));
+        title_ = QByteArray(shared_->title, n);
+    }
     return ok;
 }
 
@@ -330,6 +338,16 @@ void RendererModuleEngine::setVolume(int volume) {
     volume_ = std::clamp(volume, 0, 100);
     send(quint32(Op::Volume), volume_);
 }
+
+void RendererModuleEngine::setOutputLevel(double level) {
+    const int l = std::isfinite(level) ? int(std::lround(std::clamp(level, 0.0, 1.0) * LevelFull)) : LevelFull;
+    if (l == level_)
+        return;
+    level_ = l;
+    send(quint32(Op::Level), level_);
+}
+
+QByteArray RendererModuleEngine::moduleName() const { return loaded_ ? title_ : QByteArray(); }
 
 void RendererModuleEngine::seek(int ms) {
     if (isLoaded())

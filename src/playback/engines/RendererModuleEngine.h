@@ -42,6 +42,8 @@ public:
     int currentRow() const override;
     void stop() override;
     void release() override;
+    void setOutputLevel(double level) override;
+    QByteArray moduleName() const override;
 
     // Receives one line for every renderer failure (start, crash, hang).
     // Default: qWarning.
@@ -79,4 +81,6 @@ private:
     mutable int outputErrorsSeen_ = 0;
     quint32 seq_ = 0;
     int volume_ = 100;
+    int level_ = 10000;  // modrender::LevelFull is full level
+    QByteArray title_;    // of the loaded module
 };

@@ -79,8 +79,23 @@ int ModCore::render(int16_t* out, int frames) {
     std::memset(reinterpret_cast<char*>(out) + got, 0, size_t(bytes - got));
     if (volume_ == 0)
         std::memset(out, 0, size_t(bytes));
+    if (level_ != 10000 || renderedLevel_ != 10000) {
+        const int64_t from = renderedLevel_, to = level_;
+        for (int i = 0; i < frames; ++i) {
+            const int64_t gain = (from * (frames - i) + to * i) / frames;
+            for (int c = 0; c < Channels; ++c) {
+                int16_t& s = out[i * Channels + c];
+                s = int16_t(int64_t(s) * gain / 10000);
+            }
+        }
+        renderedLevel_ = level_;
+    }
     return frames;
 }
+
+void ModCore::setLevel(int level) { level_ = std::clamp(level, 0, 10000); }
+
+const char* ModCore::name() const { return file_ ? ModPlug_GetName(file_) : ""; }
 
 void ModCore::seek(int ms) {
     if (!file_)

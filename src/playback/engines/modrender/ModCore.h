@@ -38,6 +38,11 @@ public:
     // output, since libmodplug's master volume cannot reach 0).
     void setVolume(int volume);
     int volume() const { return volume_; }
+    // Output level 0..10000 on top of the volume. A change glides over the
+    // next rendered block, so no step is heard as a click.
+    void setLevel(int level);
+    // The module's title as stored in the file; empty when none is loaded.
+    const char* name() const;
 
     int pattern() const { return pattern_; }
     int row() const { return row_; }
@@ -48,6 +53,8 @@ private:
     _ModPlugFile* file_ = nullptr;
     bool ended_ = false;
     int volume_ = 100;
+    int level_ = 10000;
+    int renderedLevel_ = 10000;  // the level the last block ended at
     int pattern_ = 0;
     int row_ = 0;
 };

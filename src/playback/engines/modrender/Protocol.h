@@ -20,7 +20,10 @@ enum class Op : uint32_t {
     Pause = 8,    // holds the output where it is, module and position kept;
                   // answer Ok when a module is held, Failed when none plays
     Resume = 9,   // goes on from where Pause held it; no answer
+    Level = 10,   // arg: output level 0..LevelFull; no answer
 };
+
+constexpr int32_t LevelFull = 10000;
 
 enum class Answer : uint32_t { Ok = 1, Failed = 2 };
 
@@ -53,6 +56,10 @@ struct Shared {
     // written before the count is raised.
     std::atomic<int32_t> outputErrors;
     char outputError[256];
+    // The loaded module's title, as many bytes as titleLength says; written
+    // before the answer to Load.
+    std::atomic<int32_t> titleLength;
+    char title[128];
 };
 static_assert(std::atomic<int32_t>::is_always_lock_free);
 static_assert(std::atomic<int64_t>::is_always_lock_free);

@@ -127,6 +127,10 @@ public:
         std::lock_guard lk(m_);
         hangRender_ = hr && *hr && path.find(hr) != std::string::npos;
         const bool ok = core_.load(data.data(), data.size());
+        const char* title = ok ? core_.name() : "";
+        const size_t length = title ? strnlen(title, sizeof shared_->title) : 0;
+        std::memcpy(shared_->title, title ? title : "", length);
+        shared_->titleLength.store(int32_t(length));
         shared_->loaded.store(ok ? 1 : 0);
         return ok;
     }
@@ -219,6 +223,11 @@ public:
     void setVolume(int v) {
         std::lock_guard lk(m_);
         core_.setVolume(v);
+    }
+
+    void setLevel(int level) {
+        std::lock_guard lk(m_);
+        core_.setLevel(level);
     }
 
 private:
@@ -414,6 +423,9 @@ int main(int argc, char** argv) {
             break;
         case Op::Volume:
             r.setVolume(c.arg);
+            break;
+        case Op::Level:
+            r.setLevel(c.arg);
             break;
         case Op::Release:
             r.release();
