@@ -10,28 +10,13 @@
 #include <QElapsedTimer>
 #include <QUrl>
 
+#include "e2e/PrivateBus.h"
 #include "e2e/PlayerProcess.h"
 #include "e2e/RemotePlayer.h"
 #include "fakes/Fakes.h"
 #include "fixtures/Fixtures.h"
 
 namespace {
-
-// A dbus-daemon of this test alone.
-struct PrivateBus {
-    QProcess daemon;
-    QString address;
-    PrivateBus() {
-        daemon.start("dbus-daemon", {"--session", "--nofork", "--print-address=1"});
-        if (!daemon.waitForStarted(20000)) return;
-        while (!daemon.canReadLine() && daemon.waitForReadyRead(20000)) {}
-        address = QString::fromLocal8Bit(daemon.readLine()).trimmed();
-    }
-    ~PrivateBus() {
-        daemon.kill();
-        daemon.waitForFinished();
-    }
-};
 
 // Collects the player's PropertiesChanged and Seeked signals.
 class SignalProbe : public QObject {
@@ -45,14 +30,6 @@ public slots:
     }
     void seeked(qlonglong position) { seeks << position; }
 };
-
-QCoreApplication& app() {
-    static int argc = 1;
-    static char name[] = "test_e2e";
-    static char* argv[] = {name, nullptr};
-    if (!QCoreApplication::instance()) new QCoreApplication(argc, argv);
-    return *QCoreApplication::instance();
-}
 
 // Serves the event loop until done() holds or 30 s have passed.
 bool waitFor(const std::function<bool()>& done) {

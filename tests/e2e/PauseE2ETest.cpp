@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "e2e/PrivateBus.h"
 #include "e2e/PlayerProcess.h"
 #include "e2e/RemotePlayer.h"
 #include "fixtures/Fixtures.h"
@@ -17,22 +18,6 @@
 namespace {
 
 constexpr int Rate = fixtures::PulseServer::RecordRate;
-
-// A dbus-daemon of this test alone.
-struct PrivateBus {
-    QProcess daemon;
-    QString address;
-    PrivateBus() {
-        daemon.start("dbus-daemon", {"--session", "--nofork", "--print-address=1"});
-        if (!daemon.waitForStarted(20000)) return;
-        while (!daemon.canReadLine() && daemon.waitForReadyRead(20000)) {}
-        address = QString::fromLocal8Bit(daemon.readLine()).trimmed();
-    }
-    ~PrivateBus() {
-        daemon.kill();
-        daemon.waitForFinished();
-    }
-};
 
 QString playerctl(const QStringList& args) {
     QProcess p;
@@ -143,14 +128,6 @@ struct PausePlayer : Player {
     ~PausePlayer() {
         qunsetenv("PULSE_SERVER");
         qunsetenv("DBUS_SESSION_BUS_ADDRESS");
-    }
-    QString log() const {
-        QString all;
-        for (const QFileInfo& fi : QDir(data + "Log").entryInfoList({"*.log"})) {
-            QFile f(fi.filePath());
-            if (f.open(QIODevice::ReadOnly)) all += QString::fromUtf8(f.readAll());
-        }
-        return all;
     }
     QByteArray heard() const {
         QFile f(recording);

@@ -48,6 +48,16 @@ struct Player {
         ASSERT_TRUE(process.waitForFinished(60000));
     }
 
+    // Every line the player wrote into its log folder.
+    QString log() const {
+        QString all;
+        for (const QFileInfo& fi : QDir(data + "Log").entryInfoList({"*.log"})) {
+            QFile f(fi.filePath());
+            if (f.open(QIODevice::ReadOnly)) all += QString::fromUtf8(f.readAll());
+        }
+        return all;
+    }
+
     QByteArray settings() const {
         QFile f(data + "Kalvo2.ini");
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();

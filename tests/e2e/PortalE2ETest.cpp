@@ -10,6 +10,7 @@
 #include <QDBusMessage>
 #include <QElapsedTimer>
 
+#include "e2e/PrivateBus.h"
 #include "e2e/RemotePlayer.h"
 
 using namespace remote;
@@ -117,14 +118,6 @@ struct PortalDesktop {
         return true;
     }
 };
-
-QCoreApplication& app() {
-    static int argc = 1;
-    static char name[] = "test_e2e";
-    static char* argv[] = {name, nullptr};
-    if (!QCoreApplication::instance()) new QCoreApplication(argc, argv);
-    return *QCoreApplication::instance();
-}
 
 }  // namespace
 

@@ -103,14 +103,6 @@ struct RemotePlayer : Player {
             if (heard() == n) return true;
         return false;
     }
-    QString log() const {
-        QString all;
-        for (const QFileInfo& fi : QDir(data + "Log").entryInfoList({"*.log"})) {
-            QFile f(fi.filePath());
-            if (f.open(QIODevice::ReadOnly)) all += QString::fromUtf8(f.readAll());
-        }
-        return all;
-    }
     void quit() { stop(SIGTERM); }
 };
 

@@ -1,0 +1,30 @@
+#pragma once
+// A session bus of the test's own, and the Qt application object that the
+// D-Bus client side of a test needs.
+#include <QCoreApplication>
+#include <QProcess>
+#include <QString>
+
+// A dbus-daemon of this test alone.
+struct PrivateBus {
+    QProcess daemon;
+    QString address;
+    PrivateBus() {
+        daemon.start("dbus-daemon", {"--session", "--nofork", "--print-address=1"});
+        if (!daemon.waitForStarted(20000)) return;
+        while (!daemon.canReadLine() && daemon.waitForReadyRead(20000)) {}
+        address = QString::fromLocal8Bit(daemon.readLine()).trimmed();
+    }
+    ~PrivateBus() {
+        daemon.kill();
+        daemon.waitForFinished();
+    }
+};
+
+inline QCoreApplication& app() {
+    static int argc = 1;
+    static char name[] = "test_e2e";
+    static char* argv[] = {name, nullptr};
+    if (!QCoreApplication::instance()) new QCoreApplication(argc, argv);
+    return *QCoreApplication::instance();
+}
