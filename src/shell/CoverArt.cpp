@@ -5,10 +5,10 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QStandardPaths>
 #include <algorithm>
 
+#include "base/AtomicFile.h"
 #include "playback/SongInfo.h"
 
 namespace CoverArt {
@@ -42,8 +42,8 @@ QString cachedImage(const QByteArray& image, const QString& folder) {
             existing.setFileTime(QDateTime::currentDateTime(), QFileDevice::FileModificationTime);
         return path;
     }
-    QSaveFile out(path);
-    if (!out.open(QIODevice::WriteOnly) || out.write(image) != image.size() || !out.commit()) return {};
+    // Checked whole: a full disk leaves no cut picture for the desktop to show.
+    if (!writeFileAtomically(path, image)) return {};
     prune(dir, name);
     return path;
 }
