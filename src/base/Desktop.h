@@ -17,12 +17,15 @@ inline bool operator==(const DesktopShortcut& a, const DesktopShortcut& b) {
            a.virtualKey == b.virtualKey;
 }
 
-// The desktop's answer to a bind of desktop shortcuts.
+// The desktop's answer to a bind of desktop shortcuts. Changed comes later,
+// any number of times: the user gave shortcuts of the bind other triggers.
 struct DesktopShortcutAnswer {
-    enum class Status { Bound, Failed, NoAnswer };
+    enum class Status { Bound, Failed, NoAnswer, Changed };
     Status status = Status::Failed;
-    QHash<QString, QString> triggers;  // Bound: id -> the trigger as the desktop describes it
-    QString error;                     // Failed, NoAnswer: why
+    // Bound, Changed: id -> the trigger as the desktop describes it ("" when
+    // the desktop holds the shortcut without a trigger).
+    QHash<QString, QString> triggers;
+    QString error;  // Failed, NoAnswer: why
 };
 
 // The desktop around the player: file manager, screensaver, monitor power,
@@ -53,7 +56,8 @@ public:
     }
     // Replaces every shortcut bound before by the given ones (also none).
     // The answer comes later through done, maybe twice: NoAnswer when the
-    // desktop stays silent for a few seconds, then what it says after all.
+    // desktop stays silent for a few seconds, then what it says after all;
+    // then Changed whenever the user changes a trigger on the desktop.
     virtual void bindShortcuts(const QVector<DesktopShortcut>& shortcuts,
                                std::function<void(const DesktopShortcutAnswer&)> done) {
         (void)shortcuts;

@@ -20,6 +20,9 @@ const QString kRequest = QStringLiteral("org.freedesktop.portal.Request");
 const QString kSession = QStringLiteral("org.freedesktop.portal.Session");
 constexpr int kRegisterTimeoutMs = 5000;
 constexpr int kProbeTimeoutMs = 10000;
+// The desktop keeps the user's triggers under the session's token: the same
+// in every run and every bind, as it has always been.
+const QString kSessionToken = QStringLiteral("kalvo2_1_session");
 
 // One shortcut as the portal passes it: a(sa{sv}).
 struct PortalShortcut {
@@ -168,6 +171,8 @@ void DesktopPortal::probeShortcuts(std::function<void(bool, const QString&)> don
                             SLOT(activated(QDBusObjectPath, QString, qulonglong, QVariantMap)));
                 bus.connect(kService, kPath, kShortcuts, QStringLiteral("Deactivated"), this,
                             SLOT(deactivated(QDBusObjectPath, QString, qulonglong, QVariantMap)));
+                bus.connect(kService, kPath, kShortcuts, QStringLiteral("ShortcutsChanged"), this,
+                            SLOT(shortcutsChanged(QDBusMessage)));
             }
             done(true, kShortcuts + QStringLiteral(" version %1").arg(reply.value().variant().toUInt()));
         });
@@ -181,27 +186,55 @@ void DesktopPortal::closeSession() {
     held.clear();
 }
 
+namespace {
+// id -> trigger description of a list of shortcuts as the portal sends it.
+QHash<QString, QString> triggersOf(const QVariant& v, QHash<QString, QString>* descriptions = nullptr) {
+    QList<PortalShortcut> list;
+    if (v.canConvert<QDBusArgument>()) v.value<QDBusArgument>() >> list;
+    QHash<QString, QString> out;
+    for (const PortalShortcut& s : list) {
+        out.insert(s.id, s.properties.value(QStringLiteral("trigger_description")).toString());
+        if (descriptions) descriptions->insert(s.id, s.properties.value(QStringLiteral("description")).toString());
+    }
+    return out;
+}
+}  // namespace
+
 void DesktopPortal::bindShortcuts(const QVector<DesktopShortcut>& shortcuts,
                                   const std::function<QString(const DesktopShortcut&)>& trigger,
                                   std::function<void(const DesktopShortcutAnswer&)> done) {
-    closeSession();
     const int serial = ++bindSerial;
+    changes = nullptr;
+    // One session at a time under the one token: a bind asked for while a
+    // session is being created waits for it, and only the newest one runs.
+    if (creating) {
+        nextBind = [this, shortcuts, trigger, done] {
+            --bindSerial;
+            bindShortcuts(shortcuts, trigger, done);
+        };
+        return;
+    }
+    closeSession();
     if (shortcuts.isEmpty()) {
         done(DesktopShortcutAnswer{DesktopShortcutAnswer::Status::Bound, {}, {}});
         return;
     }
     QList<PortalShortcut> list;
+    QHash<QString, QString> wanted;  // id -> description
     for (const DesktopShortcut& s : shortcuts) {
         QVariantMap properties{{QStringLiteral("description"), s.description}};
         const QString preferred = trigger(s);
         if (!preferred.isEmpty()) properties.insert(QStringLiteral("preferred_trigger"), preferred);
         list.append(PortalShortcut{s.id, properties});
+        wanted.insert(s.id, s.description);
     }
     // Said once: the first answer of this bind, or that there was none.
     auto finished = std::make_shared<bool>(false);
     auto answer = [this, serial, done, finished](const DesktopShortcutAnswer& a) {
         *finished = true;
-        if (serial == bindSerial) done(a);
+        if (serial != bindSerial) return;
+        changes = done;
+        done(a);
     };
     QTimer::singleShot(answerWaitMs, this, [this, serial, done, finished] {
         if (*finished || serial != bindSerial) return;
@@ -211,45 +244,76 @@ void DesktopPortal::bindShortcuts(const QVector<DesktopShortcut>& shortcuts,
     auto failed = [answer](const QString& why) {
         answer(DesktopShortcutAnswer{DesktopShortcutAnswer::Status::Failed, {}, why});
     };
-    whenRegistered([this, serial, list, answer, failed] {
-        const QString token = newToken();
-        const QVariantMap options{{QStringLiteral("handle_token"), token},
-                                  {QStringLiteral("session_handle_token"), token + QStringLiteral("_session")}};
-        request(kShortcuts, QStringLiteral("CreateSession"), {options}, token,
-                [this, serial, list, answer, failed](int code, const QVariantMap& results, const QString& error) {
+    auto boundAs = [answer](const QVariantMap& results) {
+        answer(DesktopShortcutAnswer{DesktopShortcutAnswer::Status::Bound,
+                                     triggersOf(results.value(QStringLiteral("shortcuts"))), {}});
+    };
+    creating = true;
+    whenRegistered([this, serial, list, wanted, failed, boundAs] {
+        // Some desktops take the shortcuts only here, others only from the
+        // bind; both keep the user's triggers under the session token, which
+        // therefore never changes.
+        const QVariantMap options{{QStringLiteral("handle_token"), newToken()},
+                                  {QStringLiteral("session_handle_token"), kSessionToken},
+                                  {QStringLiteral("shortcuts"), QVariant::fromValue(list)}};
+        request(kShortcuts, QStringLiteral("CreateSession"), {options}, options.value(QStringLiteral("handle_token")).toString(),
+                [this, serial, list, wanted, failed, boundAs](int code, const QVariantMap& results, const QString& error) {
+                    creating = false;
+                    if (code == 0) session = results.value(QStringLiteral("session_handle")).toString();
+                    if (nextBind) {  // a newer bind took over meanwhile
+                        std::exchange(nextBind, {})();
+                        return;
+                    }
                     if (code != 0) {
                         failed(code < 0 ? QStringLiteral("CreateSession: ") + error
                                         : QStringLiteral("CreateSession answered %1").arg(code));
                         return;
                     }
-                    const QString handle = results.value(QStringLiteral("session_handle")).toString();
-                    if (serial != bindSerial) {  // a newer bind took over meanwhile
-                        bus.call(QDBusMessage::createMethodCall(kService, handle, kSession, QStringLiteral("Close")),
-                                 QDBus::NoBlock);
-                        return;
-                    }
-                    session = handle;
-                    const QString bindToken = newToken();
-                    request(kShortcuts, QStringLiteral("BindShortcuts"),
-                            {QVariant::fromValue(QDBusObjectPath(handle)), QVariant::fromValue(list), QString(),
-                             QVariantMap{{QStringLiteral("handle_token"), bindToken}}},
-                            bindToken, [answer, failed](int code, const QVariantMap& results, const QString& error) {
-                                if (code != 0) {
-                                    failed(code < 0 ? QStringLiteral("BindShortcuts: ") + error
-                                           : code == 1 ? QStringLiteral("BindShortcuts: the user declined")
-                                                       : QStringLiteral("BindShortcuts answered %1").arg(code));
+                    const QString handle = session;
+                    // A bind may open the desktop's shortcut settings: only
+                    // when the desktop does not hold this set already.
+                    const QString listToken = newToken();
+                    request(kShortcuts, QStringLiteral("ListShortcuts"),
+                            {QVariant::fromValue(QDBusObjectPath(handle)),
+                             QVariantMap{{QStringLiteral("handle_token"), listToken}}},
+                            listToken,
+                            [this, serial, handle, list, wanted, failed, boundAs](int code, const QVariantMap& results,
+                                                                                const QString&) {
+                                if (serial != bindSerial) return;
+                                QHash<QString, QString> held;
+                                if (code == 0) triggersOf(results.value(QStringLiteral("shortcuts")), &held);
+                                if (code == 0 && held == wanted) {
+                                    boundAs(results);
                                     return;
                                 }
-                                DesktopShortcutAnswer a{DesktopShortcutAnswer::Status::Bound, {}, {}};
-                                QList<PortalShortcut> bound;
-                                const QVariant v = results.value(QStringLiteral("shortcuts"));
-                                if (v.canConvert<QDBusArgument>()) v.value<QDBusArgument>() >> bound;
-                                for (const PortalShortcut& s : bound)
-                                    a.triggers.insert(s.id, s.properties.value(QStringLiteral("trigger_description")).toString());
-                                answer(a);
+                                bind(handle, QVariant::fromValue(list), failed, boundAs);
                             });
                 });
     });
+}
+
+void DesktopPortal::bind(const QString& handle, const QVariant& list,
+                         std::function<void(const QString&)> failed, std::function<void(const QVariantMap&)> boundAs) {
+    const QString bindToken = newToken();
+    request(kShortcuts, QStringLiteral("BindShortcuts"),
+            {QVariant::fromValue(QDBusObjectPath(handle)), list, QString(),
+             QVariantMap{{QStringLiteral("handle_token"), bindToken}}},
+            bindToken, [failed, boundAs](int code, const QVariantMap& results, const QString& error) {
+                if (code != 0) {
+                    failed(code < 0 ? QStringLiteral("BindShortcuts: ") + error
+                           : code == 1 ? QStringLiteral("BindShortcuts: the user declined")
+                                       : QStringLiteral("BindShortcuts answered %1").arg(code));
+                    return;
+                }
+                boundAs(results);
+            });
+}
+
+void DesktopPortal::shortcutsChanged(const QDBusMessage& message) {
+    const QVariantList args = message.arguments();
+    if (args.size() < 2 || session.isEmpty() || !changes) return;
+    if (qvariant_cast<QDBusObjectPath>(args.at(0)).path() != session) return;
+    changes(DesktopShortcutAnswer{DesktopShortcutAnswer::Status::Changed, triggersOf(args.at(1)), {}});
 }
 
 void DesktopPortal::activated(const QDBusObjectPath& s, const QString& id, qulonglong, const QVariantMap&) {

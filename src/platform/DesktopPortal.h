@@ -1,5 +1,6 @@
 #pragma once
 #include <QDBusConnection>
+#include <QDBusMessage>
 #include <QDBusObjectPath>
 #include <QObject>
 #include <QSet>
@@ -32,6 +33,9 @@ public:
     void probeShortcuts(std::function<void(bool offered, const QString& how)> done);
     // Closes the session of the last bind and binds the shortcuts in a new
     // one (none: just closes). trigger gives each one's preferred trigger.
+    // The shortcuts go with the session's creation; the bind itself follows
+    // only when the desktop does not list the same ids and descriptions by
+    // then. done hears the answer, then every change the desktop reports.
     void bindShortcuts(const QVector<DesktopShortcut>& shortcuts,
                        const std::function<QString(const DesktopShortcut&)>& trigger,
                        std::function<void(const DesktopShortcutAnswer&)> done);
@@ -45,6 +49,7 @@ public:
 private slots:
     void activated(const QDBusObjectPath& session, const QString& id, qulonglong timestamp, const QVariantMap& options);
     void deactivated(const QDBusObjectPath& session, const QString& id, qulonglong timestamp, const QVariantMap& options);
+    void shortcutsChanged(const QDBusMessage& message);
 
 private:
     struct Held {
@@ -61,6 +66,9 @@ private:
     void request(const QString& interface, const QString& method, const QVariantList& args, const QString& token,
                  std::function<void(int code, const QVariantMap& results, const QString& error)> answer);
     void closeSession();
+    // BindShortcuts of list (the a(sa{sv}) as a variant) in session handle.
+    void bind(const QString& handle, const QVariant& list, std::function<void(const QString&)> failed,
+              std::function<void(const QVariantMap&)> boundAs);
     void log(const QString& line);
 
     QDBusConnection bus;
@@ -71,6 +79,9 @@ private:
     int bindSerial = 0;
     QString session;  // object path of the open shortcuts session
     QSet<QString> held;  // shortcuts pressed and not let go
+    std::function<void(const DesktopShortcutAnswer&)> changes;  // of the current session
+    bool creating = false;             // a CreateSession waits for its answer
+    std::function<void()> nextBind;    // the bind asked for meanwhile
     std::function<void(const QString&, bool)> activation;
     QHash<unsigned int, Held> inhibitions;
     QSet<QString> loggedOnce;
