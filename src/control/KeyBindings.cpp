@@ -1,5 +1,7 @@
 #include "control/KeyBindings.h"
 
+#include "base/Messages.h"
+
 #include "base/Desktop.h"
 #include "base/PreferenceFile.h"
 #include "shell/Kalvo.h"
@@ -180,9 +182,9 @@ void KeyBindings::logChoice() {
         k.shell.LogLine(QStringLiteral("RegisterHotkeys: system-wide hotkeys through X11 key grabs (desktop shortcuts: ") +
                         roadReason + QLatin1Char(')'));
     } else {
-        k.shell.LogLine(QStringLiteral("RegisterHotkeys: system-wide hotkeys are not available: ") +
-                        k.s.desktop.lastError() + QStringLiteral(" (desktop shortcuts: ") + roadReason +
-                        QLatin1Char(')'));
+        sayUnavailable(k.s.desktop.lastError() + QStringLiteral(" (desktop shortcuts: ") + roadReason + QLatin1Char(')'),
+                       QStringLiteral("Systemweite Tastenkürzel sind auf diesem Desktop nicht verfügbar: Tasten mit "
+                                      "Modifier wirken nur, solange ein Fenster von Kalvo2 den Fokus hat."));
     }
 }
 
@@ -202,7 +204,12 @@ void KeyBindings::HotkeyStep() {
 
 void KeyBindings::bindShortcuts() {
     const QVector<DesktopShortcut> wanted = WantedShortcuts();
-    if (boundSet ? *boundSet == wanted : wanted.isEmpty()) return;
+    if (boundSet ? *boundSet == wanted : wanted.isEmpty()) {
+        // Unchanged: the grabs standing in for left-out shortcuts come back
+        // (the configuration window gave them away).
+        if (!fallbackIds.isEmpty()) registerGrabs(&fallbackIds);
+        return;
+    }
     boundSet = wanted;
     const int generation = ++bindGeneration;
     std::weak_ptr<KeyBindings*> alive = self;
@@ -219,19 +226,68 @@ void KeyBindings::reportAnswer(const DesktopShortcutAnswer& answer) {
     }
     if (answer.status == Status::Failed)
         k.shell.LogLine(QStringLiteral("RegisterHotkeys: the desktop refused the shortcuts: ") + answer.error);
+    const bool change = answer.status == Status::Changed;
+    if (!change) desktopTriggers.clear();
     for (const DesktopShortcut& s : *boundSet) {
         const int id = HotkeyIdOfShortcut(s.id);
-        const KeyBinding* binding = nullptr;
-        for (const KeyBinding& b : KeyBindingList)
-            if (!binding && b.hotkeyId == id) binding = &b;
-        if (!binding) continue;
-        const auto it = answer.triggers.constFind(s.id);
-        if (answer.status == Status::Bound && it != answer.triggers.cend()) {
-            k.shell.LogLine(QStringLiteral("HotkeyID %1 (%2): %3").arg(id).arg(s.description, *it));
-        } else {
-            reportFailure(*binding);
+        if (change && !answer.triggers.contains(s.id)) continue;
+        const QString trigger = answer.status == Status::Failed ? QString() : answer.triggers.value(s.id);
+        if (trigger.isEmpty()) {
+            if (answer.status != Status::Failed && (!change || desktopTriggers.contains(id)))
+                k.shell.LogLine(QStringLiteral("HotkeyID %1 (%2): no trigger on the desktop").arg(id).arg(s.description));
+            desktopTriggers.remove(id);
+            continue;
         }
+        if (change && desktopTriggers.value(id) == trigger) continue;
+        desktopTriggers.insert(id, trigger);
+        k.shell.LogLine(QStringLiteral("HotkeyID %1 (%2): %3").arg(id).arg(s.description, trigger));
     }
+    QVector<int> missing;
+    for (const DesktopShortcut& s : *boundSet) {
+        const int id = HotkeyIdOfShortcut(s.id);
+        if (!desktopTriggers.contains(id)) missing << id;
+    }
+    if (!change || QSet<int>(missing.cbegin(), missing.cend()) != fallbackIds) fallBack(missing);
+}
+
+void KeyBindings::fallBack(const QVector<int>& missing) {
+    const QSet<int> before = std::exchange(fallbackIds, QSet<int>(missing.cbegin(), missing.cend()));
+    if (k.s.desktop.hotkeysAvailable()) {
+        if (!fallbackIds.isEmpty() && fallbackIds != before)
+            k.shell.LogLine(QStringLiteral("RegisterHotkeys: X11 key grabs take the shortcuts the desktop holds no "
+                                           "trigger for"));
+        // A grab refused here is a key another program holds: its box.
+        if (!withdrawn) registerGrabs(&fallbackIds);
+        return;
+    }
+    if (fallbackIds.isEmpty()) return;
+    QStringList names;
+    for (const DesktopShortcut& s : *boundSet)
+        if (fallbackIds.contains(HotkeyIdOfShortcut(s.id))) names << s.description;
+    sayUnavailable(QStringLiteral("the desktop holds no trigger for: ") + names.join(QStringLiteral(", ")),
+                   QStringLiteral("Der Desktop hat für diese Tastenkürzel keine Taste vergeben: ") +
+                       names.join(QStringLiteral(", ")) +
+                       QStringLiteral(".\r\nSie lassen sich in den Tastenkürzel-Einstellungen des Desktops festlegen; "
+                                      "bis dahin wirken sie nur, solange ein Fenster von Kalvo2 den Fokus hat."));
+}
+
+void KeyBindings::sayUnavailable(const QString& why, const QString& notice) {
+    if (unavailableSaid) return;
+    unavailableSaid = true;
+    k.shell.LogLine(QStringLiteral("RegisterHotkeys: system-wide hotkeys are not available: ") + why);
+    k.s.messages.showNotice(notice);
+}
+
+KeyBindings::Reach KeyBindings::HotkeyReach() const {
+    switch (road) {
+    case Road::Unknown:
+    case Road::Probing: return Reach::Unknown;
+    case Road::X11: return k.s.desktop.hotkeysAvailable() ? Reach::X11 : Reach::None;
+    case Road::Desktop: break;
+    }
+    if (desktopTriggers.isEmpty() && !fallbackIds.isEmpty())
+        return k.s.desktop.hotkeysAvailable() ? Reach::X11 : Reach::None;
+    return Reach::Desktop;
 }
 
 void KeyBindings::reportFailure(const KeyBinding& b) {
@@ -241,7 +297,7 @@ void KeyBindings::reportFailure(const KeyBinding& b) {
                                               "\r\n- versuchen Sie eine andere Kombination!"));
 }
 
-void KeyBindings::registerGrabs() {
+void KeyBindings::registerGrabs(const QSet<int>* only) {
     Desktop& desktop = k.s.desktop;
     if (!desktop.hotkeysAvailable()) return;  // logChoice said so
     // Grabs the list no longer asks for go back to the other programs.
@@ -249,7 +305,7 @@ void KeyBindings::registerGrabs() {
         bool keep = false;
         for (const KeyBinding& b : KeyBindingList)
             keep = keep || (b.hotkeyId == it.key() && b.modifiers > 0 && b.keyCode == it->keyCode &&
-                            b.modifiers == it->modifiers);
+                            b.modifiers == it->modifiers && (!only || only->contains(b.hotkeyId)));
         if (keep) {
             ++it;
         } else {
@@ -258,7 +314,7 @@ void KeyBindings::registerGrabs() {
         }
     }
     for (const KeyBinding& b : KeyBindingList) {
-        if (b.modifiers <= 0) continue;
+        if (b.modifiers <= 0 || (only && !only->contains(b.hotkeyId))) continue;
         desktop.unregisterHotkey(b.hotkeyId);
         grabs.remove(b.hotkeyId);
         if (desktop.registerHotkey(b.hotkeyId, b.modifiers, b.keyCode)) {

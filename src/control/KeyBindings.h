@@ -1,5 +1,6 @@
 #pragma once
 #include <QHash>
+#include <QSet>
 #include <QVector>
 #include <cstdint>
 #include <memory>
@@ -71,7 +72,20 @@ public:
     // (the configuration window is open) until the next RegisterHotkeys.
     void UnregisterHotkeys();
     // Reports what the desktop answered since the last pass. Run by the pass.
+    // Shortcuts the desktop holds without a trigger, or did not take, are
+    // grabbed on X11 where the session has it; where neither can have them,
+    // one log line and one notice that does not block say so, once per run.
+    // A trigger the user changes on the desktop gets its log line again.
     void HotkeyStep();
+
+    // How system-wide hotkeys reach the player: not known yet (the desktop
+    // has not answered), through the desktop's shortcuts, through X11 key
+    // grabs, or not at all (then keys work only in the player's windows).
+    enum class Reach { Unknown, Desktop, X11, None };
+    Reach HotkeyReach() const;
+    // The trigger the desktop uses for a binding's shortcut; "" for none or
+    // not known.
+    QString DesktopTrigger(int hotkeyId) const { return desktopTriggers.value(hotkeyId); }
 
     // The desktop shortcut id of a binding id and back (0 for a foreign id).
     static QString ShortcutId(int hotkeyId);
@@ -85,7 +99,11 @@ private:
     enum class Road { Unknown, Probing, Desktop, X11 };
     void startRoad();
     void logChoice();
-    void registerGrabs();
+    // Grabs the bindings with modifiers (only those in only, when given) and
+    // withdraws every other grab.
+    void registerGrabs(const QSet<int>* only = nullptr);
+    void fallBack(const QVector<int>& missing);
+    void sayUnavailable(const QString& why, const QString& notice);
     void bindShortcuts();
     void reportAnswer(const DesktopShortcutAnswer& answer);
     void reportFailure(const KeyBinding& b);
@@ -100,5 +118,8 @@ private:
     int bindGeneration = 0;
     std::optional<std::pair<bool, QString>> probeResult;           // waiting for the pass
     QVector<std::pair<int, DesktopShortcutAnswer>> answers;        // by bind generation
+    QHash<int, QString> desktopTriggers;  // binding id -> the desktop's trigger
+    QSet<int> fallbackIds;                // desktop shortcuts without a trigger, grabbed instead
+    bool unavailableSaid = false;
     std::shared_ptr<KeyBindings*> self = std::make_shared<KeyBindings*>(this);
 };

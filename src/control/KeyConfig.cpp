@@ -42,6 +42,7 @@ KeyConfig::Selection KeyConfig::Select(int id) {
     s.found = true;
     s.modifiers = b.modifiers;
     s.function = b.function;
+    s.desktopTrigger = k.bindings.DesktopTrigger(id);
     return s;
 }
 

@@ -38,6 +38,9 @@ public:
         bool found = false;
         int modifiers = 0;
         int function = 0;  // 0: the drop-down goes to the first function
+        // The trigger the desktop really uses for the binding's shortcut
+        // (the user may have changed it there); "" when none or not known.
+        QString desktopTrigger;
     };
     Selection Select(int id);
 

@@ -77,6 +77,10 @@ KeyConfigWindow::KeyConfigWindow(Kalvo& k, QWidget* owner) : QDialog(owner), log
     keyField->setReadOnly(true);
     keyField->setFocusPolicy(Qt::NoFocus);
     place(keyField, 63, 375, 100, 80, 20);
+    // The trigger the desktop uses for the selected system-wide hotkey.
+    desktopTrigger = new QLabel(this);
+    desktopTrigger->setAlignment(Qt::AlignCenter);
+    place(desktopTrigger, 70, 285, 124, 260, 15);
     label(QStringLiteral("Modifier (nur für System-Hotkeys nötig):"), 64, 145);
     auto box = [&](const QString& text, int number, int x) {
         auto* b = new QCheckBox(text, this);
@@ -150,6 +154,8 @@ void KeyConfigWindow::rowSelected() {
     alt->setChecked(s.modifiers & ModAlt);
     ctrl->setChecked(s.modifiers & ModCtrl);
     shift->setChecked(s.modifiers & ModShift);
+    desktopTrigger->setText(s.desktopTrigger.isEmpty() ? QString()
+                                                       : QStringLiteral("Auf dem Desktop: ") + s.desktopTrigger);
 }
 
 // Every key goes to the capture, Tab, Enter and Esc included, before a

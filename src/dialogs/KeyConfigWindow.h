@@ -31,6 +31,7 @@ public:
     QPushButton* hoch = nullptr;      // 60
     QPushButton* runter = nullptr;    // 61
     QLineEdit* keyField = nullptr;    // 63
+    QLabel* desktopTrigger = nullptr; // 70: the trigger the desktop uses
     QCheckBox* alt = nullptr;         // 65
     QCheckBox* ctrl = nullptr;        // 66
     QCheckBox* shift = nullptr;       // 67

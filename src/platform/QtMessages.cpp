@@ -76,5 +76,15 @@ bool QtMessages::showMessage(const QString& text, bool ask) {
     return ask && answer == QMessageBox::Yes;
 }
 
+void QtMessages::showNotice(const QString& text) {
+    auto* box = new QMessageBox(QMessageBox::NoIcon, QStringLiteral("Kalvo2 Hinweis"), text, QMessageBox::Ok,
+                                QApplication::activeWindow());
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setWindowModality(Qt::NonModal);
+    for (QAbstractButton* b : box->buttons()) b->setIcon(QIcon());
+    widenForTitle(*box);
+    box->show();
+}
+
 void QtMessages::errorBeep() { QApplication::beep(); }
 void QtMessages::asteriskBeep() { QApplication::beep(); }

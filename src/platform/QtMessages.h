@@ -15,6 +15,8 @@ void widenForTitle(QMessageBox& box);
 class QtMessages : public Messages {
 public:
     bool showMessage(const QString& text, bool ask) override;
+    // Disables nothing and holds nothing: the box closes itself on OK.
+    void showNotice(const QString& text) override;
     void errorBeep() override;
     void asteriskBeep() override;
 };

@@ -66,29 +66,42 @@ TEST(DesktopShortcuts, AnswersAreReportedByThePassPerBinding) {
     ASSERT_EQ(t.desktop.bindAnswers.size(), 1);
     QFile::remove(t.k->shell.logFile);
 
-    // The desktop bound two of three: a line with its trigger for each, the
-    // failure line and message for the one left out.
-    t.desktop.bindAnswers[0](bound({{"hotkey-2", "Ctrl+Alt+N"}, {"hotkey-4", "Shift+L"}}));
+    // The desktop bound two of three: a line with its trigger for each; the
+    // one it holds without a trigger is grabbed on X11 instead, no box.
+    t.desktop.bindAnswers[0](bound({{"hotkey-2", "Ctrl+Alt+N"}, {"hotkey-3", ""}, {"hotkey-4", "Shift+L"}}));
     EXPECT_TRUE(t.logLines().isEmpty());  // reported in the pass, not in the callback
     t.k->shell.pass(PassEvent{});
-    EXPECT_EQ(t.logLines(), (QStringList{"HotkeyID 2 (nächstes Lied): Ctrl+Alt+N", "HotkeyID FAIL=3  Key:77  Mod:6",
-                                         "HotkeyID 4 (Lied löschen): Shift+L"}));
-    ASSERT_EQ(t.messages.shown.size(), 1);
-    EXPECT_EQ(t.messages.shown[0].text, "HotkeyID FAIL=3  Key:77  Mod:6" + kFailText);
+    EXPECT_EQ(t.logLines(), (QStringList{"HotkeyID 2 (nächstes Lied): Ctrl+Alt+N",
+                                         "HotkeyID 3 (voriges Lied): no trigger on the desktop",
+                                         "HotkeyID 4 (Lied löschen): Shift+L",
+                                         "RegisterHotkeys: X11 key grabs take the shortcuts the desktop holds no "
+                                         "trigger for"}));
+    EXPECT_EQ(t.desktop.calls, (QStringList{"unregister 3", "register 3 6 77"}));
+    EXPECT_TRUE(t.messages.shown.isEmpty());
+    EXPECT_EQ(t.b.DesktopTrigger(2), "Ctrl+Alt+N");
+    EXPECT_EQ(t.b.HotkeyReach(), KeyBindings::Reach::Desktop);
     t.k->shell.pass(PassEvent{});
-    EXPECT_EQ(t.messages.shown.size(), 1);  // once per bind
+    EXPECT_EQ(t.desktop.calls.size(), 2);  // once per bind
 
-    // A refused request fails every binding of it.
+    // A refused request leaves every binding to X11; a key another program
+    // holds there gets its failure line and box.
     QFile::remove(t.k->shell.logFile);
-    t.messages.shown.clear();
+    t.desktop.calls.clear();
+    t.desktop.refusedIds = {2};
     t.b.KeyBindingList = {{2, 78, 3, 1}, {3, 77, 2, 2}};
     t.b.RegisterHotkeys();
     ASSERT_EQ(t.desktop.bindAnswers.size(), 2);
     t.desktop.bindAnswers[1](DesktopShortcutAnswer{DesktopShortcutAnswer::Status::Failed, {}, "BindShortcuts answered 2"});
     t.b.HotkeyStep();
     EXPECT_EQ(t.logLines(), (QStringList{"RegisterHotkeys: the desktop refused the shortcuts: BindShortcuts answered 2",
-                                         "HotkeyID FAIL=2  Key:78  Mod:3", "HotkeyID FAIL=3  Key:77  Mod:2"}));
-    EXPECT_EQ(t.messages.shown.size(), 2);
+                                         "RegisterHotkeys: X11 key grabs take the shortcuts the desktop holds no "
+                                         "trigger for",
+                                         "HotkeyID FAIL=2  Key:78  Mod:3"}));
+    EXPECT_EQ(t.desktop.registered, (QVector<int>{3}));
+    ASSERT_EQ(t.messages.shown.size(), 1);
+    EXPECT_EQ(t.messages.shown[0].text, "HotkeyID FAIL=2  Key:78  Mod:3" + kFailText);
+    EXPECT_EQ(t.b.HotkeyReach(), KeyBindings::Reach::X11);
+    t.desktop.refusedIds.clear();
 
     // Silence costs one log line; what the desktop says later still counts.
     // An answer to an older bind changes nothing.
@@ -105,6 +118,78 @@ TEST(DesktopShortcuts, AnswersAreReportedByThePassPerBinding) {
     t.desktop.bindAnswers[2](bound({{"hotkey-2", "Ctrl+Alt+N"}}));
     t.b.HotkeyStep();
     EXPECT_EQ(t.logLines().last(), "HotkeyID 2 (nächstes Lied): Ctrl+Alt+N");
+    EXPECT_TRUE(t.messages.shown.isEmpty());
+    EXPECT_TRUE(t.desktop.registered.isEmpty());  // the grabs that stood in are given back
+}
+
+// Off X11 nothing can stand in for a shortcut the desktop does not give a
+// trigger: one log line and one notice for the whole run, never a box.
+TEST(DesktopShortcuts, WithoutX11MissingTriggersAreSaidOnceWithoutABox) {
+    OnDesktop t;
+    t.desktop.hotkeys = false;
+    t.b.KeyBindingList = {{2, 78, 3, 1}, {3, 77, 6, 2}, {4, 76, 4, 5}};
+    t.b.RegisterHotkeys();
+    QFile::remove(t.k->shell.logFile);
+    t.desktop.bindAnswers[0](bound({{"hotkey-2", "Ctrl+Alt+N"}, {"hotkey-3", ""}}));
+    t.b.HotkeyStep();
+    EXPECT_EQ(t.logLines(), (QStringList{"HotkeyID 2 (nächstes Lied): Ctrl+Alt+N",
+                                         "HotkeyID 3 (voriges Lied): no trigger on the desktop",
+                                         "HotkeyID 4 (Lied löschen): no trigger on the desktop",
+                                         "RegisterHotkeys: system-wide hotkeys are not available: the desktop holds "
+                                         "no trigger for: voriges Lied, Lied löschen"}));
+    ASSERT_EQ(t.messages.notices.size(), 1);
+    EXPECT_TRUE(t.messages.notices[0].contains("voriges Lied, Lied löschen")) << t.messages.notices[0].toStdString();
+    EXPECT_TRUE(t.messages.shown.isEmpty());
+    EXPECT_TRUE(t.desktop.calls.isEmpty());
+    EXPECT_EQ(t.b.HotkeyReach(), KeyBindings::Reach::Desktop);  // one of them works
+
+    // The next bind that misses one says nothing new.
+    t.b.KeyBindingList = {{2, 78, 3, 3}};
+    t.b.RegisterHotkeys();
+    t.desktop.bindAnswers[1](DesktopShortcutAnswer{DesktopShortcutAnswer::Status::Failed, {}, "BindShortcuts answered 2"});
+    t.b.HotkeyStep();
+    EXPECT_EQ(t.messages.notices.size(), 1);
+    EXPECT_TRUE(t.messages.shown.isEmpty());
+    EXPECT_EQ(t.b.HotkeyReach(), KeyBindings::Reach::None);
+
+    // A session with neither the desktop's shortcuts nor X11: the same.
+    TestKalvo u;
+    u.desktop.hotkeys = false;
+    u.k->bindings.KeyBindingList = {{2, 78, 3, 1}, {3, 77, 6, 2}};
+    u.k->bindings.RegisterHotkeys();
+    u.k->bindings.RegisterHotkeys();
+    EXPECT_EQ(u.messages.notices.size(), 1);
+    EXPECT_TRUE(u.messages.shown.isEmpty());
+    EXPECT_EQ(u.logLines().filter("system-wide hotkeys are not available").size(), 1);
+    EXPECT_EQ(u.k->bindings.HotkeyReach(), KeyBindings::Reach::None);
+}
+
+// The user gives a shortcut another trigger on the desktop: the log and the
+// key configuration window follow; a trigger taken away is grabbed instead.
+TEST(DesktopShortcuts, TriggersChangedOnTheDesktopAreFollowed) {
+    OnDesktop t;
+    t.b.KeyBindingList = {{2, 78, 3, 1}, {3, 77, 6, 2}};
+    t.b.RegisterHotkeys();
+    t.desktop.bindAnswers[0](bound({{"hotkey-2", "Ctrl+Alt+N"}, {"hotkey-3", "Ctrl+Shift+M"}}));
+    t.b.HotkeyStep();
+    QFile::remove(t.k->shell.logFile);
+    const auto changed = [](const QHash<QString, QString>& triggers) {
+        return DesktopShortcutAnswer{DesktopShortcutAnswer::Status::Changed, triggers, {}};
+    };
+    t.desktop.bindAnswers[0](changed({{"hotkey-2", "Meta+F7"}, {"hotkey-3", "Ctrl+Shift+M"}}));
+    t.b.HotkeyStep();
+    EXPECT_EQ(t.logLines(), QStringList{"HotkeyID 2 (nächstes Lied): Meta+F7"});
+    EXPECT_EQ(KeyConfig(*t.k).Select(2).desktopTrigger, "Meta+F7");  // what the window shows
+    EXPECT_EQ(t.b.DesktopTrigger(3), "Ctrl+Shift+M");
+    EXPECT_TRUE(t.desktop.calls.isEmpty());
+
+    t.desktop.bindAnswers[0](changed({{"hotkey-2", "Meta+F7"}, {"hotkey-3", ""}}));
+    t.b.HotkeyStep();
+    EXPECT_EQ(t.logLines().mid(1), (QStringList{"HotkeyID 3 (voriges Lied): no trigger on the desktop",
+                                                "RegisterHotkeys: X11 key grabs take the shortcuts the desktop holds "
+                                                "no trigger for"}));
+    EXPECT_EQ(t.desktop.registered, (QVector<int>{3}));
+    EXPECT_EQ(t.b.DesktopTrigger(3), "");
     EXPECT_TRUE(t.messages.shown.isEmpty());
 }
 

@@ -81,6 +81,8 @@ public:
         answers.pop_front();
         return a;
     }
+    QStringList notices;  // notices that do not block, in order
+    void showNotice(const QString& text) override { notices << text; }
     void errorBeep() override { ++errorBeeps; }
     void asteriskBeep() override { ++asteriskBeeps; }
 };
