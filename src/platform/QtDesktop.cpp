@@ -31,14 +31,18 @@ void QtDesktop::setShortcutSink(std::function<void(const QString&, bool)> sink) 
     portal->setActivationSink(std::move(sink));
 }
 
-void QtDesktop::setLogger(std::function<void(const QString&)> logger) { portal->logger = std::move(logger); }
+void QtDesktop::setLogger(std::function<void(const QString&)> logger) {
+    screensaver->logger = logger;
+    portal->logger = std::move(logger);
+}
 
 bool QtDesktop::setScreensaverEnabled(bool enabled) {
-    // Wayland desktops honour only the portal's idle inhibition.
+    // Wayland desktops honour only the portal's idle inhibition: where there
+    // is no X11 screensaver and no screensaver service, it alone holds.
     portal->inhibit(DesktopPortal::InhibitIdle, !enabled, QStringLiteral("Kalvo2 Blackscreen"));
     const bool ok = screensaver->setEnabled(enabled);
     error = screensaver->error();
-    return ok;
+    return ok || (!enabled && portal->inhibiting(DesktopPortal::InhibitIdle));
 }
 
 bool QtDesktop::monitorLowPower() {

@@ -1,9 +1,10 @@
 #include "platform/ScreenSaverInhibitor.h"
 
 #include <QDBusConnection>
-#include <QDBusConnectionInterface>
-#include <QDBusInterface>
-#include <QDBusReply>
+#include <QDBusMessage>
+#include <QDBusPendingCallWatcher>
+#include <QDBusPendingReply>
+#include <QDBusServiceWatcher>
 #include <X11/Xlib.h>
 #include <X11/extensions/scrnsaver.h>
 
@@ -11,11 +12,42 @@ namespace {
 const QString kService = QStringLiteral("org.freedesktop.ScreenSaver");
 const QString kPath = QStringLiteral("/org/freedesktop/ScreenSaver");
 constexpr int kBusTimeoutMs = 2000;
+
+QDBusMessage unInhibit(unsigned int cookie) {
+    QDBusMessage call = QDBusMessage::createMethodCall(kService, kPath, kService, QStringLiteral("UnInhibit"));
+    call << cookie;
+    call.setAutoStartService(false);
+    return call;
+}
 }  // namespace
 
-ScreenSaverInhibitor::ScreenSaverInhibitor() : x(X11Session::current()) {}
+ScreenSaverInhibitor::ScreenSaverInhibitor()
+    : x(X11Session::current()),
+      log(std::make_shared<std::function<void(const QString&)>>()),
+      presence(std::make_shared<Presence>(Presence::Unknown)) {
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.isConnected()) return;
+    watcher = std::make_unique<QDBusServiceWatcher>(kService, bus, QDBusServiceWatcher::WatchForOwnerChange);
+    auto p = presence;
+    QObject::connect(watcher.get(), &QDBusServiceWatcher::serviceOwnerChanged, watcher.get(),
+                     [p](const QString&, const QString&, const QString& owner) {
+                         *p = owner.isEmpty() ? Presence::Absent : Presence::Present;
+                     });
+    QDBusMessage ask = QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.DBus"),
+                                                      QStringLiteral("/org/freedesktop/DBus"),
+                                                      QStringLiteral("org.freedesktop.DBus"), QStringLiteral("NameHasOwner"));
+    ask << kService;
+    auto* pending = new QDBusPendingCallWatcher(bus.asyncCall(ask), watcher.get());
+    QObject::connect(pending, &QDBusPendingCallWatcher::finished, watcher.get(), [p](QDBusPendingCallWatcher* w) {
+        w->deleteLater();
+        QDBusPendingReply<bool> reply = *w;
+        if (!reply.isError() && *p == Presence::Unknown) *p = reply.value() ? Presence::Present : Presence::Absent;
+    });
+}
 
 ScreenSaverInhibitor::~ScreenSaverInhibitor() { setEnabled(true); }
+
+bool ScreenSaverInhibitor::inhibited() const { return x11Suspended || (busHold && busHold->wanted); }
 
 bool ScreenSaverInhibitor::setEnabled(bool enabled) {
     lastError.clear();
@@ -57,30 +89,39 @@ bool ScreenSaverInhibitor::inhibitBus(QString& why) {
         why = QStringLiteral("no session bus (") + bus.lastError().message() + QLatin1Char(')');
         return false;
     }
-    // Asking first avoids waiting for a service the bus would try to start.
-    QDBusConnectionInterface* names = bus.interface();
-    if (!names || !names->isServiceRegistered(kService).value()) {
+    if (*presence == Presence::Absent) {
         why = QStringLiteral("no such service on the session bus");
         return false;
     }
-    QDBusInterface saver(kService, kPath, kService, bus);
-    saver.setTimeout(kBusTimeoutMs);
-    const QDBusReply<unsigned int> reply =
-        saver.call(QStringLiteral("Inhibit"), QStringLiteral("Kalvo2"), QStringLiteral("Blackscreen"));
-    if (!reply.isValid()) {
-        why = reply.error().message();
-        return false;
-    }
-    cookie = reply.value();
-    // A cookie of 0 would read as "none": the service still holds something.
-    if (cookie == 0) cookie = ~0u;
+    *log = logger;
+    QDBusMessage call = QDBusMessage::createMethodCall(kService, kPath, kService, QStringLiteral("Inhibit"));
+    call << QStringLiteral("Kalvo2") << QStringLiteral("Blackscreen");
+    // Not started on demand: the bus answers at once when no one has the name.
+    call.setAutoStartService(false);
+    auto hold = std::make_shared<BusHold>();
+    busHold = hold;
+    auto* watcher = new QDBusPendingCallWatcher(bus.asyncCall(call, kBusTimeoutMs));
+    auto logTo = log;
+    QObject::connect(watcher, &QDBusPendingCallWatcher::finished, watcher, [hold, logTo](QDBusPendingCallWatcher* w) {
+        w->deleteLater();
+        QDBusPendingReply<unsigned int> reply = *w;
+        if (reply.isError()) {
+            hold->wanted = false;
+            if (reply.error().type() != QDBusError::ServiceUnknown && *logTo)
+                (*logTo)(QStringLiteral("Screensaver: ") + kService + QStringLiteral(": ") + reply.error().message());
+            return;
+        }
+        hold->granted = true;
+        hold->cookie = reply.value();
+        // Let go before the answer came: given back at once.
+        if (!hold->wanted) QDBusConnection::sessionBus().send(unInhibit(hold->cookie));
+    });
     return true;
 }
 
 void ScreenSaverInhibitor::releaseBus() {
-    if (cookie == 0) return;
-    QDBusInterface saver(kService, kPath, kService, QDBusConnection::sessionBus());
-    saver.setTimeout(kBusTimeoutMs);
-    saver.call(QDBus::NoBlock, QStringLiteral("UnInhibit"), cookie == ~0u ? 0u : cookie);
-    cookie = 0;
+    if (!busHold) return;
+    busHold->wanted = false;
+    if (busHold->granted) QDBusConnection::sessionBus().send(unInhibit(busHold->cookie));
+    busHold.reset();
 }
