@@ -3,13 +3,15 @@
 // D-Bus client side of a test needs.
 #include <QCoreApplication>
 #include <QProcess>
+#include <QProcessEnvironment>
 #include <QString>
 
-// A dbus-daemon of this test alone.
+// A dbus-daemon of this test alone; the services it starts see env.
 struct PrivateBus {
     QProcess daemon;
     QString address;
-    PrivateBus() {
+    explicit PrivateBus(const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment()) {
+        daemon.setProcessEnvironment(env);
         daemon.start("dbus-daemon", {"--session", "--nofork", "--print-address=1"});
         if (!daemon.waitForStarted(20000)) return;
         while (!daemon.canReadLine() && daemon.waitForReadyRead(20000)) {}
