@@ -222,6 +222,13 @@ void KeyBindings::reportAnswer(const DesktopShortcutAnswer& answer) {
     using Status = DesktopShortcutAnswer::Status;
     if (answer.status == Status::NoAnswer) {
         k.shell.LogLine(QStringLiteral("RegisterHotkeys: the desktop did not answer the shortcuts: ") + answer.error);
+        // On X11 the grabs stand in until the desktop says otherwise.
+        if (k.s.desktop.hotkeysAvailable()) {
+            QVector<int> all;
+            for (const DesktopShortcut& s : *boundSet) all << HotkeyIdOfShortcut(s.id);
+            desktopTriggers.clear();
+            fallBack(all);
+        }
         return;
     }
     if (answer.status == Status::Failed)
