@@ -3,6 +3,7 @@
 #include <QAbstractButton>
 #include <QDialog>
 #include <QMessageBox>
+#include <QPointer>
 #include <QTimer>
 #include <algorithm>
 
@@ -138,4 +139,24 @@ TEST(QtMessages, OwnedWindowsComeBackAsTheyWereUnderAWindowManager) {
     QString out;
     EXPECT_TRUE(fixtures::runTestOn(display, QStringLiteral("QtMessages.OwnedWindowsComeBackAsTheyWere"), &out))
         << out.toStdString();
+}
+
+// A notice returns at once, leaves every window usable and goes on OK.
+TEST(QtMessages, ANoticeHoldsNothingUp) {
+    qtApp();
+    QWidget main;
+    main.show();
+    QtMessages messages;
+    messages.showNotice("Systemweite Tastenkürzel sind nicht verfügbar.");
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+    EXPECT_TRUE(main.isEnabled());
+    QMessageBox* notice = nullptr;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (w->isVisible() && w->windowTitle() == "Kalvo2 Hinweis") notice = qobject_cast<QMessageBox*>(w);
+    ASSERT_NE(notice, nullptr);
+    EXPECT_EQ(notice->text(), "Systemweite Tastenkürzel sind nicht verfügbar.");
+    QPointer<QMessageBox> gone(notice);
+    notice->button(QMessageBox::Ok)->click();
+    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(gone.isNull());
 }
