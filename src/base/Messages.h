@@ -10,7 +10,7 @@ public:
     // Box titled "Kalvo2 Meldung" with OK (ask false, returns false) or
     // Yes/No (ask true, returns true only for Yes). Blocks until closed.
     virtual bool showMessage(const QString& text, bool ask) = 0;
-    // A notice titled "Kalvo2 Hinweis" with OK that does not block: the call
+    // A notice titled "Kalvo2 Meldung", as every message, with OK that does not block: the call
     // returns at once and the player goes on while it is shown.
     virtual void showNotice(const QString& text) { (void)text; }
     virtual void errorBeep() = 0;     // the system's error sound

@@ -77,7 +77,7 @@ bool QtMessages::showMessage(const QString& text, bool ask) {
 }
 
 void QtMessages::showNotice(const QString& text) {
-    auto* box = new QMessageBox(QMessageBox::NoIcon, QStringLiteral("Kalvo2 Hinweis"), text, QMessageBox::Ok,
+    auto* box = new QMessageBox(QMessageBox::NoIcon, QStringLiteral("Kalvo2 Meldung"), text, QMessageBox::Ok,
                                 QApplication::activeWindow());
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->setWindowModality(Qt::NonModal);

@@ -152,7 +152,7 @@ TEST(QtMessages, ANoticeHoldsNothingUp) {
     EXPECT_TRUE(main.isEnabled());
     QMessageBox* notice = nullptr;
     for (QWidget* w : QApplication::topLevelWidgets())
-        if (w->isVisible() && w->windowTitle() == "Kalvo2 Hinweis") notice = qobject_cast<QMessageBox*>(w);
+        if (w->isVisible() && w->windowTitle() == "Kalvo2 Meldung") notice = qobject_cast<QMessageBox*>(w);
     ASSERT_NE(notice, nullptr);
     EXPECT_EQ(notice->text(), "Systemweite Tastenkürzel sind nicht verfügbar.");
     QPointer<QMessageBox> gone(notice);
