@@ -202,7 +202,7 @@ void PlaybackTick::mediaStep() {
         lastMediaPosition = position;
         pb.halted = false;
         k.s.view.setPositionText(timeText(position / MediaUnitsPerSecond));
-        if (k.settings.FortwAbspielen) pb.prepareContinuation();
+        pb.prepareContinuation();
     } else {
         // Ended. A start of the next song clears the mark again; at the end
         // of the list, or without continuous play, the song stays halted.

@@ -21,7 +21,7 @@ MediaHandle RecordingMediaEngine::load(const QString& path) {
 }
 
 bool RecordingMediaEngine::prepareNext(const QString& path) {
-    calls << QStringLiteral("prepareNext ") + path;
+    offers << path;
     if (!loaded || prepareFails || (requireFiles && !path.isEmpty() && !QFileInfo(path).isFile())) {
         prepared.clear();
         return false;

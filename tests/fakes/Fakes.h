@@ -291,8 +291,10 @@ public:
     double gain = 1.0;
     double gainAtLoad = -1;
     void setGain(double g) override { gain = g; }
-    // Continuous play: what was prepared (prepareFails refuses); join()
-    // makes the stream take it, and the next takeJoined reports it.
+    // Continuous play: every offer, what was prepared (prepareFails
+    // refuses); join() makes the stream take it, and the next takeJoined
+    // reports it.
+    QStringList offers;
     QString prepared;
     bool prepareFails = false;
     MediaHandle joined = 0;

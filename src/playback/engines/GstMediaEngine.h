@@ -39,10 +39,10 @@ typedef struct _GstSample GstSample;
 // last one of the song heard. The stream takes it once the song heard has
 // been decoded; it counts as heard once the sink's position in the new
 // stream has left 0, and until then every query still answers for the song
-// before. Its tags are kept apart until then. A song shorter than what the
-// output holds is decoded whole before it is heard: its own successor is
-// then waited for (at most OfferWaitMs, in the decoding thread, while the
-// output plays on), since the caller offers it only once the join is heard.
+// before. Its tags are kept apart until then. A short song is decoded whole
+// before it is heard, even while it loads: once a caller has offered songs,
+// a song decoded before anything was offered for it waits for the offer (at
+// most OfferWaitMs, in the decoding thread, while the output plays on).
 class GstMediaEngine : public MediaEngine {
 public:
     GstMediaEngine();
@@ -125,7 +125,8 @@ private:
     QByteArray nextUri_;   // guarded: offered, not taken yet
     QString nextPath_;     // guarded
     QString takenPath_;    // guarded: the stream has taken it, its start not seen
-    bool unheard_ = false; // guarded: a taken song is not reported heard yet
+    bool awaitingOffer_ = false;  // guarded: nothing offered since the song loaded or was taken
+    bool offersUsed_ = false;     // guarded: the caller offers songs
     quint64 offers_ = 0;   // guarded: prepareNext calls so far
     bool stopping_ = false;  // guarded: no wait for an offer
     std::condition_variable offered_;

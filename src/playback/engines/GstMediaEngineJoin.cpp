@@ -36,9 +36,9 @@ bool GstMediaEngine::joining() {
 void GstMediaEngine::aboutToFinish(GstElement* playbin, void* self) {
     auto* e = static_cast<GstMediaEngine*>(self);
     std::unique_lock lock(e->joinMutex_);
-    if (e->nextUri_.isEmpty() && e->unheard_ && !e->stopping_) {
-        // The song just decoded is not heard yet, so its successor has not
-        // been offered: wait for the offer that follows its join.
+    if (e->nextUri_.isEmpty() && e->offersUsed_ && e->awaitingOffer_ && !e->stopping_) {
+        // Decoded before its successor was offered (while it loads, or
+        // before its join is heard): wait for the offer.
         const quint64 before = e->offers_;
         e->offered_.wait_for(lock, std::chrono::milliseconds(e->OfferWaitMs),
                              [&] { return e->offers_ != before || e->stopping_; });
@@ -47,14 +47,19 @@ void GstMediaEngine::aboutToFinish(GstElement* playbin, void* self) {
         return;  // the stream ends
     g_object_set(playbin, "uri", e->nextUri_.constData(), nullptr);
     e->takenPath_ = e->nextPath_;
-    e->unheard_ = true;
+    e->awaitingOffer_ = true;
     e->nextUri_.clear();
     e->nextPath_.clear();
 }
 
 bool GstMediaEngine::prepareNext(const QString& path) {
-    if (!playbin_)
+    if (!playbin_) {
+        // Nothing to follow yet, but offers will come: a song decoded while
+        // it loads waits for its own.
+        std::lock_guard lock(joinMutex_);
+        offersUsed_ = true;
         return false;
+    }
     QByteArray uri;
     if (!path.isEmpty()) {
         const QFileInfo info(path);
@@ -71,6 +76,8 @@ bool GstMediaEngine::prepareNext(const QString& path) {
         nextUri_ = uri;
         nextPath_ = uri.isEmpty() ? QString() : path;
         ++offers_;
+        offersUsed_ = true;
+        awaitingOffer_ = false;
     }
     offered_.notify_all();
     return true;
@@ -87,10 +94,6 @@ MediaHandle GstMediaEngine::takeJoined() {
     if (!gst_element_query_position(playbin_, GST_FORMAT_TIME, &pos) || pos <= 0)
         return 0;
     joinPending_ = false;
-    {
-        std::lock_guard lock(joinMutex_);
-        unheard_ = !takenPath_.isEmpty();  // a later song already taken
-    }
     path_ = joinPath_;
     joinPath_.clear();
     handle_ = nextHandle_++;
@@ -126,7 +129,7 @@ void GstMediaEngine::forgetJoin() {
         nextUri_.clear();
         nextPath_.clear();
         takenPath_.clear();
-        unheard_ = false;
+        awaitingOffer_ = true;
         stopping_ = false;
     }
     joinPath_.clear();
