@@ -10,7 +10,7 @@
 #include "shell/Kalvo.h"
 #include "base/Messages.h"
 #include "base/RandomSource.h"
-#include "trash/SafeMove.h"
+#include "base/SafeMove.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include "base/FileOps.h"
 #include "base/MountPoints.h"
 #include "shell/Kalvo.h"
-#include "trash/SafeMove.h"
+#include "base/SafeMove.h"
 #include "base/PartialCopy.h"
 
 namespace {

@@ -1,6 +1,6 @@
 #include "trash/TrashTestSupport.h"
 
-#include "trash/SafeMove.h"
+#include "base/SafeMove.h"
 
 namespace {
 

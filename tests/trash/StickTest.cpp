@@ -8,7 +8,7 @@
 #include <random>
 
 #include "base/MountPoints.h"
-#include "trash/SafeMove.h"
+#include "base/SafeMove.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "trash/SafeMove.h"
+#include "base/SafeMove.h"
 
 #include <QFileInfo>
 
