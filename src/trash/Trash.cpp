@@ -26,14 +26,14 @@ int Trash::effectiveTrashMax() const {
     return k.settings.TrashMax < 1 ? std::numeric_limits<int>::max() : k.settings.TrashMax;
 }
 
-QString Trash::freeTrashName(const QString& trashFolder, const QString& source) {
+QString Trash::freeTrashName(const QString& trashFolder, const QString& source) const {
     const QString name = filePart(source);
     QString target = trashFolder + name;
     // The extension is taken from the file name only, never from the folder.
     const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
     const QString suffix = dot < 0 ? QString() : name.mid(dot);
     const QString stem = target.left(target.size() - suffix.size());
-    for (qint64 counter = 1; nameTaken(target); ++counter)
+    for (qint64 counter = 1; k.s.files.nameTaken(target); ++counter)
         target = stem + QString::number(counter) + suffix;
     return target;
 }

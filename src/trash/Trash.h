@@ -84,7 +84,7 @@ public:
     int effectiveTrashMax() const;
     // The name a file of that source gets in the trash folder: the plain file
     // name, else stem + 1, 2, ... + extension, the first that nothing uses.
-    static QString freeTrashName(const QString& trashFolder, const QString& source);
+    QString freeTrashName(const QString& trashFolder, const QString& source) const;
     // The text shown after the start-up check adopted count files.
     static QString adoptionMessage(int count, const QString& trashFolder, int32_t trashMax);
     static QString indexFileName() { return QStringLiteral("_Kalvo-Trash.ini"); }

@@ -38,7 +38,7 @@ QString Trash::refuseRestore(const TrashEntry& e) const {
     if (e.originPath.isEmpty()) return QStringLiteral("Wiederherstellen: Ursprungsort unbekannt: ") + e.trashPath;
     if (!isTrustedOrigin(e.originPath))
         return QStringLiteral("Wiederherstellen: ungültiger Ursprungsort: ") + e.originPath;
-    if (nameTaken(e.originPath)) return QStringLiteral("Wiederherstellen: Ursprungsort belegt: ") + e.originPath;
+    if (k.s.files.nameTaken(e.originPath)) return QStringLiteral("Wiederherstellen: Ursprungsort belegt: ") + e.originPath;
     const QString folder = QFileInfo(e.originPath).absolutePath();
     if (!QFileInfo(folder).isDir()) return QStringLiteral("Wiederherstellen: Ordner fehlt: ") + folder;
     // A stick that is not plugged in leaves its bare mount-point folder on

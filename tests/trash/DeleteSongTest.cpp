@@ -90,17 +90,19 @@ TEST_F(DeleteSong, TakenNamesGetTheNextFreeNumberNeverAnOverwrite) {
 }
 
 TEST(TrashNames, TheExtensionComesFromTheFileNameOnly) {
-    EXPECT_EQ(Trash::freeTrashName("/nowhere/.x/", "/m/Lied.mp3"), "/nowhere/.x/Lied.mp3");
-    EXPECT_EQ(Trash::freeTrashName("/nowhere/.x/", "/m/Lied"), "/nowhere/.x/Lied");
+    TestKalvo t;
+    Trash& trash = t.k->trash;
+    EXPECT_EQ(trash.freeTrashName("/nowhere/.x/", "/m/Lied.mp3"), "/nowhere/.x/Lied.mp3");
+    EXPECT_EQ(trash.freeTrashName("/nowhere/.x/", "/m/Lied"), "/nowhere/.x/Lied");
     QTemporaryDir d;
     const QString f = d.path() + "/.trash/";
     QDir().mkpath(f);
     QFile(f + "Lied").open(QIODevice::WriteOnly);
     QFile(f + "a.b.mp3").open(QIODevice::WriteOnly);
-    EXPECT_EQ(Trash::freeTrashName(f, "/m/Lied"), f + "Lied1");
-    EXPECT_EQ(Trash::freeTrashName(f, "/m.x/a.b.mp3"), f + "a.b1.mp3");
+    EXPECT_EQ(trash.freeTrashName(f, "/m/Lied"), f + "Lied1");
+    EXPECT_EQ(trash.freeTrashName(f, "/m.x/a.b.mp3"), f + "a.b1.mp3");
     // A backslash is a name character: the whole name goes into the trash.
-    EXPECT_EQ(Trash::freeTrashName(f, "/m/AC\\DC - a.b.mp3"), f + "AC\\DC - a.b.mp3");
+    EXPECT_EQ(trash.freeTrashName(f, "/m/AC\\DC - a.b.mp3"), f + "AC\\DC - a.b.mp3");
 }
 
 TEST_F(DeleteSong, TheSurplusRuleKeepsTrashMaxFilesOldestGoFirst) {
