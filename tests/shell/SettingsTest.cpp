@@ -2,7 +2,7 @@
 
 #include <QDir>
 
-#include "PrefTestUtil.h"
+#include "base/PrefTestUtil.h"
 #include "fakes/Fakes.h"
 #include "base/PreferenceFile.h"
 
