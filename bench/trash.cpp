@@ -54,7 +54,7 @@ double deleteMs(TestKalvo& t, const QString& musicFolder, qint64 size, int round
         k.settings.TrashMax = 1000000;
         QElapsedTimer timer;
         timer.start();
-        k.trash.DeleteCurrentSong(false);
+        k.actions.DeleteCurrentSong(false);
         ms.push_back(timer.nsecsElapsed() / 1e6);
         if (QFile::exists(song)) std::fprintf(stderr, "delete failed: %s\n", qPrintable(song));
         for (const TrashEntry& e : k.trash.TrashList) QFile::remove(e.trashPath);
@@ -152,7 +152,7 @@ int main() {
         for (int r = 0; r < 9; ++r) {
             QElapsedTimer timer;
             timer.start();
-            k.trash.CheckTrashFolder();
+            k.actions.CheckTrashFolder();
             ours.push_back(timer.nsecsElapsed() / 1e6);
             timer.restart();
             int n = 0;
@@ -165,7 +165,7 @@ int main() {
         for (int r = 0; r < 5; ++r) {
             QElapsedTimer timer;
             timer.start();
-            k.trash.CheckTrashFolder();  // every file adopted (one message)
+            k.actions.CheckTrashFolder();  // every file adopted (one message)
             adopt.push_back(timer.nsecsElapsed() / 1e6);
         }
         std::printf("start-up check, 1,000 files in the trash (median ms):\n"

@@ -74,10 +74,10 @@ int main() {
             const int at = indexOf(k.library.songList, song);
             k.library.songList.select(at);
             k.playback.currentSong = song;
-            k.trash.DeleteCurrentSong(false);
+            k.actions.DeleteCurrentSong(false);
             QElapsedTimer timer;
             timer.start();
-            const bool undone = k.trash.UndoLastDelete();
+            const bool undone = k.actions.UndoLastDelete();
             undoMs.push_back(timer.nsecsElapsed() / 1e6);
             if (!undone || indexOf(k.library.songList, song) < 0) std::fprintf(stderr, "undo went wrong\n");
 

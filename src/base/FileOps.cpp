@@ -9,8 +9,6 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
-#include "base/PartialCopy.h"
-
 #ifndef RENAME_NOREPLACE
 #define RENAME_NOREPLACE (1 << 0)
 #endif
@@ -39,43 +37,20 @@ bool linksUnsupported(int e) { return e == EPERM || e == EOPNOTSUPP || e == ENOS
 // with an empty file created exclusively, then renames from over that claim.
 // Only our own claim is ever replaced; a failure removes the claim again,
 // and only while it is still the file we created.
-int renameOverOwnClaim(const QByteArray& from, const QByteArray& to) {
+bool renameOverOwnClaim(const QByteArray& from, const QByteArray& to) {
     struct stat src {};
-    if (::lstat(from.constData(), &src) != 0) return errno;
+    if (::lstat(from.constData(), &src) != 0) return false;
     const int claim = ::open(to.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-    if (claim < 0) return errno;
+    if (claim < 0) return false;
     struct stat mine {};
     const bool known = ::fstat(claim, &mine) == 0;
     ::close(claim);
-    if (::rename(from.constData(), to.constData()) == 0) return 0;
-    const int e = errno;
+    if (::rename(from.constData(), to.constData()) == 0) return true;
     struct stat now {};
     if (known && ::lstat(to.constData(), &now) == 0 && now.st_dev == mine.st_dev &&
         now.st_ino == mine.st_ino && now.st_size == 0)
         ::unlink(to.constData());
-    return e;
-}
-
-// 0 or the errno of the failure. Never replaces to: renameat2 with
-// RENAME_NOREPLACE, or link()+unlink() where the kernel or the file system
-// lacks it, or a rename over an exclusively created claim where the file
-// system has no links either.
-int renameNoReplaceRaw(const QByteArray& from, const QByteArray& to) {
-    if (::syscall(SYS_renameat2, AT_FDCWD, from.constData(), AT_FDCWD, to.constData(),
-                  RENAME_NOREPLACE) == 0)
-        return 0;
-    const int e = errno;
-    if (e != ENOSYS && e != EINVAL) return e;
-    if (::link(from.constData(), to.constData()) != 0) {
-        const int le = errno;
-        return linksUnsupported(le) ? renameOverOwnClaim(from, to) : le;
-    }
-    if (::unlink(from.constData()) != 0) {
-        const int e2 = errno;
-        ::unlink(to.constData());  // both names were the same file: undo
-        return e2;
-    }
-    return 0;
+    return false;
 }
 
 bool writeAll(int fd, const char* data, ssize_t n) {
@@ -91,8 +66,9 @@ bool writeAll(int fd, const char* data, ssize_t n) {
     return true;
 }
 
-// Copies the regular file from into the new file tmp (created exclusively),
-// flushes it and checks its size. False leaves no tmp behind.
+// Copies the regular file from into tmp (created anew, exclusively, after a
+// leftover of an earlier, interrupted copy is removed), flushes it and
+// checks its size. False leaves no tmp behind.
 bool copyInto(const QByteArray& from, const QByteArray& tmp) {
     const int in = ::open(from.constData(), O_RDONLY | O_CLOEXEC);
     if (in < 0) return false;
@@ -141,12 +117,7 @@ bool copyInto(const QByteArray& from, const QByteArray& tmp) {
 }  // namespace
 
 bool FileOps::copyFile(const QString& from, const QString& to) {
-    const QByteArray tmp = native(partialCopyName(to));
-    if (!copyInto(native(from), tmp)) return false;
-    if (::rename(tmp.constData(), native(to).constData()) != 0) {
-        ::unlink(tmp.constData());
-        return false;
-    }
+    if (!copyInto(native(from), native(to))) return false;
     syncFolder(folderOf(to));
     return true;
 }
@@ -158,38 +129,37 @@ bool FileOps::removeFile(const QString& path) {
     return ::unlink(p.constData()) == 0;
 }
 
-bool FileOps::renameNoReplace(const QString& from, const QString& to) {
-    if (renameNoReplaceRaw(native(from), native(to)) != 0) return false;
-    syncFolder(folderOf(to));
-    syncFolder(folderOf(from));
-    return true;
+FileOps::AtomicRename FileOps::renameAtomically(const QString& from, const QString& to) {
+    const QByteArray src = native(from), dst = native(to);
+    if (::syscall(SYS_renameat2, AT_FDCWD, src.constData(), AT_FDCWD, dst.constData(), RENAME_NOREPLACE) == 0)
+        return AtomicRename::Done;
+    const int e = errno;
+    if (e != ENOSYS && e != EINVAL) return AtomicRename::Refused;
+    if (::link(src.constData(), dst.constData()) != 0)
+        return linksUnsupported(errno) ? AtomicRename::Unsupported : AtomicRename::Refused;
+    if (::unlink(src.constData()) != 0) {
+        ::unlink(dst.constData());  // both names were the same file: undo
+        return AtomicRename::Refused;
+    }
+    return AtomicRename::Done;
 }
 
-bool FileOps::moveFile(const QString& from, const QString& to) {
-    const QByteArray src = native(from), dst = native(to);
-    const int e = renameNoReplaceRaw(src, dst);
-    if (e == 0) {
-        syncFolder(folderOf(to));
-        syncFolder(folderOf(from));
-        return true;
-    }
-    if (e != EXDEV) return false;
-    // Across file systems: the finished copy appears under its name before
-    // the source goes, so the file is always at from, at to, or at both.
-    const QByteArray tmp = native(partialCopyName(to));
-    if (!copyInto(src, tmp)) return false;
-    if (renameNoReplaceRaw(tmp, dst) != 0) {
-        ::unlink(tmp.constData());
-        return false;
+bool FileOps::renameNoReplace(const QString& from, const QString& to) {
+    switch (renameAtomically(from, to)) {
+    case AtomicRename::Done: break;
+    case AtomicRename::Refused: return false;
+    case AtomicRename::Unsupported:
+        if (!renameOverOwnClaim(native(from), native(to))) return false;
+        break;
     }
     syncFolder(folderOf(to));
-    if (::unlink(src.constData()) != 0) {
-        ::unlink(dst.constData());  // the source stays: undo the copy
-        syncFolder(folderOf(to));
-        return false;
-    }
     syncFolder(folderOf(from));
     return true;
 }
 
 bool FileOps::isFile(const QString& path) { return QFileInfo(path).isFile(); }
+
+bool FileOps::nameTaken(const QString& path) {
+    struct stat st {};
+    return ::lstat(native(path).constData(), &st) == 0;
+}

@@ -8,20 +8,29 @@
 class FileOps {
 public:
     virtual ~FileOps() = default;
-    // Copies from to to, replacing to. The copy is flushed to disk and its
-    // size checked before true is returned; on failure no partial to remains.
+    // Copies the regular file from to the scratch name to: whatever is at to
+    // is removed first, the copy is written there directly, flushed, its
+    // size checked and its times set to those of from. On failure no to remains.
     virtual bool copyFile(const QString& from, const QString& to);
+    // Removes a file or a link; never a folder.
     virtual bool removeFile(const QString& path);
     // Renames and never replaces an existing to; false across file systems
     // or when to exists. Atomic where the file system has RENAME_NOREPLACE
-    // or hard links; on FAT and exFAT, which have neither, to is first
+    // or hard links; on file systems with neither (FAT, exFAT) to is first
     // claimed by an empty file created exclusively and the rename replaces
     // only that claim (a process killed in between leaves the empty claim).
     virtual bool renameNoReplace(const QString& from, const QString& to);
-    // Moves a file without ever losing it: rename on the same file system,
-    // otherwise copy (flushed, size checked) and only then remove the source.
-    // Never replaces an existing to. At every moment the file exists at
-    // from, at to, or at both.
-    virtual bool moveFile(const QString& from, const QString& to);
     virtual bool isFile(const QString& path);
+    // True when something (file, folder, even a dangling link) has this name.
+    virtual bool nameTaken(const QString& path);
+
+protected:
+    enum class AtomicRename {
+        Done,
+        Refused,      // to exists, another file system, no such file, ...
+        Unsupported,  // the file system has neither RENAME_NOREPLACE nor hard links
+    };
+    // The atomic ways of renameNoReplace: renameat2 with RENAME_NOREPLACE,
+    // else link() and unlink().
+    virtual AtomicRename renameAtomically(const QString& from, const QString& to);
 };

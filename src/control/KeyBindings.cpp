@@ -94,13 +94,13 @@ bool KeyBindings::RunFunction(int function) {
     case FnPrevSong: k.playback.MusPrev(); return true;
     case FnJumpForward: k.playback.VorwaertsSpringen(); return true;
     case FnJumpBack: k.playback.ZurueckSpringen(); return true;
-    case FnDeleteSong: k.trash.DeleteCurrentSong(true); return true;
+    case FnDeleteSong: k.actions.DeleteCurrentSong(true); return true;
     case FnStopLeaveBlackscreen: k.blackscreen.LeaveBlackscreen(); return true;
     case FnVolumeUp10: k.playback.Lautstaerke(10); return true;
     case FnVolumeDown10: k.playback.Lautstaerke(-10); return true;
     case FnVolumeUp3: k.playback.Lautstaerke(3); return true;
     case FnVolumeDown3: k.playback.Lautstaerke(-3); return true;
-    case FnUndoDelete: k.trash.UndoLastDelete(); return true;
+    case FnUndoDelete: k.actions.UndoLastDelete(); return true;
     default: return false;
     }
 }

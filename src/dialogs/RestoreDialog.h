@@ -1,7 +1,7 @@
 #pragma once
 #include <QDialog>
 
-#include "trash/RestoreSession.h"
+#include "shell/RestoreSession.h"
 
 class Kalvo;
 class QWidget;

@@ -7,6 +7,7 @@
 #include "playback/SongSelection.h"
 #include "shell/MprisControl.h"
 #include "shell/Settings.h"
+#include "shell/SongActions.h"
 #include "shell/Shell.h"
 #include "timers/WakeAlarm.h"
 #include "trash/Trash.h"
@@ -47,7 +48,10 @@ class Kalvo {
 public:
     explicit Kalvo(const Services& services)
         : s(services), shell(*this), library(*this), playback(*this), tick(*this),
-          alarm(*this), trash(*this), bindings(*this), blackscreen(*this), selection(*this), mpris(*this) {}
+          alarm(*this),
+          trash(Trash::Needs{s.files, s.clock, s.random, shell.TrashFolder, settings.TrashMax,
+                             [this](const QString& line) { shell.LogLine(line); }}),
+          actions(*this), bindings(*this), blackscreen(*this), selection(*this), mpris(*this) {}
     Kalvo(const Kalvo&) = delete;
     Kalvo& operator=(const Kalvo&) = delete;
 
@@ -60,6 +64,7 @@ public:
     PlaybackTick tick;
     WakeAlarm alarm;
     Trash trash;
+    SongActions actions;  // delete, undo, restore: the songs and the trash together
     KeyBindings bindings;
     Blackscreen blackscreen;
     SongSelection selection;

@@ -24,7 +24,7 @@ void Shell::LoadSettings() {
     s.WinMediaDateiPattern = text(f, "WinMediaDateiPattern", defaults.WinMediaDateiPattern).toLower();
     s.SprungwertWM = integer(f, "SprungwertWM", defaults.SprungwertWM);
     s.TrashMax = integer(f, "TrashMax", defaults.TrashMax);
-    if (s.TrashMax < 1) {
+    if (!Trash::isValidLimit(s.TrashMax)) {
         // 0, negative, empty or no number: no limit the surplus rule can work with.
         LogLine(QStringLiteral("LoadSettings: TrashMax = ") + text(f, "TrashMax", QString()) +
                 QStringLiteral(" ist kleiner als 1 - verwendet wird ") + QString::number(defaults.TrashMax));
@@ -74,7 +74,6 @@ void Shell::LoadSettings() {
     view.setBlackscreenBox(s.GBlackScreen != 0);
 
     f.closePreferences();
-    k.trash.CheckTrashFolder();
 }
 
 int32_t Shell::songWindowTop() const {
@@ -152,5 +151,4 @@ void Shell::SaveSettings() {
     if (!written)
         LogLine(QStringLiteral("SaveSettings: Konnte Datei nicht schreiben: ") + file + QStringLiteral(" (") +
                 f.errorString() + QLatin1Char(')'));
-    k.trash.WriteTrashIndex();
 }

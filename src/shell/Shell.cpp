@@ -83,6 +83,7 @@ void Shell::PrepareFolders() {
     lastListSave = k.s.clock.localSeconds();
 
     LoadSettings();
+    k.actions.CheckTrashFolder();
     k.library.ListeLaden(k.settings.LetzteListenDatei);
 
     markActivity();
@@ -96,6 +97,7 @@ void Shell::SaveAtExit() {
     k.selection.LiedauswahlSchliessen();
     k.library.ListeSpeichern(false);
     SaveSettings();
+    k.trash.WriteTrashIndex();
 }
 
 bool Shell::ShowMessage(const QString& text, bool ask) {
@@ -165,7 +167,7 @@ void Shell::dispatchMenu(int item) {
     case MenuListSaveAs: k.library.ListeSpeichernUnter(false); break;
     case MenuTrashOpen: k.s.desktop.openFolder(TrashFolder); break;
     case MenuRestore: k.s.windows.openRestoreDialog(); break;
-    case MenuUndoDelete: k.trash.UndoLastDelete(); break;
+    case MenuUndoDelete: k.actions.UndoLastDelete(); break;
     case MenuQuit: quitRequested = true; break;
     case MenuListEdit: k.s.windows.openListEdit(); break;
     case MenuNewRandom: k.library.ZufallswerteNeu(); break;
@@ -206,7 +208,7 @@ void Shell::dispatchControl(const PassEvent& event) {
     case CtlNext: k.playback.MusNext(); break;
     case CtlJumpBack: k.playback.ZurueckSpringen(); break;
     case CtlJumpForward: k.playback.VorwaertsSpringen(); break;
-    case CtlDelete: k.trash.DeleteCurrentSong(false); break;
+    case CtlDelete: k.actions.DeleteCurrentSong(false); break;
     case CtlSnooze: k.settings.Snooze = view.snoozeText().toInt(); break;
     case CtlWecken: k.settings.GWecken = view.weckenBox() ? 1 : 0; break;
     case CtlWeckenH: k.settings.GWeckenH = view.alarmHour(); break;

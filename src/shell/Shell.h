@@ -26,11 +26,11 @@ public:
 
     // Start-up steps 4 to 17 (folders, sound, settings, list, hotkeys).
     void PrepareFolders();
-    // Exit steps 1 and 2: list, then settings (which write the trash index).
+    // Exit steps 1 and 2: list, then settings and the trash index.
     void SaveAtExit();
 
-    void LoadSettings();   // then Trash::CheckTrashFolder
-    void SaveSettings();   // then Trash::WriteTrashIndex
+    void LoadSettings();
+    void SaveSettings();
     // The song selection window's top edge: WinYLied, or while that is
     // derived from WinY, the place just below the main window's frame.
     int32_t songWindowTop() const;

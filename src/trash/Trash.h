@@ -3,8 +3,13 @@
 #include <QString>
 #include <QVector>
 #include <cstdint>
+#include <functional>
 
-class Kalvo;
+#include "base/SafeMove.h"
+
+class Clock;
+class FileOps;
+class RandomSource;
 
 struct TrashEntry {
     int32_t deletedAt = 0;  // local wall-clock seconds since 1970
@@ -22,50 +27,64 @@ struct TrashEntry {
 // limit: the surplus rule then erases nothing.
 // No operation ever loses a song: a file is at its origin, in the trash
 // folder, or (after an interrupted or half-failed move) in both.
+// Knows nothing of songs, lists or playback: those roads are the shell's.
 class Trash {
 public:
-    explicit Trash(Kalvo& k) : k(k) {}
+    // What the trash works with; everything named here outlives it.
+    struct Needs {
+        FileOps& files;
+        Clock& clock;
+        RandomSource& random;
+        const QString& folder;    // ends with the separator; empty: no trash folder
+        const int32_t& trashMax;  // the limit as the settings hold it
+        std::function<void(const QString&)> log;
+    };
+    explicit Trash(Needs needs) : n(std::move(needs)) {}
 
     QVector<TrashEntry> TrashList;  // oldest first
 
-    // Moves the current song (or, with none loaded, the one that would play
-    // next) into the trash, records it, drops it from the song list and, if
-    // a song was loaded, starts the next one. Failures: a log line and the
-    // error beep; the song stays where it was. Blocks for the move (a copy
-    // across file systems) and for 10 ms (+500 ms withSound).
-    void DeleteCurrentSong(bool withSound);
-    // Start-up: reads the index, adopts unknown files (one message box),
-    // drops entries whose file is gone, sorts. Does not write the index.
-    void CheckTrashFolder();
-    // Rewrites "_Kalvo-Trash.ini" atomically; false when it could not be written.
-    bool WriteTrashIndex();
+    // The one place of the rule: a limit below 1 is no limit.
+    static bool isValidLimit(int32_t trashMax) { return trashMax >= 1; }
+    // The limit the surplus rule works with: TrashMax; below 1 no limit.
+    int effectiveTrashMax() const;
 
-    // Restore dialog logic. PlayFromTrash plays the trashed file of the
-    // entry with that key; true when playback started.
-    bool PlayFromTrash(int32_t randomKey);
-    struct RestoreCounts { int restored = 0; int failed = 0; };
-    // Moves the entries with these keys back to their origin (never
-    // replacing a file there), re-adds them to the song list, rescans and
-    // writes the index. An origin that is relative or holds "." or ".."
-    // parts counts as failed (with a log line). Shows nothing; the dialog shows
-    // the counts.
-    RestoreCounts RestoreSelected(const QList<int32_t>& keys);
-    // The text of the counts message.
-    static QString restoreMessage(const RestoreCounts& c);
+    // The outcome of moveIn: where the file went and from which file system.
+    struct MovedIn {
+        MoveResult result = MoveResult::NotMoved;
+        QString target;     // the trash path tried
+        QString originTop;  // where the source's file system begins
+    };
+    // Moves source into the trash folder under a free name, never replacing
+    // a file. NotMoved (also without a trash folder): a log line. CopyKept:
+    // the copy goes again (the source is whole) and a log line says so.
+    // Blocks for the move.
+    MovedIn moveIn(const QString& source);
+    // Records a file moveIn moved: the surplus rule makes room (never
+    // erasing that file), the entry is added under randomKey with its
+    // origin, the index is written and the delete can be undone.
+    void record(const MovedIn& moved, int32_t randomKey, const QString& origin);
 
-    // Undoes the newest delete of this run that is still in the trash: moves
-    // its file back as RestoreSelected does for one file, makes it the resume
-    // point of the list (path and random order) and plays it from its start.
-    // Only that song is entered again (its key, its size, its place in the
-    // order): no scan runs, so no other entry ages.
-    // Called again, the delete before that, back to the first of this run;
-    // files trashed in earlier runs are left to the restore dialog. Nothing
-    // to undo: the asterisk beep only. A failed move: a log line and the
-    // error beep; the file stays in the trash and is the next to undo.
-    // Returns true when the file is back at its origin. Blocks for the move.
-    bool UndoLastDelete();
+    // The entry with that key, or null.
+    const TrashEntry* entryWithKey(int32_t randomKey) const;
+    // Moves TrashList[i] back to its origin (never replacing a file there)
+    // and drops the entry. False when nothing was moved (a log line says
+    // why); the entry and the file stay. Does not write the index.
+    bool moveBack(int i);
+
+    // Moves the newest delete of this run that is still in the trash back
+    // to its origin. Nothing: no such delete. Failed: the file stays (a log
+    // line) and is the next to undo. Does not write the index.
+    enum class Undo { Nothing, Failed, Done };
+    Undo undoNewest(TrashEntry& undone);
     // How many deletes of this run could still be undone.
     int undoableCount() const;
+
+    // Start-up: reads the index, adopts unknown files, drops entries whose
+    // file is gone, sorts. Does not write the index. Returns how many files
+    // were adopted (the caller tells the user).
+    int CheckTrashFolder();
+    // Rewrites "_Kalvo-Trash.ini" atomically; false when it could not be written.
+    bool WriteTrashIndex();
 
     // One row of the restore dialog's list.
     struct Row {
@@ -79,30 +98,24 @@ public:
     static QString dateText(int32_t deletedAt);
     // TrashMax from the dialog's digits field; an empty field reads as 0.
     static int32_t trashMaxFromField(const QString& text);
+    struct RestoreCounts { int restored = 0; int failed = 0; };
+    // The text of the counts message.
+    static QString restoreMessage(const RestoreCounts& c);
 
-    // The limit the surplus rule works with: TrashMax; below 1 no limit.
-    int effectiveTrashMax() const;
     // The name a file of that source gets in the trash folder: the plain file
     // name, else stem + 1, 2, ... + extension, the first that nothing uses.
-    static QString freeTrashName(const QString& trashFolder, const QString& source);
+    QString freeTrashName(const QString& trashFolder, const QString& source) const;
     // The text shown after the start-up check adopted count files.
     static QString adoptionMessage(int count, const QString& trashFolder, int32_t trashMax);
     static QString indexFileName() { return QStringLiteral("_Kalvo-Trash.ini"); }
 
 private:
-    Kalvo& k;
+    Needs n;
     // Entries this run's deletes recorded, oldest first; entries since
     // restored or dropped by the surplus rule are skipped and pruned.
     QVector<TrashEntry> undoStack;
     void pushUndo(const TrashEntry& entry);
     int indexOfEntry(const TrashEntry& entry) const;
-    // Moves TrashList[i] back to its origin (never replacing a file there),
-    // adds a song entry after the cursor and removes the trash entry. False
-    // when nothing was moved; the entry and the file stay.
-    bool restoreEntry(int i);
-    // The move of restoreEntry alone: the file back, the trash entry gone;
-    // the song list is not touched.
-    bool moveBack(int i);
     void applySurplusRule(const QString& keep);
     bool isTrashFile(const QString& path) const;
     // Why the origin of e cannot take the file back now (a log line's text),

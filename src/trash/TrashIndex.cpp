@@ -8,10 +8,10 @@
 #include <limits>
 
 #include "base/FileOps.h"
-#include "shell/Kalvo.h"
 #include "base/PreferenceFile.h"
-#include "base/RandomSource.h"
 #include "base/PartialCopy.h"
+#include "base/Paths.h"
+#include "base/RandomSource.h"
 
 namespace {
 
@@ -56,7 +56,7 @@ bool storableName(const QString& name) {
 }  // namespace
 
 bool Trash::WriteTrashIndex() {
-    const QString file = k.shell.TrashFolder + indexFileName();
+    const QString file = n.folder + indexFileName();
     PreferenceFile pf;
     bool ok = pf.createPreferences(file);
     if (ok) {
@@ -65,7 +65,7 @@ bool Trash::WriteTrashIndex() {
     }
     ok = pf.closePreferences() && ok;
     if (!ok)
-        k.shell.LogLine(QStringLiteral("WriteTrashIndex: Konnte Datei nicht schreiben: ") + file +
+        n.log(QStringLiteral("WriteTrashIndex: Konnte Datei nicht schreiben: ") + file +
                         QStringLiteral(" (") + pf.errorString() + QLatin1Char(')'));
     return ok;
 }
@@ -96,8 +96,8 @@ QString foreignFilePart(const QString& path) {
 }
 }  // namespace
 
-void Trash::CheckTrashFolder() {
-    const QString folder = k.shell.TrashFolder;
+int Trash::CheckTrashFolder() {
+    const QString folder = n.folder;
     TrashList.clear();
 
     PreferenceFile pf;
@@ -123,10 +123,10 @@ void Trash::CheckTrashFolder() {
     // An index written before the data folder moved names the files in the
     // old folder: such an entry follows its file into this folder.
     for (TrashEntry& e : TrashList) {
-        if (k.s.files.isFile(e.trashPath) && isTrashFile(e.trashPath)) continue;
+        if (n.files.isFile(e.trashPath) && isTrashFile(e.trashPath)) continue;
         const QString here = folder + foreignFilePart(e.trashPath);
         if (here == e.trashPath || known.contains(here) || !isTrashFile(here) ||
-            !k.s.files.isFile(here) || isPartialCopyName(filePart(here)))
+            !n.files.isFile(here) || isPartialCopyName(filePart(here)))
             continue;
         e.trashPath = here;
         known.insert(here);
@@ -144,37 +144,36 @@ void Trash::CheckTrashFolder() {
     for (const QFileInfo& info : files) {
         const QString name = info.fileName();
         const QString path = folder + name;
-        if (!k.s.files.isFile(path) || known.contains(path)) continue;
+        if (!n.files.isFile(path) || known.contains(path)) continue;
         if (name.endsWith(QLatin1String(".ini"))) continue;
         if (isPartialCopyName(name) || isIndexLeftover(name, indexFileName())) {
             // An interrupted copy (its source still exists) or index save
             // (the index itself is still whole).
-            k.s.files.removeFile(path);
+            n.files.removeFile(path);
             continue;
         }
         if (!storableName(name)) {
-            k.shell.LogLine(QStringLiteral("CheckTrashFolder: Dateiname nicht speicherbar: ") + path);
+            n.log(QStringLiteral("CheckTrashFolder: Dateiname nicht speicherbar: ") + path);
             continue;
         }
         TrashEntry e;
         e.deletedAt = localCreationSeconds(info);
-        e.randomKey = k.s.random.nextKey();
+        e.randomKey = n.random.nextKey();
         e.trashPath = path;
         TrashList.append(e);
         known.insert(path);
         ++adopted;
     }
 
-    if (adopted > 0) k.shell.ShowMessage(adoptionMessage(adopted, folder, k.settings.TrashMax));
-
     if (!TrashList.isEmpty()) {
         TrashList.erase(std::remove_if(TrashList.begin(), TrashList.end(),
                                        [&](const TrashEntry& e) {
                                            return !isTrashFile(e.trashPath) ||
                                                   isPartialCopyName(filePart(e.trashPath)) ||
-                                                  !k.s.files.isFile(e.trashPath);
+                                                  !n.files.isFile(e.trashPath);
                                        }),
                         TrashList.end());
         sortList();
     }
+    return adopted;
 }

@@ -7,9 +7,8 @@
 
 #include "base/FileOps.h"
 #include "base/MountPoints.h"
-#include "shell/Kalvo.h"
-#include "trash/SafeMove.h"
 #include "base/PartialCopy.h"
+#include "base/SafeMove.h"
 
 namespace {
 bool isTrustedOrigin(const QString& path) {
@@ -20,14 +19,10 @@ bool isTrustedOrigin(const QString& path) {
 }
 }  // namespace
 
-bool Trash::PlayFromTrash(int32_t randomKey) {
-    for (const TrashEntry& e : TrashList) {
-        if (e.randomKey != randomKey) continue;
-        if (!k.s.files.isFile(e.trashPath)) return false;
-        k.playback.Spielen(e.trashPath);
-        return true;
-    }
-    return false;
+const TrashEntry* Trash::entryWithKey(int32_t randomKey) const {
+    for (const TrashEntry& e : TrashList)
+        if (e.randomKey == randomKey) return &e;
+    return nullptr;
 }
 
 QString Trash::refuseRestore(const TrashEntry& e) const {
@@ -38,7 +33,7 @@ QString Trash::refuseRestore(const TrashEntry& e) const {
     if (e.originPath.isEmpty()) return QStringLiteral("Wiederherstellen: Ursprungsort unbekannt: ") + e.trashPath;
     if (!isTrustedOrigin(e.originPath))
         return QStringLiteral("Wiederherstellen: ungültiger Ursprungsort: ") + e.originPath;
-    if (nameTaken(e.originPath)) return QStringLiteral("Wiederherstellen: Ursprungsort belegt: ") + e.originPath;
+    if (n.files.nameTaken(e.originPath)) return QStringLiteral("Wiederherstellen: Ursprungsort belegt: ") + e.originPath;
     const QString folder = QFileInfo(e.originPath).absolutePath();
     if (!QFileInfo(folder).isDir()) return QStringLiteral("Wiederherstellen: Ordner fehlt: ") + folder;
     // A stick that is not plugged in leaves its bare mount-point folder on
@@ -52,71 +47,41 @@ QString Trash::refuseRestore(const TrashEntry& e) const {
     return {};
 }
 
-bool Trash::restoreEntry(int i) {
-    const TrashEntry e = TrashList[i];
-    if (!moveBack(i)) return false;
-    SongEntry* song = k.library.songList.add();
-    song->filePath = e.originPath;
-    song->randomKey = e.randomKey;
-    return true;
-}
-
 bool Trash::moveBack(int i) {
     const TrashEntry e = TrashList[i];
     const QString refused = refuseRestore(e);
     if (!refused.isEmpty()) {
-        k.shell.LogLine(refused);
+        n.log(refused);
         return false;
     }
-    const MoveResult r = moveWithoutLoss(k.s.files, e.trashPath, e.originPath);
+    const MoveResult r = moveWithoutLoss(n.files, e.trashPath, e.originPath);
     if (r == MoveResult::NotMoved) {
-        k.shell.LogLine(QStringLiteral("Wiederherstellen: Konnte Datei nicht verschieben: ") + e.trashPath +
-                        QStringLiteral(" > ") + e.originPath);
+        n.log(QStringLiteral("Wiederherstellen: Konnte Datei nicht verschieben: ") + e.trashPath +
+              QStringLiteral(" > ") + e.originPath);
         return false;
     }
     if (r == MoveResult::CopyKept)
-        k.shell.LogLine(QStringLiteral("Konnte Datei nicht löschen: ") + e.trashPath);
+        n.log(QStringLiteral("Konnte Datei nicht löschen: ") + e.trashPath);
     TrashList.removeAt(i);
     return true;
 }
 
 // A restore copies across file systems through ".<name>.kalvo-part" beside
-// the origin, itself written through "..<name>.kalvo-part.kalvo-part"; a
-// process killed meanwhile leaves them there while the trashed file is
-// still whole. Only these exact names of indexed origins are touched.
+// the origin (older versions wrote that through "..<name>.kalvo-part.kalvo-part"
+// in turn); a process killed meanwhile leaves them there while the trashed
+// file is still whole. Only these exact names of indexed origins are touched.
 void Trash::removeRestoreLeftovers() {
     for (const TrashEntry& e : TrashList) {
-        if (!isTrustedOrigin(e.originPath) || !isTrashFile(e.trashPath) || !k.s.files.isFile(e.trashPath))
+        if (!isTrustedOrigin(e.originPath) || !isTrashFile(e.trashPath) || !n.files.isFile(e.trashPath))
             continue;
         const QString temp = partialCopyName(e.originPath);
         for (const QString& leftover : {temp, partialCopyName(temp)}) {
             const QFileInfo info(leftover);
             if (!info.isFile() || info.isSymLink()) continue;
-            if (k.s.files.removeFile(leftover))
-                k.shell.LogLine(QStringLiteral("CheckTrashFolder: unfertige Kopie entfernt: ") + leftover);
+            if (n.files.removeFile(leftover))
+                n.log(QStringLiteral("CheckTrashFolder: unfertige Kopie entfernt: ") + leftover);
         }
     }
-}
-
-Trash::RestoreCounts Trash::RestoreSelected(const QList<int32_t>& keys) {
-    RestoreCounts counts;
-    for (const int32_t key : keys) {
-        for (int i = 0; i < TrashList.size();) {
-            if (TrashList[i].randomKey != key) {
-                ++i;
-                continue;
-            }
-            if (restoreEntry(i)) {
-                ++counts.restored;
-            } else {
-                ++counts.failed;
-                ++i;
-            }
-        }
-    }
-    k.library.ListeAbgleichen();
-    WriteTrashIndex();
-    return counts;
 }
 
 QString Trash::restoreMessage(const RestoreCounts& c) {

@@ -3,9 +3,6 @@
 #include <QSet>
 #include <algorithm>
 
-#include "base/Messages.h"
-#include "shell/Kalvo.h"
-
 namespace {
 
 bool sameEntry(const TrashEntry& a, const TrashEntry& b) {
@@ -33,39 +30,21 @@ void Trash::pushUndo(const TrashEntry& entry) {
 }
 
 int Trash::undoableCount() const {
-    int n = 0;
-    for (const TrashEntry& e : undoStack) n += indexOfEntry(e) >= 0 ? 1 : 0;
-    return n;
+    int count = 0;
+    for (const TrashEntry& e : undoStack) count += indexOfEntry(e) >= 0 ? 1 : 0;
+    return count;
 }
 
-bool Trash::UndoLastDelete() {
+Trash::Undo Trash::undoNewest(TrashEntry& undone) {
     while (!undoStack.isEmpty() && indexOfEntry(undoStack.last()) < 0) undoStack.removeLast();
-    if (undoStack.isEmpty()) {
-        k.s.messages.asteriskBeep();
-        return false;
-    }
+    if (undoStack.isEmpty()) return Undo::Nothing;
     const TrashEntry e = undoStack.last();
     if (!moveBack(indexOfEntry(e))) {
-        k.shell.LogLine(QStringLiteral("UndoLastDelete: Konnte Datei nicht wiederherstellen: ") + e.trashPath +
-                        QStringLiteral(" > ") + e.originPath);
-        k.s.messages.errorBeep();
-        return false;
+        n.log(QStringLiteral("UndoLastDelete: Konnte Datei nicht wiederherstellen: ") + e.trashPath +
+              QStringLiteral(" > ") + e.originPath);
+        return Undo::Failed;
     }
     undoStack.removeLast();
-    const int at = k.library.ReenterSong(e.originPath, e.randomKey);
-    WriteTrashIndex();
-
-    // Back in the list (its folder is one of the list's): play it from the
-    // list, so cursor, counter and resume point are its own again.
-    PlaybackController& pb = k.playback;
-    const bool listed = at >= 0 && k.library.songList.at(at).presence > 0 &&
-                        k.library.songList.at(at).filePath == e.originPath;
-    if (listed) {
-        pb.lastSongPath = e.originPath;
-        pb.lastSongKey = e.randomKey;
-        pb.Spielen(QString());
-    } else {
-        pb.Spielen(e.originPath);
-    }
-    return true;
+    undone = e;
+    return Undo::Done;
 }

@@ -7,7 +7,7 @@
 #include <QTemporaryDir>
 #include <csignal>
 
-#include "PrefTestUtil.h"
+#include "base/PrefTestUtil.h"
 #include "fakes/Fakes.h"
 #include "base/ErrorReport.h"
 

@@ -11,7 +11,7 @@
 #include <sys/mount.h>
 #include <unistd.h>
 
-#include "PrefTestUtil.h"
+#include "base/PrefTestUtil.h"
 #include "base/AtomicFile.h"
 #include "fakes/Fakes.h"
 #include "trash/Trash.h"

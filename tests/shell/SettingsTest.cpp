@@ -2,7 +2,7 @@
 
 #include <QDir>
 
-#include "PrefTestUtil.h"
+#include "base/PrefTestUtil.h"
 #include "fakes/Fakes.h"
 #include "base/PreferenceFile.h"
 
@@ -80,7 +80,7 @@ TEST(Settings, FirstRunUsesDefaultsAndExitWritesTheWholeFile) {
     EXPECT_FALSE(t.view.zufall);
     EXPECT_EQ(t.view.hour, 8);
     EXPECT_EQ(t.view.x, 100);
-    t.k->shell.SaveSettings();
+    t.k->shell.SaveAtExit();
     EXPECT_EQ(readBytes(settingsFile(t)), defaultFile());
     // The trash index follows the settings.
     EXPECT_TRUE(QFile::exists(t.k->shell.TrashFolder + QStringLiteral("_Kalvo-Trash.ini")));

@@ -15,7 +15,7 @@ protected:
 TEST_F(DeleteSong, MovesThePlayingSongRecordsItAndStartsTheNext) {
     load(1);
     t.view.song = QStringLiteral("B.mp3");
-    k().trash.DeleteCurrentSong(false);
+    k().actions.DeleteCurrentSong(false);
 
     EXPECT_FALSE(QFile::exists(b));
     EXPECT_EQ(readFile(trash() + "B.mp3"), QByteArray("B.mp3"));
@@ -40,7 +40,7 @@ TEST_F(DeleteSong, MovesThePlayingSongRecordsItAndStartsTheNext) {
 
 TEST_F(DeleteSong, TheKeyFunctionSoundsAndPausesBeforeTheListChanges) {
     load(0);
-    k().trash.DeleteCurrentSong(true);
+    k().actions.DeleteCurrentSong(true);
     EXPECT_EQ(t.sounds.played.size() + t.messages.asteriskBeeps, 1);
     EXPECT_EQ(t.clock.totalSlept, 510);
     EXPECT_FALSE(QFile::exists(a));
@@ -49,7 +49,7 @@ TEST_F(DeleteSong, TheKeyFunctionSoundsAndPausesBeforeTheListChanges) {
 
 TEST_F(DeleteSong, WhileStoppedDeletesTheResumeSongAndStaysStopped) {
     k().playback.lastSongPath = c;
-    k().trash.DeleteCurrentSong(false);
+    k().actions.DeleteCurrentSong(false);
     EXPECT_FALSE(QFile::exists(c));
     EXPECT_TRUE(QFile::exists(a));
     EXPECT_TRUE(QFile::exists(b));
@@ -62,7 +62,7 @@ TEST_F(DeleteSong, WhileStoppedDeletesTheResumeSongAndStaysStopped) {
 
 TEST_F(DeleteSong, AnEmptyListMovesNothingAndReportsAnEmptySource) {
     k().library.songList.clear();
-    k().trash.DeleteCurrentSong(true);
+    k().actions.DeleteCurrentSong(true);
     EXPECT_EQ(t.messages.errorBeeps, 1);
     EXPECT_TRUE(t.logLines().contains("Konnte Datei nicht verschieben:  > " + trash()));
     EXPECT_TRUE(k().trash.TrashList.isEmpty());
@@ -74,7 +74,7 @@ TEST_F(DeleteSong, TakenNamesGetTheNextFreeNumberNeverAnOverwrite) {
     trashed("B.mp3", 1, 1);
     trashed("B1.mp3", 2, 2);
     load(1);
-    k().trash.DeleteCurrentSong(false);
+    k().actions.DeleteCurrentSong(false);
     EXPECT_EQ(k().trash.TrashList.last().trashPath, trash() + "B2.mp3");
     EXPECT_EQ(readFile(trash() + "B2.mp3"), QByteArray("B.mp3"));
     EXPECT_EQ(indexValues().last().section('|', 3), trash() + "B2.mp3");
@@ -83,24 +83,30 @@ TEST_F(DeleteSong, TakenNamesGetTheNextFreeNumberNeverAnOverwrite) {
     QDir().mkpath(trash() + "A.mp3");
     for (int i = 1; i <= 100; ++i) writeFile(trash() + QStringLiteral("A%1.mp3").arg(i), "old");
     load(0);
-    k().trash.DeleteCurrentSong(false);
+    k().actions.DeleteCurrentSong(false);
     EXPECT_EQ(k().trash.TrashList.last().trashPath, trash() + "A101.mp3");
     EXPECT_EQ(readFile(trash() + "A100.mp3"), QByteArray("old"));
     EXPECT_EQ(readFile(trash() + "A101.mp3"), QByteArray("A.mp3"));
 }
 
 TEST(TrashNames, TheExtensionComesFromTheFileNameOnly) {
-    EXPECT_EQ(Trash::freeTrashName("/nowhere/.x/", "/m/Lied.mp3"), "/nowhere/.x/Lied.mp3");
-    EXPECT_EQ(Trash::freeTrashName("/nowhere/.x/", "/m/Lied"), "/nowhere/.x/Lied");
+    FileOps files;
+    FakeClock clock;
+    ScriptedRandom random;
+    const QString folder;
+    const int32_t trashMax = 40;
+    Trash trash{Trash::Needs{files, clock, random, folder, trashMax, [](const QString&) {}}};
+    EXPECT_EQ(trash.freeTrashName("/nowhere/.x/", "/m/Lied.mp3"), "/nowhere/.x/Lied.mp3");
+    EXPECT_EQ(trash.freeTrashName("/nowhere/.x/", "/m/Lied"), "/nowhere/.x/Lied");
     QTemporaryDir d;
     const QString f = d.path() + "/.trash/";
     QDir().mkpath(f);
     QFile(f + "Lied").open(QIODevice::WriteOnly);
     QFile(f + "a.b.mp3").open(QIODevice::WriteOnly);
-    EXPECT_EQ(Trash::freeTrashName(f, "/m/Lied"), f + "Lied1");
-    EXPECT_EQ(Trash::freeTrashName(f, "/m.x/a.b.mp3"), f + "a.b1.mp3");
+    EXPECT_EQ(trash.freeTrashName(f, "/m/Lied"), f + "Lied1");
+    EXPECT_EQ(trash.freeTrashName(f, "/m.x/a.b.mp3"), f + "a.b1.mp3");
     // A backslash is a name character: the whole name goes into the trash.
-    EXPECT_EQ(Trash::freeTrashName(f, "/m/AC\\DC - a.b.mp3"), f + "AC\\DC - a.b.mp3");
+    EXPECT_EQ(trash.freeTrashName(f, "/m/AC\\DC - a.b.mp3"), f + "AC\\DC - a.b.mp3");
 }
 
 TEST_F(DeleteSong, TheSurplusRuleKeepsTrashMaxFilesOldestGoFirst) {
@@ -109,7 +115,7 @@ TEST_F(DeleteSong, TheSurplusRuleKeepsTrashMaxFilesOldestGoFirst) {
     trashed("old2.mp3", 200, 2);
     trashed("old3.mp3", 300, 3);
     load(0);
-    k().trash.DeleteCurrentSong(false);
+    k().actions.DeleteCurrentSong(false);
     EXPECT_EQ(trashFiles(), (QStringList{"A.mp3", "old2.mp3", "old3.mp3"}));
     ASSERT_EQ(k().trash.TrashList.size(), 3);
     EXPECT_EQ(k().trash.TrashList[0].randomKey, 2);
@@ -117,7 +123,7 @@ TEST_F(DeleteSong, TheSurplusRuleKeepsTrashMaxFilesOldestGoFirst) {
 
     k().settings.TrashMax = 1;
     load(0);
-    k().trash.DeleteCurrentSong(false);
+    k().actions.DeleteCurrentSong(false);
     EXPECT_EQ(trashFiles(), QStringList{"B.mp3"});
     EXPECT_EQ(indexValues().size(), 1);
 }
@@ -129,7 +135,7 @@ TEST_F(DeleteSong, ATrashMaxBelowOneErasesNothing) {
         k().settings.TrashMax = max;
         load(0);
         const QString name = filePart(k().playback.currentSong);
-        k().trash.DeleteCurrentSong(false);
+        k().actions.DeleteCurrentSong(false);
         EXPECT_TRUE(trashFiles().contains(name)) << max;
         EXPECT_TRUE(trashFiles().contains("old1.mp3")) << max;
         EXPECT_EQ(k().settings.TrashMax, max);  // the stored value stays as set
@@ -143,7 +149,7 @@ TEST_F(DeleteSong, TheSurplusRuleNeverDeletesTheNewFileNorFilesOutsideTheTrash) 
     k().trash.TrashList.append(TrashEntry{1, 7, {}, trash() + "B.mp3"});
     k().trash.TrashList.append(TrashEntry{2, 8, {}, c});
     load(1);
-    k().trash.DeleteCurrentSong(false);
+    k().actions.DeleteCurrentSong(false);
     EXPECT_EQ(readFile(trash() + "B.mp3"), QByteArray("B.mp3"));
     EXPECT_TRUE(QFile::exists(c));
     ASSERT_EQ(k().trash.TrashList.size(), 1);
@@ -155,7 +161,7 @@ TEST_F(DeleteSong, ASongPlayedByPathKeepsItsOwnOriginAndTheListEntryOfAnother) {
     writeFile(outside, "X");
     k().library.songList.select(0);
     ASSERT_TRUE(k().playback.Spielen(outside));
-    k().trash.DeleteCurrentSong(false);
+    k().actions.DeleteCurrentSong(false);
     ASSERT_EQ(k().trash.TrashList.size(), 1);
     EXPECT_EQ(k().trash.TrashList[0].originPath, outside);
     EXPECT_EQ(songPaths(), (QStringList{a, b, c}));
@@ -164,7 +170,7 @@ TEST_F(DeleteSong, ASongPlayedByPathKeepsItsOwnOriginAndTheListEntryOfAnother) {
     // Played by path while the cursor is elsewhere, but the song is in the list.
     k().library.songList.select(0);
     ASSERT_TRUE(k().playback.Spielen(c));
-    k().trash.DeleteCurrentSong(false);
+    k().actions.DeleteCurrentSong(false);
     EXPECT_EQ(k().trash.TrashList.last().originPath, c);
     EXPECT_EQ(k().trash.TrashList.last().randomKey, 20);
     EXPECT_EQ(songPaths(), (QStringList{a, b}));
@@ -185,7 +191,7 @@ TEST_F(DeleteSong, MovesTheSongHeardNeverWhatAFailedStartOrADeterminationLeftBeh
     EXPECT_FALSE(t.media.isLoaded());
     EXPECT_TRUE(k().playback.heardSong().isEmpty());
     // Nothing heard: the song that would play next (B, the resume point) goes.
-    k().trash.DeleteCurrentSong(false);
+    k().actions.DeleteCurrentSong(false);
     EXPECT_EQ(readFile(letter), QByteArray("Brief"));
     EXPECT_EQ(trashFiles(), QStringList{"B.mp3"});
     EXPECT_FALSE(t.media.isLoaded());  // and nothing starts
@@ -196,7 +202,7 @@ TEST_F(DeleteSong, MovesTheSongHeardNeverWhatAFailedStartOrADeterminationLeftBeh
     ASSERT_TRUE(k().playback.LiedBestimmen(QString()));
     EXPECT_EQ(k().playback.currentSong, c);
     EXPECT_EQ(k().playback.heardSong(), a);
-    k().trash.DeleteCurrentSong(false);
+    k().actions.DeleteCurrentSong(false);
     EXPECT_EQ(trashFiles(), (QStringList{"A.mp3", "B.mp3"}));
     EXPECT_EQ(readFile(c), QByteArray("C.mp3"));
     EXPECT_EQ(songPaths(), QStringList{c});
@@ -212,7 +218,7 @@ TEST_F(DeleteSong, AFolderOrAPipeIsNeverMoved) {
     writeFile(folder + "/Bilder/1.jpg", "jpg");
     k().library.songList.clear();
     k().library.songList.append(SongEntry{folder, 5, 1});
-    k().trash.DeleteCurrentSong(false);
+    k().actions.DeleteCurrentSong(false);
     EXPECT_EQ(readFile(folder + "/Bilder/1.jpg"), QByteArray("jpg"));
     EXPECT_TRUE(trashFiles().isEmpty());
     EXPECT_TRUE(QDir(trash()).entryList(QDir::Dirs | QDir::NoDotAndDotDot).isEmpty());
@@ -224,7 +230,7 @@ TEST_F(DeleteSong, AFolderOrAPipeIsNeverMoved) {
     ASSERT_EQ(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
     k().library.songList.clear();
     k().library.songList.append(SongEntry{pipe, 6, 1});
-    k().trash.DeleteCurrentSong(false);
+    k().actions.DeleteCurrentSong(false);
     EXPECT_TRUE(QFileInfo(pipe).exists());
     EXPECT_TRUE(trashFiles().isEmpty());
 }
@@ -235,7 +241,7 @@ TEST_F(DeleteSong, AFailedCopyChangesNothingAndLogs) {
     rebuildKalvo(t, files);
     k().library.songList.append(SongEntry{a, 30, 1});
     load(0);
-    k().trash.DeleteCurrentSong(true);
+    k().actions.DeleteCurrentSong(true);
     EXPECT_TRUE(QFile::exists(a));
     EXPECT_TRUE(trashFiles().isEmpty());
     EXPECT_TRUE(t.logLines().contains("Konnte Datei nicht verschieben: " + a + " > " + trash() + "A.mp3"));
@@ -254,7 +260,7 @@ TEST_F(DeleteSong, ASourceThatCannotBeRemovedLeavesNoCopyAndSaysSo) {
     rebuildKalvo(t, files);
     k().library.songList.append(SongEntry{a, 30, 1});
     load(0);
-    k().trash.DeleteCurrentSong(false);
+    k().actions.DeleteCurrentSong(false);
     EXPECT_EQ(readFile(a), QByteArray("A.mp3"));
     EXPECT_TRUE(trashFiles().isEmpty());  // no copy, no partial copy
     EXPECT_EQ(t.view.song, "Kann A.mp3 nicht löschen");  // the folder itself is writable
@@ -270,7 +276,7 @@ TEST_F(DeleteSong, AcrossFileSystemsTheSongIsCopiedThenRemoved) {
     rebuildKalvo(t, files);
     k().library.songList.append(SongEntry{a, 30, 1});
     load(0);
-    k().trash.DeleteCurrentSong(false);
+    k().actions.DeleteCurrentSong(false);
     EXPECT_EQ(files.copies, 1);
     EXPECT_FALSE(QFile::exists(a));
     EXPECT_EQ(trashFiles(), QStringList{"A.mp3"});
@@ -280,7 +286,7 @@ TEST_F(DeleteSong, AcrossFileSystemsTheSongIsCopiedThenRemoved) {
 TEST_F(DeleteSong, AVanishedSourceIsReportedAndStaysListed) {
     load(0);
     QFile::remove(a);
-    k().trash.DeleteCurrentSong(false);
+    k().actions.DeleteCurrentSong(false);
     EXPECT_EQ(t.messages.errorBeeps, 1);
     EXPECT_TRUE(t.logLines().contains("Konnte Datei nicht verschieben: " + a + " > " + trash() + "A.mp3"));
     EXPECT_EQ(songPaths().size(), 3);
@@ -290,7 +296,7 @@ TEST_F(DeleteSong, AVanishedSourceIsReportedAndStaysListed) {
 TEST_F(DeleteSong, AnIndexThatCannotBeWrittenLosesNoFile) {
     QDir().mkpath(trash() + Trash::indexFileName());  // a folder where the file belongs
     load(0);
-    k().trash.DeleteCurrentSong(false);
+    k().actions.DeleteCurrentSong(false);
     EXPECT_EQ(readFile(trash() + "A.mp3"), QByteArray("A.mp3"));
     EXPECT_EQ(k().trash.TrashList.size(), 1);
     EXPECT_EQ(t.messages.shown.size(), 0);
@@ -309,8 +315,8 @@ TEST_F(DeleteSong, WithoutATrashFolderNothingMovesAndTheWorkingFolderIsLeftAlone
     const QString cwd = QDir::currentPath();
     QDir::setCurrent(t.path(""));
     load(0);
-    k().trash.DeleteCurrentSong(false);
-    k().trash.CheckTrashFolder();
+    k().actions.DeleteCurrentSong(false);
+    k().actions.CheckTrashFolder();
     QDir::setCurrent(cwd);
     EXPECT_EQ(readFile(a), QByteArray("A.mp3"));
     EXPECT_FALSE(QFile::exists(t.path("A.mp3")));
@@ -335,7 +341,7 @@ protected:
         k().library.pathList.append(music() + "/");
         k().library.ListeAbgleichen();
         load(0);
-        k().trash.DeleteCurrentSong(true);
+        k().actions.DeleteCurrentSong(true);
         ASSERT_FALSE(QFile::exists(a));
         t.messages.errorBeeps = 0;
     }
@@ -348,7 +354,7 @@ protected:
 
 TEST_F(UndoFaults, AFailedCopyBackLeavesTheSongInTheTrashAndIndexed) {
     files.failCopy = true;
-    EXPECT_FALSE(k().trash.UndoLastDelete());
+    EXPECT_FALSE(k().actions.UndoLastDelete());
     EXPECT_FALSE(QFile::exists(a));
     EXPECT_EQ(readFile(trash() + "A.mp3"), QByteArray("A.mp3"));
     EXPECT_EQ(indexedNames(), QStringList{"A.mp3"});
@@ -357,7 +363,7 @@ TEST_F(UndoFaults, AFailedCopyBackLeavesTheSongInTheTrashAndIndexed) {
     EXPECT_EQ(t.messages.errorBeeps, 1);
 
     files.failCopy = false;  // the cause gone, the same press works
-    EXPECT_TRUE(k().trash.UndoLastDelete());
+    EXPECT_TRUE(k().actions.UndoLastDelete());
     EXPECT_EQ(readFile(a), QByteArray("A.mp3"));
     EXPECT_TRUE(trashFiles().isEmpty());
     EXPECT_TRUE(indexValues().isEmpty());
@@ -366,7 +372,7 @@ TEST_F(UndoFaults, AFailedCopyBackLeavesTheSongInTheTrashAndIndexed) {
 
 TEST_F(UndoFaults, ATrashCopyThatCannotBeRemovedStaysUnindexedBesideTheRestoredSong) {
     files.removeRefused << trash() + "A.mp3";
-    EXPECT_TRUE(k().trash.UndoLastDelete());
+    EXPECT_TRUE(k().actions.UndoLastDelete());
     EXPECT_EQ(readFile(a), QByteArray("A.mp3"));
     EXPECT_EQ(readFile(trash() + "A.mp3"), QByteArray("A.mp3"));
     EXPECT_TRUE(indexValues().isEmpty());  // adopted at the next start
@@ -376,7 +382,7 @@ TEST_F(UndoFaults, ATrashCopyThatCannotBeRemovedStaysUnindexedBesideTheRestoredS
 
 TEST_F(UndoFaults, NoRenameAnywhereStillMovesByCopy) {
     files.failRename = true;  // the copy's own rename into place fails too
-    EXPECT_FALSE(k().trash.UndoLastDelete());
+    EXPECT_FALSE(k().actions.UndoLastDelete());
     EXPECT_EQ(readFile(trash() + "A.mp3"), QByteArray("A.mp3"));
     EXPECT_FALSE(QFile::exists(a));
     EXPECT_EQ(QDir(music()).entryList(QDir::Files | QDir::Hidden).size(), 2);
@@ -388,12 +394,12 @@ TEST_F(UndoFaults, AnIndexThatCannotBeWrittenLosesNothingAndTheNextStartIsTrue) 
     const QString index = trash() + Trash::indexFileName();
     QFile::remove(index);
     QDir().mkpath(index);
-    EXPECT_TRUE(k().trash.UndoLastDelete());
+    EXPECT_TRUE(k().actions.UndoLastDelete());
     EXPECT_EQ(readFile(a), QByteArray("A.mp3"));
     EXPECT_TRUE(trashFiles().isEmpty());
     QDir(index).removeRecursively();
     rebuildKalvo(t, files);
-    k().trash.CheckTrashFolder();
+    k().actions.CheckTrashFolder();
     EXPECT_TRUE(k().trash.TrashList.isEmpty());
     EXPECT_TRUE(t.messages.shown.isEmpty());
 }

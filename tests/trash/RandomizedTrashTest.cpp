@@ -34,7 +34,7 @@ protected:
         rebuildKalvo(t, files);
         undoModel.clear();
         k().library.pathList.append(music() + "/");
-        k().trash.CheckTrashFolder();
+        k().actions.CheckTrashFolder();
         k().library.ListeAbgleichen();
     }
 
@@ -86,7 +86,7 @@ protected:
                 if (pick(10) == 0) files.failRemove = true;
                 what = QStringLiteral("delete");
                 const QSet<QString> idsBefore = entryIds();
-                k().trash.DeleteCurrentSong(pick(2));
+                k().actions.DeleteCurrentSong(pick(2));
                 if (t.messages.errorBeeps == 0) {
                     ++trashed;
                     EXPECT_LE(k().trash.TrashList.size(), max);
@@ -101,7 +101,7 @@ protected:
                     if (pick(2)) keys << e.randomKey;
                 if (pick(8) == 0) files.failCopy = true;
                 what = QStringLiteral("restore");
-                restored += k().trash.RestoreSelected(keys).restored;
+                restored += k().actions.RestoreSelected(keys).restored;
             } else if (op < 78) {
                 what = QStringLiteral("undo");
                 const QSet<QString> inTrash = entryIds();
@@ -109,7 +109,7 @@ protected:
                 const int listBeforeUndo = int(k().trash.TrashList.size());
                 if (pick(6) == 0) files.failCopy = true;
                 const int asterisks = t.messages.asteriskBeeps;
-                undid = k().trash.UndoLastDelete();
+                undid = k().actions.UndoLastDelete();
                 if (undid) {
                     ++undone;
                     ASSERT_FALSE(undoModel.isEmpty()) << "undo without a delete of this run, step " << step;

@@ -1,5 +1,5 @@
 #include "trash/TrashTestSupport.h"
-#include "trash/RestoreSession.h"
+#include "shell/RestoreSession.h"
 
 namespace {
 
@@ -15,9 +15,9 @@ protected:
 
 TEST_F(Restore, PutsTheFileBackWithItsRandomKeyAndRewritesTheIndex) {
     load(1);
-    k().trash.DeleteCurrentSong(false);
+    k().actions.DeleteCurrentSong(false);
     ASSERT_FALSE(QFile::exists(b));
-    const auto counts = k().trash.RestoreSelected({10});
+    const auto counts = k().actions.RestoreSelected({10});
     EXPECT_EQ(counts.restored, 1);
     EXPECT_EQ(counts.failed, 0);
     EXPECT_EQ(readFile(b), QByteArray("B.mp3"));
@@ -37,11 +37,11 @@ TEST_F(Restore, PutsTheFileBackWithItsRandomKeyAndRewritesTheIndex) {
 
 TEST_F(Restore, NeverReplacesAFileAtTheOriginAndCountsFailures) {
     load(0);
-    k().trash.DeleteCurrentSong(false);
+    k().actions.DeleteCurrentSong(false);
     writeFile(a, "a new file of the same name");
     trashed("unknown.mp3", 5, 77);                                // origin not recorded
     trashed("nofolder.mp3", 6, 78, t.path("gone/nofolder.mp3"));  // origin folder gone
-    const auto counts = k().trash.RestoreSelected({30, 77, 78, 12345});
+    const auto counts = k().actions.RestoreSelected({30, 77, 78, 12345});
     EXPECT_EQ(counts.restored, 0);
     EXPECT_EQ(counts.failed, 3);
     EXPECT_EQ(readFile(a), QByteArray("a new file of the same name"));
@@ -62,7 +62,7 @@ TEST_F(Restore, AnOriginThatIsRelativeOrHoldsDotPartsIsRefused) {
     const QStringList origins = {"rel/x.mp3", music() + "/../outside/x.mp3", music() + "/./x.mp3",
                                  music() + "/.."};
     for (int i = 0; i < origins.size(); ++i) trashed(QStringLiteral("x%1.mp3").arg(i), i, 90 + i, origins[i]);
-    const auto counts = k().trash.RestoreSelected({90, 91, 92, 93});
+    const auto counts = k().actions.RestoreSelected({90, 91, 92, 93});
     EXPECT_EQ(counts.restored, 0);
     EXPECT_EQ(counts.failed, 4);
     EXPECT_EQ(k().trash.TrashList.size(), 4);
@@ -75,7 +75,7 @@ TEST_F(Restore, AnOriginThatIsRelativeOrHoldsDotPartsIsRefused) {
 TEST_F(Restore, OneKeyRestoresEveryEntryThatBearsIt) {
     trashed("x.mp3", 1, 5, music() + "/x.mp3");
     trashed("y.mp3", 2, 5, music() + "/y.mp3");
-    const auto counts = k().trash.RestoreSelected({5, 5});
+    const auto counts = k().actions.RestoreSelected({5, 5});
     EXPECT_EQ(counts.restored, 2);
     EXPECT_EQ(counts.failed, 0);
     EXPECT_TRUE(QFile::exists(music() + "/x.mp3"));
@@ -83,7 +83,7 @@ TEST_F(Restore, OneKeyRestoresEveryEntryThatBearsIt) {
 }
 
 TEST_F(Restore, NothingSelectedStillReportsZeroes) {
-    const auto counts = k().trash.RestoreSelected({});
+    const auto counts = k().actions.RestoreSelected({});
     EXPECT_EQ(Trash::restoreMessage(counts),
               "0 Datei(en) wiederhergestellt\r\n0 Datei(en) W.h. misslungen");
 }
@@ -94,7 +94,7 @@ TEST_F(Restore, AcrossFileSystemsCopiesAndWhenTheTrashCopyStaysStillRestores) {
     trashed("x.mp3", 1, 5, music() + "/x.mp3");
     trashed("y.mp3", 2, 6, music() + "/y.mp3");
     files.removeRefused << trash() + "y.mp3";
-    const auto counts = k().trash.RestoreSelected({5, 6});
+    const auto counts = k().actions.RestoreSelected({5, 6});
     EXPECT_EQ(counts.restored, 2);
     EXPECT_EQ(files.copies, 2);
     EXPECT_EQ(readFile(music() + "/x.mp3"), QByteArray("x.mp3"));
@@ -104,7 +104,7 @@ TEST_F(Restore, AcrossFileSystemsCopiesAndWhenTheTrashCopyStaysStillRestores) {
 
     files.failCopy = true;
     trashed("z.mp3", 3, 7, music() + "/z.mp3");
-    EXPECT_EQ(k().trash.RestoreSelected({7}).failed, 1);
+    EXPECT_EQ(k().actions.RestoreSelected({7}).failed, 1);
     EXPECT_TRUE(QFile::exists(trash() + "z.mp3"));
     EXPECT_FALSE(QFile::exists(music() + "/z.mp3"));
     EXPECT_TRUE(t.logLines().contains("Wiederherstellen: Konnte Datei nicht verschieben: " + trash() + "z.mp3 > " +
@@ -113,12 +113,12 @@ TEST_F(Restore, AcrossFileSystemsCopiesAndWhenTheTrashCopyStaysStillRestores) {
 
 TEST_F(Restore, PlayFromTrashPlaysTheTrashedFileOnlyWhileItExists) {
     const TrashEntry e = trashed("x.mp3", 1, 5, music() + "/x.mp3");
-    EXPECT_TRUE(k().trash.PlayFromTrash(5));
+    EXPECT_TRUE(k().actions.PlayFromTrash(5));
     EXPECT_TRUE(t.media.calls.contains("load " + e.trashPath));
     QFile::remove(e.trashPath);
     t.media.calls.clear();
-    EXPECT_FALSE(k().trash.PlayFromTrash(5));
-    EXPECT_FALSE(k().trash.PlayFromTrash(999));
+    EXPECT_FALSE(k().actions.PlayFromTrash(5));
+    EXPECT_FALSE(k().actions.PlayFromTrash(999));
     EXPECT_TRUE(t.media.calls.isEmpty());
 }
 
@@ -176,7 +176,7 @@ TEST_F(RestoreRace, AFileAppearingAtTheOriginDuringTheMoveIsNeverReplaced) {
         k().trash.TrashList.clear();
         trashed("x.mp3", 1, 5, origin);
         files.watched = origin;
-        const auto counts = k().trash.RestoreSelected({5});
+        const auto counts = k().actions.RestoreSelected({5});
         EXPECT_EQ(counts.failed, 1) << cross;
         EXPECT_EQ(readFile(origin), QByteArray("newcomer"));
         EXPECT_EQ(readFile(trash() + "x.mp3"), QByteArray("x.mp3"));
@@ -192,7 +192,7 @@ TEST_F(RestoreRace, AFileAppearingAtTheTrashNameDuringTheDeleteIsNeverReplaced) 
     const QString a = addSong("A.mp3", 30);
     files.watched = trash() + "A.mp3";
     load(0);
-    k().trash.DeleteCurrentSong(false);
+    k().actions.DeleteCurrentSong(false);
     EXPECT_EQ(readFile(trash() + "A.mp3"), QByteArray("newcomer"));
     EXPECT_EQ(readFile(a), QByteArray("A.mp3"));
     EXPECT_EQ(t.messages.errorBeeps, 1);
@@ -203,7 +203,7 @@ TEST_F(RestoreRace, AFileAppearingAtTheTrashNameDuringTheDeleteIsNeverReplaced) 
 
 TEST_F(Restore, SessionRefillsBeforeTheCountsAndClosesOnceStoppingATrashSong) {
     load(1);
-    k().trash.DeleteCurrentSong(false);
+    k().actions.DeleteCurrentSong(false);
     RestoreSession session(k());
     session.play(10);
     ASSERT_TRUE(session.playingFromTrash());

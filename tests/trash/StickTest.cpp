@@ -8,7 +8,7 @@
 #include <random>
 
 #include "base/MountPoints.h"
-#include "trash/SafeMove.h"
+#include "base/SafeMove.h"
 
 namespace {
 
@@ -66,18 +66,18 @@ TEST_P(OnStick, DeleteRestoreAndUndoKeepEveryByte) {
     k().library.pathList.append(root + "/Musik/");
 
     load(0);
-    k().trash.DeleteCurrentSong(false);
+    k().actions.DeleteCurrentSong(false);
     ASSERT_FALSE(QFile::exists(a));
     EXPECT_EQ(sha1(readFile(trash() + "A.mp3")), sha1(dataA));
-    const auto counts = k().trash.RestoreSelected({30});
+    const auto counts = k().actions.RestoreSelected({30});
     EXPECT_EQ(Trash::restoreMessage(counts), "1 Datei(en) wiederhergestellt\r\n0 Datei(en) W.h. misslungen")
         << disk->how().toStdString();
     EXPECT_EQ(sha1(readFile(a)), sha1(dataA));
 
     load(indexOf(b));
-    k().trash.DeleteCurrentSong(true);
+    k().actions.DeleteCurrentSong(true);
     ASSERT_FALSE(QFile::exists(b));
-    EXPECT_TRUE(k().trash.UndoLastDelete());
+    EXPECT_TRUE(k().actions.UndoLastDelete());
     EXPECT_EQ(sha1(readFile(b)), sha1(dataB));
     EXPECT_EQ(k().playback.currentSong, b);
 
@@ -93,13 +93,12 @@ TEST_P(OnStick, MovesOnTheStickItselfNeverReplaceAFile) {
     writeFile(root + "/a.mp3", data);
     writeFile(root + "/taken.mp3", "taken");
     EXPECT_FALSE(ops.renameNoReplace(root + "/a.mp3", root + "/taken.mp3"));
-    EXPECT_FALSE(ops.moveFile(root + "/a.mp3", root + "/taken.mp3"));
     EXPECT_EQ(moveWithoutLoss(ops, root + "/a.mp3", root + "/taken.mp3"), MoveResult::NotMoved);
     EXPECT_EQ(readFile(root + "/taken.mp3"), QByteArray("taken"));
     EXPECT_EQ(sha1(readFile(root + "/a.mp3")), sha1(data));
 
     EXPECT_TRUE(ops.renameNoReplace(root + "/a.mp3", root + "/b.mp3"));
-    EXPECT_TRUE(ops.moveFile(root + "/b.mp3", root + "/c.mp3"));
+    EXPECT_EQ(moveWithoutLoss(ops, root + "/b.mp3", root + "/c.mp3"), MoveResult::Moved);
     EXPECT_EQ(moveWithoutLoss(ops, root + "/c.mp3", root + "/d.mp3"), MoveResult::Moved);
     EXPECT_EQ(sha1(readFile(root + "/d.mp3")), sha1(data));
     EXPECT_EQ(allNames(root), (QStringList{"d.mp3", "taken.mp3"}));
@@ -115,17 +114,17 @@ TEST_P(OnStick, ARestoreWhileTheStickIsOutFailsAndWorksOnceItIsBack) {
     const QString b = put("B.mp3", dataB, 10);
     k().library.pathList.append(root + "/");
     load(0);
-    k().trash.DeleteCurrentSong(false);
+    k().actions.DeleteCurrentSong(false);
     load(indexOf(b));
-    k().trash.DeleteCurrentSong(false);
+    k().actions.DeleteCurrentSong(false);
     ASSERT_EQ(trashFiles(), (QStringList{"A.mp3", "B.mp3"}));
 
     ASSERT_TRUE(disk->unplug());
     ASSERT_TRUE(QDir(root).exists());
-    const auto counts = k().trash.RestoreSelected({30});
+    const auto counts = k().actions.RestoreSelected({30});
     EXPECT_EQ(counts.restored, 0);
     EXPECT_EQ(counts.failed, 1);
-    EXPECT_FALSE(k().trash.UndoLastDelete());
+    EXPECT_FALSE(k().actions.UndoLastDelete());
     EXPECT_EQ(t.messages.errorBeeps, 1);
     EXPECT_TRUE(allNames(root).isEmpty());
     EXPECT_EQ(trashFiles(), (QStringList{"A.mp3", "B.mp3"}));
@@ -133,8 +132,8 @@ TEST_P(OnStick, ARestoreWhileTheStickIsOutFailsAndWorksOnceItIsBack) {
     EXPECT_EQ(logCount("Wiederherstellen: Datenträger nicht eingehängt: " + root), 2);
 
     ASSERT_TRUE(disk->plugIn());
-    EXPECT_EQ(k().trash.RestoreSelected({30}).restored, 1);
-    EXPECT_TRUE(k().trash.UndoLastDelete());
+    EXPECT_EQ(k().actions.RestoreSelected({30}).restored, 1);
+    EXPECT_TRUE(k().actions.UndoLastDelete());
     EXPECT_EQ(sha1(readFile(a)), sha1(dataA));
     EXPECT_EQ(sha1(readFile(b)), sha1(dataB));
     EXPECT_TRUE(trashFiles().isEmpty());
@@ -155,7 +154,7 @@ TEST_F(ReadOnlyFolder, DeletingLeavesNoCopyInTheTrashAndSaysWhy) {
     ASSERT_FALSE(folderWritable(root));
     for (int attempt = 0; attempt < 3; ++attempt) {
         load(0);
-        k().trash.DeleteCurrentSong(true);
+        k().actions.DeleteCurrentSong(true);
     }
     EXPECT_EQ(sha1(readFile(a)), sha1(data));
     EXPECT_TRUE(trashFiles().isEmpty());
@@ -167,7 +166,7 @@ TEST_F(ReadOnlyFolder, DeletingLeavesNoCopyInTheTrashAndSaysWhy) {
 
     // The next start finds nothing to adopt.
     rebuildKalvo(t, t.files);
-    k().trash.CheckTrashFolder();
+    k().actions.CheckTrashFolder();
     EXPECT_TRUE(t.messages.shown.isEmpty());
     EXPECT_TRUE(k().trash.TrashList.isEmpty());
 }

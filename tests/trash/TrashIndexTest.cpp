@@ -30,7 +30,7 @@ TEST_F(TrashIndex, IsWrittenAsNumberedKeysAndReadBackAfterARestart) {
     const QVector<TrashEntry> before = k().trash.TrashList;
     rebuildKalvo(t, t.files);
     QFile::remove(trash() + "Bär | x.mod");
-    k().trash.CheckTrashFolder();
+    k().actions.CheckTrashFolder();
     ASSERT_EQ(k().trash.TrashList.size(), 2);
     // Sorted oldest first.
     EXPECT_EQ(k().trash.TrashList[0].trashPath, before[1].trashPath);
@@ -56,7 +56,7 @@ TEST_F(TrashIndex, HandEditedAndGarbageLinesNeitherCrashNorLoseFiles) {
                "3 = 300|3|/o/a.mp3|" + t1 + "a.mp3\r\n"  // the same line twice
                "[Gruppe\r\n"  // keys after a group header are not entries
                "x = 1|1|/o/d.mp3|" + t1 + "d.mp3\r\n");
-    k().trash.CheckTrashFolder();
+    k().actions.CheckTrashFolder();
 
     // a and b keep their origins; c (no trash path) and d are adopted.
     ASSERT_EQ(k().trash.TrashList.size(), 4);
@@ -77,7 +77,7 @@ TEST_F(TrashIndex, ABinaryIndexAdoptsEverythingButIniFiles) {
     for (int i = 0; i < 4096; ++i) junk.append(char((i * 37) & 0xFF));
     writeIndex(junk);
     writeFile(trash() + "song.xm", "x");
-    k().trash.CheckTrashFolder();
+    k().actions.CheckTrashFolder();
     EXPECT_EQ(trashPaths(), QStringList{trash() + "song.xm"});
 }
 
@@ -95,7 +95,7 @@ TEST_F(TrashIndex, AdoptionFollowsTheIniRuleAndSkipsFoldersAndShowsOneMessage) {
     QDateTime created = info.birthTime().isValid() ? info.birthTime() : info.lastModified();
     k().settings.TrashMax = 17;
 
-    k().trash.CheckTrashFolder();
+    k().actions.CheckTrashFolder();
 
     QStringList names;
     for (const TrashEntry& e : k().trash.TrashList) names << filePart(e.trashPath);
@@ -125,7 +125,7 @@ TEST_F(TrashIndex, AdoptionFollowsTheIniRuleAndSkipsFoldersAndShowsOneMessage) {
     // Once written, the same files are known and no message follows.
     ASSERT_TRUE(k().trash.WriteTrashIndex());
     rebuildKalvo(t, t.files);
-    k().trash.CheckTrashFolder();
+    k().actions.CheckTrashFolder();
     EXPECT_EQ(k().trash.TrashList.size(), 4);
     EXPECT_EQ(t.messages.shown.size(), 1);
 }
@@ -137,7 +137,7 @@ TEST_F(TrashIndex, EntriesOfVanishedFilesDisappearAndTheRestIsSorted) {
     ASSERT_TRUE(k().trash.WriteTrashIndex());
     QFile::remove(trash() + "gone.mp3");
     rebuildKalvo(t, t.files);
-    k().trash.CheckTrashFolder();
+    k().actions.CheckTrashFolder();
     EXPECT_EQ(trashPaths(), (QStringList{trash() + "old.mp3", trash() + "new.mp3"}));
     EXPECT_TRUE(t.messages.shown.isEmpty());
 }
@@ -145,7 +145,7 @@ TEST_F(TrashIndex, EntriesOfVanishedFilesDisappearAndTheRestIsSorted) {
 TEST_F(TrashIndex, LeftoversOfAnInterruptedCopyOrIndexSaveAreRemovedNotAdopted) {
     writeFile(trash() + partialCopyName("Lied.mp3"), "half");
     writeFile(trash() + Trash::indexFileName() + ".rTHaNI", "1 = 1|2|/o/x.mp3|/t/x.mp3\r\n");
-    k().trash.CheckTrashFolder();
+    k().actions.CheckTrashFolder();
     EXPECT_TRUE(k().trash.TrashList.isEmpty());
     EXPECT_TRUE(trashFiles().isEmpty());
     EXPECT_TRUE(t.messages.shown.isEmpty());
@@ -156,7 +156,7 @@ TEST_F(TrashIndex, EntriesOutsideTheTrashFolderAreDroppedAndTheirFilesLeftAlone)
     writeFile(song, "keep");
     writeIndex(("1 = 1|1|/o/x.mp3|" + song + "\r\n2 = 2|2|/o/y.mp3|" + trash() + Trash::indexFileName() +
                 "\r\n").toUtf8());
-    k().trash.CheckTrashFolder();
+    k().actions.CheckTrashFolder();
     EXPECT_TRUE(k().trash.TrashList.isEmpty());
     k().settings.TrashMax = 1;
     k().trash.WriteTrashIndex();
@@ -166,7 +166,7 @@ TEST_F(TrashIndex, EntriesOutsideTheTrashFolderAreDroppedAndTheirFilesLeftAlone)
 TEST_F(TrashIndex, AnIndexFromAnotherDataFolderFollowsItsFiles) {
     writeFile(trash() + "Lied.mp3", "x");
     writeIndex("1 = 50|9|/home/u/Musik/Lied.mp3|C:\\Users\\u\\Kalvo2\\Kalvo-Kübel\\Lied.mp3\r\n");
-    k().trash.CheckTrashFolder();
+    k().actions.CheckTrashFolder();
     ASSERT_EQ(k().trash.TrashList.size(), 1);
     EXPECT_EQ(k().trash.TrashList[0].trashPath, trash() + "Lied.mp3");
     EXPECT_EQ(k().trash.TrashList[0].originPath, "/home/u/Musik/Lied.mp3");
@@ -175,7 +175,7 @@ TEST_F(TrashIndex, AnIndexFromAnotherDataFolderFollowsItsFiles) {
 
 TEST_F(TrashIndex, NamesTheIndexCannotCarryAreLoggedNotAdopted) {
     writeFile(trash() + "a|b.mp3", "x");
-    k().trash.CheckTrashFolder();
+    k().actions.CheckTrashFolder();
     EXPECT_TRUE(k().trash.TrashList.isEmpty());
     EXPECT_TRUE(QFile::exists(trash() + "a|b.mp3"));
     bool logged = false;
@@ -200,7 +200,7 @@ TEST_F(TrashIndex, RemovesTheUnfinishedCopiesAKilledRestoreLeftBesideIndexedOrig
     writeFile(t.path("other/.A.mp3.kalvo-part"), "elsewhere");
 
     rebuildKalvo(t, t.files);
-    k().trash.CheckTrashFolder();
+    k().actions.CheckTrashFolder();
     QStringList left = QDir(m).entryList(QDir::Files | QDir::Hidden, QDir::Name);
     QStringList expected = foreign;
     expected.sort();

@@ -1,7 +1,7 @@
 // A limit below 1, typed into the restore dialog or found in the settings,
 // must never make a delete erase the trash.
 #include "trash/TrashTestSupport.h"
-#include "trash/RestoreSession.h"
+#include "shell/RestoreSession.h"
 
 namespace {
 
@@ -26,7 +26,7 @@ TEST_F(TrashLimit, AFieldBelowOneKeepsTheOldLimitAndTheNextDeleteErasesNothing) 
             << typed;
     }
     load(0);
-    k().trash.DeleteCurrentSong(false);
+    k().actions.DeleteCurrentSong(false);
     EXPECT_EQ(trashFiles().size(), 6);
     k().shell.SaveSettings();
     EXPECT_TRUE(readFile(settingsFile()).contains("TrashMax = 25\r\n"));
@@ -48,7 +48,7 @@ TEST_F(TrashLimit, ASettingBelowOneReadsAsFortyAndTheNextDeleteErasesNothing) {
     }
     ASSERT_EQ(k().trash.TrashList.size(), 5);
     load(0);
-    k().trash.DeleteCurrentSong(false);
+    k().actions.DeleteCurrentSong(false);
     EXPECT_EQ(trashFiles().size(), 6);
     k().shell.SaveSettings();
     EXPECT_TRUE(readFile(settingsFile()).contains("TrashMax = 40\r\n"));

@@ -27,12 +27,12 @@ protected:
 
 TEST_F(UndoDelete, PutsTheLastDeleteBackIntoItsListPlaceAndPlaysItFromItsStart) {
     load(1);
-    k().trash.DeleteCurrentSong(true);
+    k().actions.DeleteCurrentSong(true);
     ASSERT_EQ(k().playback.currentSong, c);
     t.media.calls.clear();
     const int asterisks = t.messages.asteriskBeeps;  // the delete's sound
 
-    EXPECT_TRUE(k().trash.UndoLastDelete());
+    EXPECT_TRUE(k().actions.UndoLastDelete());
     EXPECT_EQ(readFile(b), QByteArray("B.mp3"));
     EXPECT_TRUE(trashFiles().isEmpty());
     EXPECT_TRUE(k().trash.TrashList.isEmpty());
@@ -56,10 +56,10 @@ TEST_F(UndoDelete, InRandomOrderTheSongGetsItsOldKeyAndPlace) {
     k().library.LiederSortieren();  // keys 10 (B), 20 (C), 30 (A)
     load(1);                        // C
     k().playback.lastSongKey = 20;
-    k().trash.DeleteCurrentSong(false);
+    k().actions.DeleteCurrentSong(false);
     ASSERT_EQ(k().playback.currentSong, a);
 
-    EXPECT_TRUE(k().trash.UndoLastDelete());
+    EXPECT_TRUE(k().actions.UndoLastDelete());
     EXPECT_EQ(songPaths(), (QStringList{b, c, a}));
     EXPECT_EQ(k().playback.currentSong, c);
     EXPECT_EQ(k().playback.lastSongKey, 20);
@@ -72,22 +72,22 @@ TEST_F(UndoDelete, InRandomOrderTheSongGetsItsOldKeyAndPlace) {
 TEST_F(UndoDelete, WalksBackThroughThisRunsDeletesOnlyThenBeeps) {
     trashed("Old.mp3", 5, 99, music() + "/Old.mp3");  // trashed in an earlier run
     load(0);
-    k().trash.DeleteCurrentSong(false);  // A
+    k().actions.DeleteCurrentSong(false);  // A
     t.clock.advance(2000);
-    k().trash.DeleteCurrentSong(false);  // B, which played next
+    k().actions.DeleteCurrentSong(false);  // B, which played next
     ASSERT_EQ(k().trash.undoableCount(), 2);
 
-    EXPECT_TRUE(k().trash.UndoLastDelete());
+    EXPECT_TRUE(k().actions.UndoLastDelete());
     EXPECT_TRUE(QFile::exists(b));
     EXPECT_FALSE(QFile::exists(a));
     EXPECT_EQ(k().playback.currentSong, b);
-    EXPECT_TRUE(k().trash.UndoLastDelete());
+    EXPECT_TRUE(k().actions.UndoLastDelete());
     EXPECT_TRUE(QFile::exists(a));
     EXPECT_EQ(k().playback.currentSong, a);
 
     const QStringList indexBefore = indexValues();
     const int loadsBefore = int(t.media.calls.size());
-    EXPECT_FALSE(k().trash.UndoLastDelete());
+    EXPECT_FALSE(k().actions.UndoLastDelete());
     EXPECT_EQ(t.messages.asteriskBeeps, 1);
     EXPECT_EQ(t.messages.errorBeeps, 0);
     EXPECT_EQ(trashFiles(), QStringList{"Old.mp3"});
@@ -98,34 +98,34 @@ TEST_F(UndoDelete, WalksBackThroughThisRunsDeletesOnlyThenBeeps) {
 
 TEST_F(UndoDelete, SkipsDeletesThatLeftTheTrashAnotherWay) {
     load(0);
-    k().trash.DeleteCurrentSong(false);  // A
+    k().actions.DeleteCurrentSong(false);  // A
     t.clock.advance(1000);
-    k().trash.DeleteCurrentSong(false);  // B
-    k().trash.RestoreSelected({10});     // the dialog brought B back
-    EXPECT_TRUE(k().trash.UndoLastDelete());
+    k().actions.DeleteCurrentSong(false);  // B
+    k().actions.RestoreSelected({10});     // the dialog brought B back
+    EXPECT_TRUE(k().actions.UndoLastDelete());
     EXPECT_TRUE(QFile::exists(a));
     EXPECT_EQ(k().playback.currentSong, a);
 
     // With room for one file, the surplus rule removed the older delete.
     k().settings.TrashMax = 1;
     load(0);
-    k().trash.DeleteCurrentSong(false);  // A, gone for good with the next
+    k().actions.DeleteCurrentSong(false);  // A, gone for good with the next
     t.clock.advance(1000);
-    k().trash.DeleteCurrentSong(false);  // B
+    k().actions.DeleteCurrentSong(false);  // B
     EXPECT_EQ(k().trash.undoableCount(), 1);
-    EXPECT_TRUE(k().trash.UndoLastDelete());
+    EXPECT_TRUE(k().actions.UndoLastDelete());
     EXPECT_TRUE(QFile::exists(b));
-    EXPECT_FALSE(k().trash.UndoLastDelete());
+    EXPECT_FALSE(k().actions.UndoLastDelete());
     EXPECT_EQ(t.messages.asteriskBeeps, 1);
 }
 
 TEST_F(UndoDelete, ATakenOriginKeepsTheFileInTheTrashAndNextInLine) {
     load(1);
-    k().trash.DeleteCurrentSong(false);  // B; C plays
+    k().actions.DeleteCurrentSong(false);  // B; C plays
     writeFile(b, "a new B");
     const QStringList indexBefore = indexValues();
 
-    EXPECT_FALSE(k().trash.UndoLastDelete());
+    EXPECT_FALSE(k().actions.UndoLastDelete());
     EXPECT_EQ(readFile(b), QByteArray("a new B"));
     EXPECT_EQ(readFile(trash() + "B.mp3"), QByteArray("B.mp3"));
     EXPECT_EQ(indexValues(), indexBefore);
@@ -136,7 +136,7 @@ TEST_F(UndoDelete, ATakenOriginKeepsTheFileInTheTrashAndNextInLine) {
     EXPECT_EQ(k().playback.currentSong, c);  // playback untouched
 
     QFile::remove(b);
-    EXPECT_TRUE(k().trash.UndoLastDelete());
+    EXPECT_TRUE(k().actions.UndoLastDelete());
     EXPECT_EQ(readFile(b), QByteArray("B.mp3"));
     EXPECT_EQ(k().playback.currentSong, b);
 }
@@ -146,9 +146,9 @@ TEST_F(UndoDelete, ASongPlayedByPathFromOutsideTheListIsPlayedByPathAgain) {
     writeFile(outside, "X");
     k().library.songList.select(0);
     ASSERT_TRUE(k().playback.Spielen(outside));
-    k().trash.DeleteCurrentSong(false);
+    k().actions.DeleteCurrentSong(false);
     ASSERT_FALSE(QFile::exists(outside));
-    EXPECT_TRUE(k().trash.UndoLastDelete());
+    EXPECT_TRUE(k().actions.UndoLastDelete());
     EXPECT_EQ(readFile(outside), QByteArray("X"));
     EXPECT_EQ(k().playback.currentSong, outside);
 }
@@ -162,11 +162,11 @@ TEST_F(UndoDelete, EntersOnlyThatSongAgainWhereAScanWouldPutIt) {
         t.view.zufall = random;
         k().library.LiederSortieren();
         load(indexOf(b));
-        k().trash.DeleteCurrentSong(false);
+        k().actions.DeleteCurrentSong(false);
         const int scans = t.progress.opens;
         const int32_t awayBefore = k().library.songList.at(indexOf(away)).presence;
 
-        ASSERT_TRUE(k().trash.UndoLastDelete()) << random;
+        ASSERT_TRUE(k().actions.UndoLastDelete()) << random;
         EXPECT_EQ(t.progress.opens, scans) << "no scan runs for an undo";
         EXPECT_EQ(k().library.songList.at(indexOf(away)).presence, awayBefore) << random;
         EXPECT_EQ(k().library.songList.at(indexOf(b)).presence, 5) << random;  // "B.mp3": its size

@@ -63,7 +63,7 @@ int main(int argc, char** argv) {
     k.shell.lastListSave = clock.local;
     k.settings.TrashMax = 1000000;  // nothing leaves the trash for good here
 
-    k.trash.CheckTrashFolder();
+    k.actions.CheckTrashFolder();
     for (TrashEntry& e : k.trash.TrashList)
         if (e.originPath.isEmpty()) e.originPath = originOf(e.trashPath, music);
     k.library.pathList.append(music);
@@ -77,16 +77,16 @@ int main(int argc, char** argv) {
         const unsigned r = unsigned(rng() % 6);
         const bool restore = list.isEmpty() || (!k.trash.TrashList.isEmpty() && r < 2);
         if (!restore && r == 2 && k.trash.undoableCount() > 0) {
-            k.trash.UndoLastDelete();
+            k.actions.UndoLastDelete();
         } else if (restore) {
             QList<int32_t> keys;
             for (const TrashEntry& e : k.trash.TrashList) keys << e.randomKey;
-            k.trash.RestoreSelected(keys);
+            k.actions.RestoreSelected(keys);
         } else {
             const int i = int(rng() % unsigned(list.size()));
             list.select(i);
             k.playback.Spielen(list.at(i).filePath);
-            k.trash.DeleteCurrentSong(false);
+            k.actions.DeleteCurrentSong(false);
         }
         clock.advance(1000);
     }

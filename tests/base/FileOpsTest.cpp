@@ -1,6 +1,6 @@
 #include "trash/TrashTestSupport.h"
 
-#include "trash/SafeMove.h"
+#include "base/SafeMove.h"
 
 namespace {
 
@@ -28,15 +28,15 @@ TEST_F(RealFileOps, RenameAndMoveNeverReplaceAnExistingFile) {
     write(p("a"), "A");
     write(p("b"), "B");
     EXPECT_FALSE(ops.renameNoReplace(p("a"), p("b")));
-    EXPECT_FALSE(ops.moveFile(p("a"), p("b")));
+    EXPECT_EQ(moveWithoutLoss(ops, p("a"), p("b")), MoveResult::NotMoved);
     EXPECT_EQ(read(p("a")), "A");
     EXPECT_EQ(read(p("b")), "B");
     EXPECT_TRUE(ops.renameNoReplace(p("a"), p("c")));
     EXPECT_EQ(read(p("c")), "A");
     EXPECT_FALSE(QFile::exists(p("a")));
-    EXPECT_FALSE(ops.moveFile(p("c"), p("nofolder/d")));  // folders are not created
+    EXPECT_EQ(moveWithoutLoss(ops, p("c"), p("nofolder/d")), MoveResult::NotMoved);  // folders are not created
     EXPECT_EQ(read(p("c")), "A");
-    EXPECT_FALSE(ops.moveFile(p("missing"), p("e")));
+    EXPECT_EQ(moveWithoutLoss(ops, p("missing"), p("e")), MoveResult::NotMoved);
 }
 
 TEST_F(RealFileOps, CopyReplacesFlushesAndLeavesNothingHalfDone) {
@@ -69,18 +69,17 @@ TEST_F(RealFileOps, AcrossFileSystemsAMoveCopiesKeepsTimeAndNeverReplaces) {
 
     const QString there = other.path() + "/song.mp3";
     EXPECT_FALSE(ops.renameNoReplace(p("song.mp3"), there));  // a rename cannot cross
-    EXPECT_TRUE(ops.moveFile(p("song.mp3"), there));
+    EXPECT_EQ(moveWithoutLoss(ops, p("song.mp3"), there), MoveResult::Moved);
     EXPECT_FALSE(QFile::exists(p("song.mp3")));
     EXPECT_EQ(read(there), data);
     EXPECT_EQ(QFileInfo(there).lastModified().toSecsSinceEpoch(), 1500000000);
     EXPECT_EQ(names(other.path()), QStringList{"song.mp3"});
 
     write(p("song.mp3"), "second");
-    EXPECT_FALSE(ops.moveFile(p("song.mp3"), there));
+    EXPECT_EQ(moveWithoutLoss(ops, p("song.mp3"), there), MoveResult::NotMoved);
     EXPECT_EQ(read(there), data);
     EXPECT_EQ(read(p("song.mp3")), "second");
 
-    // The trash-side move does the same with the primitives.
     EXPECT_EQ(moveWithoutLoss(ops, p("song.mp3"), other.path() + "/b.mp3"), MoveResult::Moved);
     EXPECT_EQ(read(other.path() + "/b.mp3"), "second");
     EXPECT_EQ(moveWithoutLoss(ops, there, p("back.mp3")), MoveResult::Moved);
@@ -108,6 +107,50 @@ TEST_F(RealFileOps, EachFailingStepOfASafeMoveKeepsTheSource) {
     EXPECT_EQ(moveWithoutLoss(f, p("a/song.mp3"), p("b/other.mp3")), MoveResult::Moved);
     EXPECT_FALSE(QFile::exists(p("a/song.mp3")));
     EXPECT_EQ(names(p("b")), (QStringList{"other.mp3", "song.mp3"}));
+}
+
+// A file system with neither RENAME_NOREPLACE nor hard links (FAT, exFAT):
+// every rename takes the road of the exclusive claim, on any disk.
+class ClaimRoadFileOps : public FileOps {
+protected:
+    AtomicRename renameAtomically(const QString&, const QString&) override { return AtomicRename::Unsupported; }
+};
+
+TEST_F(RealFileOps, WithoutAtomicRenamesTheClaimNeverReplacesAFileNorStays) {
+    ClaimRoadFileOps fat;
+    write(p("a"), "A");
+    write(p("b"), "B");
+    EXPECT_FALSE(fat.renameNoReplace(p("a"), p("b")));
+    EXPECT_EQ(moveWithoutLoss(fat, p("a"), p("b")), MoveResult::NotMoved);
+    EXPECT_EQ(read(p("a")), "A");
+    EXPECT_EQ(read(p("b")), "B");
+    EXPECT_TRUE(fat.renameNoReplace(p("a"), p("c")));
+    EXPECT_EQ(read(p("c")), "A");
+    EXPECT_FALSE(fat.renameNoReplace(p("missing"), p("d")));
+    QDir().mkpath(p("folder"));
+    EXPECT_FALSE(fat.renameNoReplace(p("folder"), p("e")));  // claimed, then the rename fails
+    EXPECT_EQ(names(dir.path()), (QStringList{"b", "c"}));   // no claim left behind
+
+    const QString shm = otherFileSystemFolder(dir.path());
+    if (shm.isEmpty()) return;
+    QTemporaryDir other(shm + "/kalvo-test-XXXXXX");
+    ASSERT_TRUE(other.isValid());
+    EXPECT_EQ(moveWithoutLoss(fat, p("c"), other.path() + "/c"), MoveResult::Moved);
+    EXPECT_EQ(read(other.path() + "/c"), "A");
+    EXPECT_EQ(names(other.path()), QStringList{"c"});
+    EXPECT_EQ(names(dir.path()), QStringList{"b"});
+}
+
+// The move asks the seam whether the target is taken, so a fake decides.
+TEST_F(RealFileOps, AMoveAsksTheFileOperationsWhetherTheTargetIsTaken) {
+    struct TakenEverywhere : CrossDeviceFileOps {
+        bool nameTaken(const QString&) override { return true; }
+    } f;
+    write(p("a/song.mp3"), "S");
+    QDir().mkpath(p("b"));
+    EXPECT_EQ(moveWithoutLoss(f, p("a/song.mp3"), p("b/song.mp3")), MoveResult::NotMoved);
+    EXPECT_EQ(f.copies, 0);
+    EXPECT_TRUE(names(p("b")).isEmpty());
 }
 
 TEST(PartialCopyNames, AreHiddenBesideTheTargetAndRecognised) {

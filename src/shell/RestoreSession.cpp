@@ -1,4 +1,4 @@
-#include "trash/RestoreSession.h"
+#include "shell/RestoreSession.h"
 
 #include "shell/Kalvo.h"
 
@@ -6,10 +6,10 @@ QVector<Trash::Row> RestoreSession::rows() const { return k.trash.rowsNewestFirs
 
 QString RestoreSession::trashMaxText() const { return QString::number(k.settings.TrashMax); }
 
-void RestoreSession::play(int32_t randomKey) { fromTrash = k.trash.PlayFromTrash(randomKey); }
+void RestoreSession::play(int32_t randomKey) { fromTrash = k.actions.PlayFromTrash(randomKey); }
 
 void RestoreSession::restore(const QList<int32_t>& keys, const std::function<void()>& refill) {
-    const Trash::RestoreCounts counts = k.trash.RestoreSelected(keys);
+    const Trash::RestoreCounts counts = k.actions.RestoreSelected(keys);
     if (refill) refill();
     k.shell.ShowMessage(Trash::restoreMessage(counts));
     if (fromTrash) k.playback.Stoppen();
@@ -19,7 +19,7 @@ void RestoreSession::close(const QString& trashMaxField) {
     if (closed) return;
     closed = true;
     const int32_t typed = Trash::trashMaxFromField(trashMaxField);
-    if (typed >= 1) {
+    if (Trash::isValidLimit(typed)) {
         k.settings.TrashMax = typed;
     } else {
         // An empty field or 0 would leave no room in the trash: keep the old limit.

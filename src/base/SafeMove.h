@@ -11,11 +11,9 @@ enum class MoveResult {
 
 // Moves a regular file (or a link to one; anything else is NotMoved)
 // without ever losing it and without replacing anything at to:
-// a rename where possible, otherwise a flushed, size-checked copy to a
-// temporary name beside to, renamed into place, and only then removal of
-// from. Built on the FileOps primitives so tests can fail each step.
+// a rename where possible, otherwise a flushed, size-checked copy to the
+// temporary name partialCopyName(to), renamed into place, and only then
+// removal of from. At every moment the file is at from, at to, or at both.
+// Built on the FileOps primitives only, so tests can fail each step.
 // Blocks for the copy; UI thread.
 MoveResult moveWithoutLoss(FileOps& files, const QString& from, const QString& to);
-
-// True when something (file, folder, even a dangling link) has this name.
-bool nameTaken(const QString& path);
