@@ -129,6 +129,7 @@ void SongLibrary::ListeLaden(const QString& fileName) {
     ListeAbgleichen();
     k.playback.LiedBestimmen(QString());
     k.playback.currentSong.clear();
+    ShowSilentFolders();
 }
 
 bool SongLibrary::ListeSpeichern(bool quiet) {
