@@ -8,6 +8,7 @@
 #include "playback/engines/ModuleEngine.h"
 #include "playback/engines/SoundEffects.h"
 #include "base/Clock.h"
+#include "base/DiskWait.h"
 #include "shell/Kalvo.h"
 #include "base/MainView.h"
 #include "base/Messages.h"
@@ -240,8 +241,13 @@ bool PlaybackController::Spielen(const QString& path) {
     if (moduleSong == 1 && k.s.media.isLoaded()) releaseMedia();
     if (moduleSong == 0 && k.s.modules.isLoaded()) releaseModule();
 
+    // A song on a share that stopped answering would hold the player inside
+    // the engine's load: it is looked at on a thread of its own first.
+    const bool silent = probePath(currentSong) == PathKind::Silent;
     bool ok = false;
-    if (moduleSong == 1) {
+    if (silent) {
+        k.shell.LogLine(QStringLiteral("Spielen: Verzeichnis antwortet nicht: ") + folderPart(currentSong));
+    } else if (moduleSong == 1) {
         if (k.s.modules.load(currentSong)) {
             Lautstaerke(0);
             k.s.modules.play();
@@ -265,7 +271,9 @@ bool PlaybackController::Spielen(const QString& path) {
         releaseAll();  // neither engine may play on after a failed load
         // A sound output that fails is not the file's fault: the engine has
         // logged why, and the song field keeps the song's name.
-        if (moduleSong == 1 || !k.s.media.outputFailed()) {
+        if (silent) {
+            k.shell.ShowSongText(QStringLiteral("Verzeichnis antwortet nicht: ") + folderPart(currentSong));
+        } else if (moduleSong == 1 || !k.s.media.outputFailed()) {
             const QString text = QStringLiteral("Fehler - kann <") + filePart(currentSong) +
                                  QStringLiteral("> nicht laden!");
             k.shell.ShowSongText(text);
