@@ -26,7 +26,6 @@ struct ScanContext {
     WalkedFolders walked;
     QSet<int32_t> keys;  // every randomKey of SongList, gathered on the first new song
     bool keysGathered = false;
-    QStringList silent;  // folders given up by this scan
 
     explicit ScanContext(const SongList& songs) : list(&songs) {}
     // The player's own trash is never walked: trashed songs would come back
@@ -52,6 +51,66 @@ namespace {
 
 constexpr int KeepShowingMs = 1000;
 const QString kLogSilent = QStringLiteral("_ListePfadeScannen: Verzeichnis antwortet nicht, übersprungen: ");
+
+// Walks one list folder on a thread of its own and enters what it found
+// into songList once the walk has ended.
+void walkFolder(Kalvo& k, ScanContext& scan, SongList& songList, const QString& directory) {
+    auto walk = std::make_shared<FolderWalk>(
+        songPatternText(k.settings.TrackerModDateiPattern, k.settings.WinMediaDateiPattern), scan.walked);
+    auto call = startDiskCall(directory, [walk, directory](DiskCall& c) { walk->run(directory, c); });
+    // What the walk delivers is entered only once it has ended: a folder
+    // given up half-way counts as not found at all.
+    QVector<WalkItem> met;
+    QString shown = directory;  // where the walk is, as far as we know
+    QElapsedTimer sinceNews;
+    sinceNews.start();
+    auto show = [&] {
+        QVector<WalkItem> items = walk->take();
+        if (items.isEmpty() && sinceNews.elapsed() >= KeepShowingMs) {
+            // The walk waits on the disk: the window goes on being drawn,
+            // naming the folder it waits in.
+            k.s.progress.setDirectory(shown);
+            sinceNews.start();
+        }
+        for (const WalkItem& item : items) {
+            if (item.kind == WalkItem::Folder) {
+                shown = item.text;
+                k.s.progress.setDirectory(item.text);
+            } else if (item.kind == WalkItem::Song) {
+                k.s.progress.setFile(item.text.mid(item.nameAt));
+            }
+        }
+        if (!items.isEmpty()) sinceNews.start();
+        if (met.isEmpty()) met = std::move(items);
+        else met.append(std::move(items));
+    };
+    if (!call || !waitDiskCall(*call, diskWaitMs(), show)) {
+        k.shell.LogLine(kLogSilent + directory);
+        return;
+    }
+    show();
+    scan.walked = walk->walkedFolders();
+    for (WalkItem& item : met) {
+        if (item.kind == WalkItem::Log) {
+            k.shell.LogLine(item.text);
+        } else if (item.kind == WalkItem::Song) {
+            scan.build();
+            auto it = scan.index.constFind(QStringView(item.text));
+            if (it != scan.index.constEnd()) {
+                songList.at(it.value()).presence = item.presence;
+            } else {
+                if (!scan.keysGathered) {
+                    scan.keys.reserve(songList.size() + 64);
+                    for (const SongEntry& e : songList.raw()) scan.keys.insert(e.randomKey);
+                    scan.keysGathered = true;
+                }
+                const int32_t key = dealKey(k.s.random, scan.keys);
+                SongEntry* added = songList.append(SongEntry{std::move(item.text), key, item.presence});
+                scan.index.insert(QStringView(added->filePath), songList.size() - 1);
+            }
+        }
+    }
+}
 
 }  // namespace
 
@@ -84,68 +143,9 @@ void SongLibrary::ListePfadeScannen(const QString& directory) {
     if (!k.shell.TrashFolder.isEmpty() && base.startsWith(k.shell.TrashFolder)) {
         k.shell.LogLine(QStringLiteral("_ListePfadeScannen: der Papierkorb wird nicht durchsucht: ") + base);
     } else {
-        walkFolder(base);
+        walkFolder(k, *scan, songList, base);
     }
     if (own) scan = nullptr;
-}
-
-void SongLibrary::walkFolder(const QString& directory) {
-    auto walk = std::make_shared<FolderWalk>(
-        songPatternText(k.settings.TrackerModDateiPattern, k.settings.WinMediaDateiPattern), scan->walked);
-    auto call = startDiskCall(directory, [walk, directory](DiskCall& c) { walk->run(directory, c); });
-    // What the walk delivers is entered only once it has ended: a folder
-    // given up half-way counts as not found at all.
-    QVector<WalkItem> met;
-    QString shown = directory;  // where the walk is, as far as we know
-    QElapsedTimer sinceNews;
-    sinceNews.start();
-    auto show = [&] {
-        QVector<WalkItem> items = walk->take();
-        if (items.isEmpty() && sinceNews.elapsed() >= KeepShowingMs) {
-            // The walk waits on the disk: the window goes on being drawn,
-            // naming the folder it waits in.
-            k.s.progress.setDirectory(shown);
-            sinceNews.start();
-        }
-        for (const WalkItem& item : items) {
-            if (item.kind == WalkItem::Folder) {
-                shown = item.text;
-                k.s.progress.setDirectory(item.text);
-            } else if (item.kind == WalkItem::Song) {
-                k.s.progress.setFile(item.text.mid(item.nameAt));
-            }
-        }
-        if (!items.isEmpty()) sinceNews.start();
-        if (met.isEmpty()) met = std::move(items);
-        else met.append(std::move(items));
-    };
-    if (!call || !waitDiskCall(*call, diskWaitMs(), show)) {
-        scan->silent.append(directory);
-        k.shell.LogLine(kLogSilent + directory);
-        return;
-    }
-    show();
-    scan->walked = walk->walkedFolders();
-    for (WalkItem& item : met) {
-        if (item.kind == WalkItem::Log) {
-            k.shell.LogLine(item.text);
-        } else if (item.kind == WalkItem::Song) {
-            scan->build();
-            auto it = scan->index.constFind(QStringView(item.text));
-            if (it != scan->index.constEnd()) {
-                songList.at(it.value()).presence = item.presence;
-            } else {
-                if (!scan->keysGathered) {
-                    scan->keys.reserve(songList.size() + 64);
-                    for (const SongEntry& e : songList.raw()) scan->keys.insert(e.randomKey);
-                    scan->keysGathered = true;
-                }
-                const int32_t key = dealKey(k.s.random, scan->keys);
-                SongEntry* added = songList.append(SongEntry{std::move(item.text), key, item.presence});
-                scan->index.insert(QStringView(added->filePath), songList.size() - 1);
-            }
-        }
-    }
 }
 
 void SongLibrary::purge() {
@@ -173,7 +173,6 @@ void SongLibrary::ListeAbgleichen() {
     context.leaveOut(k.shell.TrashFolder);
     scan = &context;
     for (const QString& directory : pathList.raw()) ListePfadeScannen(directory);
-    silentFolders = context.silent;
     scan = nullptr;
 
     purge();
@@ -185,7 +184,11 @@ void SongLibrary::ListeAbgleichen() {
     k.s.progress.close();
 }
 
-void SongLibrary::ShowSilentFolders() {
-    if (!silentFolders.isEmpty())
-        k.shell.ShowSongText(QStringLiteral("Verzeichnis antwortet nicht: ") + silentFolders.first());
+void showSilentFolders(Kalvo& k) {
+    for (const QString& folder : k.library.pathList.raw()) {
+        if (isStalled(folder)) {
+            k.shell.ShowSongText(QStringLiteral("Verzeichnis antwortet nicht: ") + folder);
+            return;
+        }
+    }
 }

@@ -7,6 +7,7 @@
 
 #include "base/DiskWait.h"
 #include "base/Paths.h"
+#include "library/FolderWalk.h"
 #include "shell/Kalvo.h"
 
 namespace {
@@ -80,7 +81,7 @@ void ListEdit::ListeBearbeiten() {
     k.library.ListeAbgleichen();
     k.library.ListeSpeichern(false);
     k.playback.LiedBestimmen(QString());
-    k.library.ShowSilentFolders();
+    showSilentFolders(k);
     view.closeWindow();
 }
 

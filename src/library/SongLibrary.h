@@ -1,7 +1,6 @@
 #pragma once
 #include <QSet>
 #include <QString>
-#include <QStringList>
 #include <memory>
 #include "library/SongList.h"
 
@@ -24,21 +23,13 @@ public:
 
     // Walks directory (ending with the separator) and every directory below
     // it, adding or refreshing a SongEntry for every song file. Removes
-    // nothing; a directory that cannot be read is logged and skipped. The
-    // walk runs on a thread of its own: a folder that stays silent for
-    // diskWaitMs() (or is still stalled from an earlier look) is given up
-    // with one log line, and nothing under it counts as found.
+    // nothing; a directory that cannot be read is logged and skipped.
     void ListePfadeScannen(const QString& directory);
     // Ages every entry, walks every PathList directory, purges entries missed
     // 30 times in a row or no longer matching the patterns, sorts, logs scans
     // over 3000 ms. Shows the progress window meanwhile; if it cannot open,
     // shows a message and leaves SongList untouched.
     void ListeAbgleichen();
-    // The PathList folders the last ListeAbgleichen gave up as silent.
-    QStringList silentFolders;
-    // After a scan and the choice of the song: names the first silent
-    // folder in the song field, if any.
-    void ShowSilentFolders();
     // Enters one song file, with its random key, as a scan would and without
     // walking anything: below a PathList directory an existing regular file
     // gets its size as presence, else it is absent (-1); an entry of that
@@ -80,7 +71,7 @@ private:
     bool listNeedsName = false;   // a "Neue Liste" whose name was cancelled
     // The save dialog's answer with ".txt" made sure of; empty on cancel.
     QString askListName();
-    void walkFolder(const QString& directory);
+    void walkDirectory(const QString& directory, int parentFd, const char* name);
     void purge();
 };
 
