@@ -1,5 +1,7 @@
 #include "dialogs/ListEditWindow.h"
 
+#include "base/DiskWait.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QEventLoop>
@@ -159,6 +161,8 @@ void ListEditWindow::connectTo(ListEdit& e) {
 
 void ListEditWindow::openExplorerRow(const QModelIndex& index) {
     if (!index.isValid() || !model->isDir(index)) return;
+    // A folder on a share that stopped answering would hold the window.
+    if (probePath(model->filePath(index)) == PathKind::Silent) return;
     navigate(cleanDirectory(model->filePath(index)));
     if (edit) edit->ExplorerEreignis();
 }

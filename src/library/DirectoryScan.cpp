@@ -1,18 +1,12 @@
 #include <QFile>
+#include <QElapsedTimer>
 #include <QHash>
 #include <QSet>
 #include <QStringView>
 #include <algorithm>
 #include <climits>
-#include <cstring>
-#include <dirent.h>
-#include <optional>
-#include <fcntl.h>
-#include <set>
-#include <string_view>
+#include <memory>
 #include <sys/stat.h>
-#include <unistd.h>
-#include <utility>
 
 #include "library/SongLibrary.h"
 #include "library/SongPattern.h"
@@ -20,30 +14,27 @@
 #include "shell/Kalvo.h"
 #include "base/RandomSource.h"
 #include "base/ScanProgress.h"
+#include "base/DiskWait.h"
+#include "library/FolderWalk.h"
 
 // State of one reconciliation: the duplicate index over SongList and the
-// directories already walked (a directory met again through a link is
-// skipped, so every walk ends).
+// folders already walked (a folder met again through a link is skipped, so
+// every walk ends).
 struct ScanContext {
     const SongList* list = nullptr;  // indexed on the first song file met
     QHash<QStringView, int> index;  // filePath -> position in SongList
-    std::set<std::pair<dev_t, ino_t>> walked;
-    std::optional<SongPattern> pattern;
+    WalkedFolders walked;
     QSet<int32_t> keys;  // every randomKey of SongList, gathered on the first new song
     bool keysGathered = false;
-
-    // Keeps the pattern (and the verdicts it holds) while the text stays.
-    void setPattern(const QString& text) {
-        if (!pattern || pattern->text() != text) pattern.emplace(text);
-    }
 
     explicit ScanContext(const SongList& songs) : list(&songs) {}
     // The player's own trash is never walked: trashed songs would come back
     // into the list and could be trashed a second time, into themselves.
+    // A trash that does not answer is left out by the start-up check.
     void leaveOut(const QString& folder) {
         struct stat st;
-        if (!folder.isEmpty() && ::stat(QFile::encodeName(folder).constData(), &st) == 0)
-            walked.insert({st.st_dev, st.st_ino});
+        if (folder.isEmpty() || isStalled(folder)) return;
+        if (::stat(QFile::encodeName(folder).constData(), &st) == 0) walked.insert({st.st_dev, st.st_ino});
     }
     void build() {
         if (!list) return;
@@ -58,37 +49,67 @@ struct ScanContext {
 
 namespace {
 
-const QString kLogCannotScan = QStringLiteral("_ListePfadeScannen: kann Verzeichnis nicht untersuchen: ");
-const QString kLogBadName =
-    QStringLiteral("_ListePfadeScannen: Name kann nicht in der Liste stehen, übersprungen: ");
+constexpr int KeepShowingMs = 1000;
+const QString kLogSilent = QStringLiteral("_ListePfadeScannen: Verzeichnis antwortet nicht, übersprungen: ");
 
-// The extension of a raw file name: bytes after the last ".".
-std::string_view rawExtension(const char* name) {
-    const char* dot = std::strrchr(name, '.');
-    if (!dot || !dot[1]) return {};
-    return std::string_view(dot + 1);
-}
-
-// Decodes a name; false when it does not round-trip or holds a character
-// that the list and index formats cannot carry.
-bool decodeStorable(const char* name, QString& out) {
-    bool plain = true;
-    const char* p = name;
-    for (; *p; ++p) {
-        unsigned char ch = static_cast<unsigned char>(*p);
-        if (ch == '|' || ch == '\r' || ch == '\n') {
-            out = QString::fromUtf8(name);
-            return false;
+// Walks one list folder on a thread of its own and enters what it found
+// into songList once the walk has ended.
+void walkFolder(Kalvo& k, ScanContext& scan, SongList& songList, const QString& directory) {
+    auto walk = std::make_shared<FolderWalk>(
+        songPatternText(k.settings.TrackerModDateiPattern, k.settings.WinMediaDateiPattern), scan.walked);
+    auto call = startDiskCall(directory, [walk, directory](DiskCall& c) { walk->run(directory, c); });
+    // What the walk delivers is entered only once it has ended: a folder
+    // given up half-way counts as not found at all.
+    QVector<WalkItem> met;
+    QString shown = directory;  // where the walk is, as far as we know
+    QElapsedTimer sinceNews;
+    sinceNews.start();
+    auto show = [&] {
+        QVector<WalkItem> items = walk->take();
+        if (items.isEmpty() && sinceNews.elapsed() >= KeepShowingMs) {
+            // The walk waits on the disk: the window goes on being drawn,
+            // naming the folder it waits in.
+            k.s.progress.setDirectory(shown);
+            sinceNews.start();
         }
-        if (ch >= 0x80) plain = false;
+        for (const WalkItem& item : items) {
+            if (item.kind == WalkItem::Folder) {
+                shown = item.text;
+                k.s.progress.setDirectory(item.text);
+            } else if (item.kind == WalkItem::Song) {
+                k.s.progress.setFile(item.text.mid(item.nameAt));
+            }
+        }
+        if (!items.isEmpty()) sinceNews.start();
+        if (met.isEmpty()) met = std::move(items);
+        else met.append(std::move(items));
+    };
+    if (!call || !waitDiskCall(*call, diskWaitMs(), show)) {
+        k.shell.LogLine(kLogSilent + directory);
+        return;
     }
-    if (plain) {  // ASCII: decoded into the buffer out already holds
-        out.resize(0);
-        out.append(QLatin1String(name, p - name));
-        return true;
+    show();
+    scan.walked = walk->walkedFolders();
+    for (WalkItem& item : met) {
+        if (item.kind == WalkItem::Log) {
+            k.shell.LogLine(item.text);
+        } else if (item.kind == WalkItem::Song) {
+            scan.build();
+            auto it = scan.index.constFind(QStringView(item.text));
+            if (it != scan.index.constEnd()) {
+                songList.at(it.value()).presence = item.presence;
+            } else {
+                if (!scan.keysGathered) {
+                    scan.keys.reserve(songList.size() + 64);
+                    for (const SongEntry& e : songList.raw()) scan.keys.insert(e.randomKey);
+                    scan.keysGathered = true;
+                }
+                const int32_t key = dealKey(k.s.random, scan.keys);
+                SongEntry* added = songList.append(SongEntry{std::move(item.text), key, item.presence});
+                scan.index.insert(QStringView(added->filePath), songList.size() - 1);
+            }
+        }
     }
-    out = QString::fromUtf8(name);  // file names are UTF-8 here
-    return out.toUtf8() == QByteArray(name);
 }
 
 }  // namespace
@@ -115,90 +136,16 @@ void SongLibrary::ListePfadeScannen(const QString& directory) {
         own->leaveOut(k.shell.TrashFolder);
         scan = own.get();
     }
-    scan->setPattern(songPatternText(k.settings.TrackerModDateiPattern, k.settings.WinMediaDateiPattern));
     // Names are joined to the directory as they are: make sure it ends with
     // the separator (a hand-edited list may lack it).
     QString base = directory;
     if (!base.isEmpty() && !base.endsWith(QLatin1Char('/'))) base += QLatin1Char('/');
     if (!k.shell.TrashFolder.isEmpty() && base.startsWith(k.shell.TrashFolder)) {
         k.shell.LogLine(QStringLiteral("_ListePfadeScannen: der Papierkorb wird nicht durchsucht: ") + base);
-        if (own) scan = nullptr;
-        return;
+    } else {
+        walkFolder(k, *scan, songList, base);
     }
-    walkDirectory(base, AT_FDCWD, QFile::encodeName(base).constData());
     if (own) scan = nullptr;
-}
-
-void SongLibrary::walkDirectory(const QString& directory, int parentFd, const char* name) {
-    int fd = *name ? ::openat(parentFd, name, O_RDONLY | O_DIRECTORY | O_CLOEXEC) : -1;
-    if (fd < 0) {
-        k.shell.LogLine(kLogCannotScan + directory);
-        return;
-    }
-    struct stat self;
-    if (::fstat(fd, &self) == 0 && !scan->walked.insert({self.st_dev, self.st_ino}).second) {
-        ::close(fd);  // reached again through a link: already walked
-        return;
-    }
-    DIR* dir = ::fdopendir(fd);
-    if (!dir) {
-        ::close(fd);
-        k.shell.LogLine(kLogCannotScan + directory);
-        return;
-    }
-    k.s.progress.setDirectory(directory);
-
-    QString fileName;
-    while (struct dirent* e = ::readdir(dir)) {
-        const char* n = e->d_name;
-        if (n[0] == '.' && (n[1] == 0 || (n[1] == '.' && n[2] == 0))) continue;
-        bool isDir = e->d_type == DT_DIR;
-        bool isFile = e->d_type == DT_REG;
-        struct stat st;
-        bool haveStat = false;
-        if (!isDir && !isFile) {
-            // Links and file systems without types: ask, following links.
-            if (::fstatat(::dirfd(dir), n, &st, 0) != 0) continue;  // vanished or dangling
-            haveStat = true;
-            isDir = S_ISDIR(st.st_mode);
-            isFile = S_ISREG(st.st_mode);
-        }
-        if (isFile) {
-            if (!scan->pattern->takesUtf8(rawExtension(n))) continue;
-            if (!decodeStorable(n, fileName)) {
-                k.shell.LogLine(kLogBadName + directory + fileName);
-                continue;
-            }
-            if (!haveStat && ::fstatat(::dirfd(dir), n, &st, 0) != 0) continue;  // vanished
-            const int32_t presence = presenceOfSize(qint64(st.st_size));
-            QString full;
-            full.reserve(directory.size() + fileName.size());
-            full.append(directory).append(fileName);
-            k.s.progress.setFile(fileName);
-            scan->build();
-            auto it = scan->index.constFind(QStringView(full));
-            if (it != scan->index.constEnd()) {
-                songList.at(it.value()).presence = presence;
-            } else {
-                if (!scan->keysGathered) {
-                    scan->keys.reserve(songList.size() + 64);
-                    for (const SongEntry& e : songList.raw()) scan->keys.insert(e.randomKey);
-                    scan->keysGathered = true;
-                }
-                const int32_t key = dealKey(k.s.random, scan->keys);
-                SongEntry* added = songList.append(SongEntry{std::move(full), key, presence});
-                scan->index.insert(QStringView(added->filePath), songList.size() - 1);
-            }
-        } else if (isDir) {
-            QString sub;
-            if (!decodeStorable(n, sub)) {
-                k.shell.LogLine(kLogBadName + directory + sub);
-                continue;
-            }
-            walkDirectory(directory + sub + QLatin1Char('/'), ::dirfd(dir), n);
-        }
-    }
-    ::closedir(dir);
 }
 
 void SongLibrary::purge() {
@@ -235,4 +182,13 @@ void SongLibrary::ListeAbgleichen() {
     if (elapsed > 3000)
         k.shell.LogLine(QStringLiteral("Pfad eruiren Dauer ca: %1ms - Anzahl Dateien: %2").arg(elapsed).arg(songList.size()));
     k.s.progress.close();
+}
+
+void showSilentFolders(Kalvo& k) {
+    for (const QString& folder : k.library.pathList.raw()) {
+        if (isStalled(folder)) {
+            k.shell.ShowSongText(QStringLiteral("Verzeichnis antwortet nicht: ") + folder);
+            return;
+        }
+    }
 }

@@ -5,7 +5,9 @@
 #include <QSet>
 #include <algorithm>
 
+#include "base/DiskWait.h"
 #include "base/Paths.h"
+#include "library/FolderWalk.h"
 #include "shell/Kalvo.h"
 
 namespace {
@@ -34,13 +36,14 @@ bool storableDirectory(const QString& path) {
         return false;
     // A name that is not UTF-8 on disk comes back decoded with replacement
     // characters and names no existing folder.
-    return QDir::isAbsolutePath(path) && QFileInfo(path).isDir();
+    return QDir::isAbsolutePath(path) && probePath(path) == PathKind::Folder;
 }
 
 QString usableExplorerPath(const QString& path, const QString& home) {
     QString p = path;
+    // A folder that does not answer is passed over like one that has gone.
     while (!p.isEmpty() && QDir::isAbsolutePath(p)) {
-        if (QFileInfo(p).isDir()) return AddBackslash(p);
+        if (probePath(p) == PathKind::Folder) return AddBackslash(p);
         p = parentDirectory(p);
     }
     return AddBackslash(home);
@@ -53,6 +56,13 @@ QString ListEdit::explorerPatterns() const {
 }
 
 void ListEdit::setExplorerPath(const QString& directory) {
+    // The explorer looks at the folder and at each entry in it on the UI
+    // thread and its own: a folder that does not answer is not shown, one
+    // with an entry that does not answer is shown and named in the log.
+    const PathKind answer = probePath(directory);
+    if (answer == PathKind::Silent || probeFolderEntries(directory) == PathKind::Silent)
+        k.shell.LogLine(QStringLiteral("Explorer: Verzeichnis antwortet nicht: ") + directory);
+    if (answer == PathKind::Silent) return;
     k.settings.LetzterPfad = directory;
     view.setExplorerPathText(directory);
     view.showExplorer(directory, explorerPatterns());
@@ -71,6 +81,7 @@ void ListEdit::ListeBearbeiten() {
     k.library.ListeAbgleichen();
     k.library.ListeSpeichern(false);
     k.playback.LiedBestimmen(QString());
+    showSilentFolders(k);
     view.closeWindow();
 }
 

@@ -5,6 +5,7 @@
 #include "library/SongLibrary.h"
 #include "base/Clock.h"
 #include "base/FileDialogs.h"
+#include "library/FolderWalk.h"
 #include "shell/Kalvo.h"
 #include "base/MainView.h"
 #include "base/PreferenceFile.h"
@@ -129,6 +130,7 @@ void SongLibrary::ListeLaden(const QString& fileName) {
     ListeAbgleichen();
     k.playback.LiedBestimmen(QString());
     k.playback.currentSong.clear();
+    showSilentFolders(k);
 }
 
 bool SongLibrary::ListeSpeichern(bool quiet) {

@@ -9,6 +9,7 @@
 #include "playback/engines/ModuleEngine.h"
 #include "playback/engines/SoundEffects.h"
 #include "base/Clock.h"
+#include "base/DiskWait.h"
 #include "shell/Kalvo.h"
 #include "base/MainView.h"
 #include "base/Messages.h"
@@ -246,9 +247,14 @@ bool PlaybackController::Spielen(const QString& path) {
     if (moduleSong == 1 && k.s.media.isLoaded()) releaseMedia();
     if (moduleSong == 0 && k.s.modules.isLoaded()) releaseModule();
 
+    // A song on a share that stopped answering would hold the player inside
+    // the engine's load: it is looked at on a thread of its own first.
+    const bool silent = probePath(currentSong) == PathKind::Silent;
     bool ok = false;
     output.prepareSong(currentSong);
-    if (moduleSong == 1) {
+    if (silent) {
+        k.shell.LogLine(QStringLiteral("Spielen: Verzeichnis antwortet nicht: ") + folderPart(currentSong));
+    } else if (moduleSong == 1) {
         if (k.s.modules.load(currentSong)) {
             Lautstaerke(0);
             k.s.modules.play();
@@ -278,7 +284,9 @@ bool PlaybackController::Spielen(const QString& path) {
         output.forgetSong();
         // A sound output that fails is not the file's fault: the engine has
         // logged why, and the song field keeps the song's name.
-        if (moduleSong == 1 || !k.s.media.outputFailed()) {
+        if (silent) {
+            k.shell.ShowSongText(QStringLiteral("Verzeichnis antwortet nicht: ") + folderPart(currentSong));
+        } else if (moduleSong == 1 || !k.s.media.outputFailed()) {
             const QString text = QStringLiteral("Fehler - kann <") + filePart(currentSong) +
                                  QStringLiteral("> nicht laden!");
             k.shell.ShowSongText(text);

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <limits>
 
+#include "base/DiskWait.h"
 #include "base/FileOps.h"
 #include "base/PreferenceFile.h"
 #include "base/PartialCopy.h"
@@ -94,6 +95,14 @@ QString foreignFilePart(const QString& path) {
                              path[2] == QLatin1Char('\\');
     return windowsPath ? path.mid(path.lastIndexOf(QLatin1Char('\\')) + 1) : filePart(path);
 }
+
+// Whether a trash path names a file. An index may name files outside the
+// trash folder (an older data folder, perhaps on a share): those are looked
+// at with a bound, and one that does not answer counts as not there.
+bool trashFileThere(FileOps& files, const QString& trashFolder, const QString& path) {
+    if (!path.startsWith(trashFolder) && probePath(path) == PathKind::Silent) return false;
+    return files.isFile(path);
+}
 }  // namespace
 
 int Trash::CheckTrashFolder() {
@@ -123,7 +132,7 @@ int Trash::CheckTrashFolder() {
     // An index written before the data folder moved names the files in the
     // old folder: such an entry follows its file into this folder.
     for (TrashEntry& e : TrashList) {
-        if (n.files.isFile(e.trashPath) && isTrashFile(e.trashPath)) continue;
+        if (trashFileThere(n.files, folder, e.trashPath) && isTrashFile(e.trashPath)) continue;
         const QString here = folder + foreignFilePart(e.trashPath);
         if (here == e.trashPath || known.contains(here) || !isTrashFile(here) ||
             !n.files.isFile(here) || isPartialCopyName(filePart(here)))
@@ -170,7 +179,7 @@ int Trash::CheckTrashFolder() {
                                        [&](const TrashEntry& e) {
                                            return !isTrashFile(e.trashPath) ||
                                                   isPartialCopyName(filePart(e.trashPath)) ||
-                                                  !n.files.isFile(e.trashPath);
+                                                  !trashFileThere(n.files, folder, e.trashPath);
                                        }),
                         TrashList.end());
         sortList();

@@ -5,6 +5,7 @@
 #include <QFileInfo>
 #include <algorithm>
 
+#include "base/DiskWait.h"
 #include "base/FileOps.h"
 #include "base/MountPoints.h"
 #include "base/PartialCopy.h"
@@ -33,8 +34,11 @@ QString Trash::refuseRestore(const TrashEntry& e) const {
     if (e.originPath.isEmpty()) return QStringLiteral("Wiederherstellen: Ursprungsort unbekannt: ") + e.trashPath;
     if (!isTrustedOrigin(e.originPath))
         return QStringLiteral("Wiederherstellen: ungültiger Ursprungsort: ") + e.originPath;
-    if (n.files.nameTaken(e.originPath)) return QStringLiteral("Wiederherstellen: Ursprungsort belegt: ") + e.originPath;
     const QString folder = QFileInfo(e.originPath).absolutePath();
+    // A share that stopped answering would hold the dialog in every look below.
+    if (probePath(e.originPath) == PathKind::Silent)
+        return QStringLiteral("Wiederherstellen: Ordner antwortet nicht: ") + folder;
+    if (n.files.nameTaken(e.originPath)) return QStringLiteral("Wiederherstellen: Ursprungsort belegt: ") + e.originPath;
     if (!QFileInfo(folder).isDir()) return QStringLiteral("Wiederherstellen: Ordner fehlt: ") + folder;
     // A stick that is not plugged in leaves its bare mount-point folder on
     // the internal disk: the file would vanish under the stick once it is back.
