@@ -22,6 +22,7 @@
 #include "base/RandomSource.h"
 #include "base/ScanProgress.h"
 #include "base/Windows.h"
+#include "library/ListPanel.h"
 
 // GoogleTest prints QStrings readably.
 void PrintTo(const QString& s, std::ostream* os);
@@ -237,6 +238,9 @@ public:
     bool openBlackWindow() override { if (blackFails) return false; ++blackOpens; blackOpen = true; return true; }
     void closeBlackWindow() override { ++blackCloses; blackOpen = false; }
     bool blackWindowOpen() const override { return blackOpen; }
+    // The list panel refreshed through this window set, when a test gives one.
+    ListPanel* listPanel = nullptr;
+    void refreshListPanel() override { if (listPanel) listPanel->refresh(); }
 };
 
 // Records every call; loads succeed unless the path is listed in failLoads,
