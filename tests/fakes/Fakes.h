@@ -117,7 +117,15 @@ public:
     QVector<int> refusedIds;  // registerHotkey refuses these ids
     bool hotkeys = true, screensaverWorks = true, lowPowerWorks = true;
     QString error = QStringLiteral("no such service");
-    bool openFolder(const QString& f) override { opened << f; return true; }
+    // Opens unless openFails; laterFailure, when set, is reported at once.
+    bool openFails = false;
+    QString laterFailure;
+    bool openFolder(const QString& f, std::function<void(const QString&)> failedLater) override {
+        opened << f;
+        if (openFails) return false;
+        if (!laterFailure.isEmpty()) failedLater(laterFailure);
+        return true;
+    }
     bool setScreensaverEnabled(bool enabled) override {
         calls << QStringLiteral("screensaver %1").arg(enabled ? 1 : 0);
         if (!enabled) ++screensaverOff;
