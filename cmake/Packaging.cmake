@@ -19,8 +19,6 @@ foreach(doc changelog kalvo2.1)
     DEPENDS ${PROJECT_SOURCE_DIR}/data/${doc}
     VERBATIM)
 endforeach()
-install(FILES ${PROJECT_SOURCE_DIR}/data/lintian-overrides DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/lintian/overrides
-        RENAME kalvo2)
 add_custom_target(kalvo2-docs ALL DEPENDS ${KALVO_DOC_DIR}/changelog.gz ${KALVO_DOC_DIR}/kalvo2.1.gz)
 install(FILES ${KALVO_DOC_DIR}/changelog.gz DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/kalvo2)
 install(FILES ${KALVO_DOC_DIR}/kalvo2.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
@@ -48,6 +46,7 @@ set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION TRUE)
 # where addr2line finds it through the build id, so a crash report still
 # names its source line once that package is installed.
 set(CPACK_DEBIAN_DEBUGINFO_PACKAGE ON)
+set(CPACK_POST_BUILD_SCRIPTS ${PROJECT_SOURCE_DIR}/cmake/DebugPackageFix.cmake)
 # Libraries from dpkg-shlibdeps; GStreamer finds its plugins only at run
 # time, so those are named here: playbin and the converters (base), the
 # audio sinks, wav and mp3 (good), MIDI through fluidsynth (bad) with a

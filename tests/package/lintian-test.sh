@@ -1,7 +1,6 @@
 #!/bin/sh
 # Builds the Debian package from a built tree and runs Debian's package
-# checker on it and on its debug package: no error and no warning. The tags
-# the package overrides are explained in data/lintian-overrides.
+# checker on it and on its debug package: no error and no warning.
 #   lintian-test.sh <build folder> <version>
 set -eu
 build=$1
