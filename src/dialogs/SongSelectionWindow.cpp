@@ -10,7 +10,6 @@
 #include <vector>
 
 #include "dialogs/LayoutAnchors.h"
-#include "dialogs/ScreenFit.h"
 #include "dialogs/PassDriver.h"
 
 namespace {
@@ -76,8 +75,6 @@ SongSelectionWindow::SongSelectionWindow(QWidget* owner, float s, EventSink sink
     setFont(layoutFont());
     resize(scaled(kDesignedWidth, s), scaled(kDesignedHeight, s));
     RegisterWindowLayout(this, 0, 0, scaled(kDesignedWidth, s), scaled(kDesignedHeight, s));
-    // Below a main window low on the screen it would reach past the bottom.
-    keepWholeOnScreen(this);
 
     refresh = new QPushButton(QStringLiteral("Aktualisieren"), this);
     place(refresh, 5, 5, 80, 20);
