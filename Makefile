@@ -1,13 +1,16 @@
 # Front door: `make run` starts the player, `make test` runs every test.
-# Both first install the Debian packages of tools/packages.txt that are missing.
+# Each first installs the Debian packages of tools/packages.txt that are
+# missing, from the parts it needs: `make deb` only the build part, `make run`
+# build and run, every other target all of them.
 PRESET ?= default
 BUILD := build/$(PRESET)
 JOBS ?= 2
+PARTS ?= build run test
 
 .PHONY: deps configure build run test bench asan tsan soak soak-play fuzz clean deb deb-check
 
 deps:
-	@tools/install-deps
+	@tools/install-deps $(PARTS)
 
 configure: deps
 	@cmake --preset $(PRESET) >/dev/null
@@ -15,6 +18,7 @@ configure: deps
 build: configure
 	@cmake --build --preset $(PRESET) -j $(JOBS)
 
+run: PARTS = build run
 run: build
 	$(BUILD)/src/kalvo2
 
@@ -40,13 +44,18 @@ soak-play: build
 fuzz:
 	@tools/fuzz
 
-# The Debian package, written into the build folder (kalvo2_<version>_<arch>.deb).
-deb: build
-	@cd $(BUILD) && cpack -G DEB
+# The Debian package, built in build/deb with Debian's build flags and
+# without the tests: build/deb/kalvo2_<version>_<arch>.deb and the debug
+# information beside it, kalvo2-dbgsym_<version>_<arch>.ddeb.
+deb: PARTS = build
+deb: deps
+	@cmake --preset deb >/dev/null
+	@cmake --build --preset deb -j $(JOBS)
+	@cd build/deb && cpack -G DEB
 
 # Installs that package into a fresh Debian 12 (debootstrap) and starts it.
 deb-check: deb
-	@tools/check-fresh-install $(BUILD)
+	@tools/check-fresh-install build/deb
 
 clean:
 	rm -rf build

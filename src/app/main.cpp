@@ -11,6 +11,7 @@
 #include "dialogs/ListFileDialogs.h"
 #include "dialogs/MainWindow.h"
 #include "dialogs/PassDriver.h"
+#include "dialogs/ProgramIcon.h"
 #include "dialogs/QtWindows.h"
 #include "dialogs/ScanProgressWindow.h"
 #include "platform/InstanceLock.h"
@@ -49,6 +50,9 @@ int main(int argc, char** argv) {
     // The desktop file, the window, its icon and the desktop portal know the
     // player by this id.
     QApplication::setDesktopFileName(QStringLiteral("io.github.kalvo2.Kalvo2"));
+    // Every window's icon, also where the desktop does not look it up
+    // through the desktop file (X11 window managers read it from the window).
+    QApplication::setWindowIcon(programIcon());
     // The windows are laid out in fixed pixels: one style and font everywhere.
     if (QStyle* fusion = QStyleFactory::create(QStringLiteral("Fusion"))) QApplication::setStyle(fusion);
     QApplication::setFont(layoutFont());

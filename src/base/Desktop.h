@@ -33,8 +33,11 @@ struct DesktopShortcutAnswer {
 class Desktop {
 public:
     virtual ~Desktop() = default;
-    // Opens folder in the desktop's file manager; false if nothing could start.
-    virtual bool openFolder(const QString& folder) = 0;
+    // Opens folder in the desktop's file manager; false if nothing could
+    // start (lastError() says why). When the opener starts but then finds no
+    // program for folders, failedLater gets its reason, later, on the UI
+    // thread.
+    virtual bool openFolder(const QString& folder, std::function<void(const QString& why)> failedLater) = 0;
     // Lets the screensaver start again (true) or keeps it away (false); the
     // second switch-off in a row changes nothing. False when no way the
     // session offers took the switch (lastError() says why).

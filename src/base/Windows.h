@@ -44,6 +44,9 @@ public:
     virtual void toggleListPanel() {}
     // Any event of the panel's list; true when it loaded or deleted a list.
     virtual bool listPanelEvent(int subType) { (void)subType; return false; }
+    // Lists the current list's folder again when the panel is open: after a
+    // list was saved under a new name or another list was loaded.
+    virtual void refreshListPanel() {}
 
     // The black window: frameless, on top, covering the primary screen; its
     // key-downs and its close request go to the pass as window 101. Opening

@@ -11,6 +11,7 @@
 
 #include "base/AtomicFile.h"
 #include "base/ErrorReport.h"
+#include "dialogs/ProgramIcon.h"
 #include "platform/QtMessages.h"
 
 int sourceLineOf(const QString& programFile, uint64_t address) {
@@ -46,6 +47,7 @@ int runCrashReportMode(int argc, char** argv) {
     std::unique_ptr<QApplication> app;
     static int appArgc = 1;
     if (!QCoreApplication::instance()) app = std::make_unique<QApplication>(appArgc, argv);
+    QApplication::setWindowIcon(programIcon());
     QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Kalvo2 Meldung"), text, QMessageBox::Ok);
     widenForTitle(box);
     // Seen first: above every other window, with the focus.

@@ -19,6 +19,7 @@
 #include "base/Paths.h"
 #include "dialogs/ExplorerModel.h"
 #include "dialogs/LayoutAnchors.h"
+#include "dialogs/ScreenFit.h"
 #include "dialogs/TextFit.h"
 #include "dialogs/WindowPlacement.h"
 #include "shell/Kalvo.h"
@@ -141,7 +142,11 @@ ListEditWindow::ListEditWindow(QWidget* owner, float s) : QDialog(owner) {
     connect(okButton, &QPushButton::clicked, this, [this] { done(Accepted); });
 
     chooser = [](QWidget* parent, const QString& prompt, const QString& start) {
-        return QFileDialog::getExistingDirectory(parent, prompt, start);
+        QFileDialog dialog(parent, prompt, start);
+        dialog.setFileMode(QFileDialog::Directory);
+        dialog.setOption(QFileDialog::ShowDirsOnly);
+        keepWholeOnScreen(&dialog);
+        return dialog.exec() == QDialog::Accepted ? dialog.selectedFiles().value(0) : QString();
     };
     RegisterWindowLayout(this, 0, 0, width(), height());
 }

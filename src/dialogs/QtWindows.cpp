@@ -129,6 +129,10 @@ void QtWindows::toggleListPanel() {
     if (ListPanel* p = listPanel()) p->ListenPanelUmschalten();
 }
 
+void QtWindows::refreshListPanel() {
+    if (panel) panel->refresh();
+}
+
 bool QtWindows::listPanelEvent(int subType) {
     ListPanel* p = listPanel();
     return p && p->ListenPanelEreignis(subType);

@@ -33,6 +33,7 @@ public:
     bool blackWindowOpen() const override;
     void toggleListPanel() override;
     bool listPanelEvent(int subType) override;
+    void refreshListPanel() override;
     // The panel logic on the owner's panel widgets (the owner must be the
     // MainWindow); null before attach.
     ListPanel* listPanel();

@@ -1,4 +1,5 @@
 #include <QFile>
+#include <QFileInfo>
 #include <QStringList>
 #include <string>
 
@@ -9,6 +10,7 @@
 #include "shell/Kalvo.h"
 #include "base/MainView.h"
 #include "base/PreferenceFile.h"
+#include "base/Windows.h"
 
 namespace {
 const QString kGroupKalvo = QStringLiteral("Kalvo");
@@ -100,12 +102,14 @@ void SongLibrary::ListeLaden(const QString& fileName) {
     if (listFileName.isEmpty()) {
         listFileName = k.shell.dataFolder + QStringLiteral("Standard.txt");
         k.shell.ShowMessage(QStringLiteral("Erster Start - fügen Sie mindestens ein Verzeichnis zur Standardliste.\r\n"
-                                           "Verwenden Sie dazu das Menü 'Datei - Liste bearbeiten.'\r\n"));
+                                           "Verwenden Sie dazu das Menü 'Liste - Bearbeiten.'\r\n"));
         QFile standard(listFileName);
         if (!standard.exists() && standard.open(QIODevice::WriteOnly | QIODevice::NewOnly)) standard.close();
     }
     k.settings.LetzteListenDatei = listFileName;
     k.s.view.setListName(filePart(listFileName));
+    // The list may come from another folder: the panel lists that one now.
+    k.s.windows.refreshListPanel();
 
     PreferenceFile file;
     if (!file.openPreferences(listFileName)) {
@@ -154,6 +158,7 @@ bool SongLibrary::ListeSpeichern(bool quiet) {
         if (!quiet) k.shell.ShowMessage(failed);
         return false;
     };
+    const bool newFile = !QFileInfo::exists(listFileName);
     if (!file.createPreferences(listFileName)) {
         file.closePreferences();
         return report();
@@ -194,6 +199,8 @@ bool SongLibrary::ListeSpeichern(bool quiet) {
     // The file is replaced whole on close; a failed write leaves the old one.
     if (!file.closePreferences()) return report();
     k.shell.lastListSave = k.s.clock.localSeconds();
+    // An open list panel shows the new file at once.
+    if (newFile) k.s.windows.refreshListPanel();
     return true;
 }
 
@@ -226,6 +233,8 @@ void SongLibrary::ListeSpeichernUnter(bool newList) {
     }
     k.settings.LetzteListenDatei = listFileName;
     k.s.view.setListName(filePart(listFileName));
+    // The list may lie in another folder, whose lists the panel shows now.
+    k.s.windows.refreshListPanel();
 }
 
 void SongLibrary::ListeOeffnen() {

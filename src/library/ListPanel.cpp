@@ -48,6 +48,12 @@ void ListPanel::ListenPanelUmschalten() {
     view.setInnerWidth(base + int(std::lround(PanelWidth * k.shell.layoutScale)));
 }
 
+void ListPanel::refresh() {
+    if (!panelOpen) return;
+    const QString dir = listDirectory();
+    view.showListFiles(dir, listFilesIn(dir));
+}
+
 bool ListPanel::ListenPanelEreignis(int subType) {
     bool handled = false;
     if (subType == SubDoubleClick || subType == SubRightClick) {

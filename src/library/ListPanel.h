@@ -34,6 +34,8 @@ public:
     // Opens the panel (window widened by PanelWidth, list refilled) or
     // closes it (window back to its base width exactly).
     void ListenPanelUmschalten();
+    // While open, lists the current list's folder again.
+    void refresh();
     // SubDoubleClick loads the selected list, SubRightClick deletes it after
     // "Löschen?"; true for these two. Then the focus leaves the panel list.
     bool ListenPanelEreignis(int subType);

@@ -1,6 +1,7 @@
 #pragma once
 #include <functional>
 #include <memory>
+#include <QObject>
 
 #include "base/Desktop.h"
 
@@ -27,7 +28,7 @@ public:
     // Where the log lines of the desktop portal go.
     void setLogger(std::function<void(const QString&)> logger);
 
-    bool openFolder(const QString& folder) override;
+    bool openFolder(const QString& folder, std::function<void(const QString&)> failedLater) override;
     bool setScreensaverEnabled(bool enabled) override;
     bool monitorLowPower() override;
     bool registerHotkey(int id, int modifiers, int virtualKey) override;
@@ -44,6 +45,8 @@ private:
     std::unique_ptr<ScreenSaverInhibitor> screensaver;
     std::unique_ptr<MonitorPower> monitor;
     std::unique_ptr<DesktopPortal> portal;
+    // The running xdg-open processes; they only report, never outlive this.
+    std::unique_ptr<QObject> folderOpeners;
     QString error;
     bool suspendHeld = false;
 };

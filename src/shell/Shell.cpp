@@ -160,12 +160,21 @@ void Shell::pass(const PassEvent& event) {
     k.mpris.passEnded();
 }
 
+void Shell::openFolderOrTell(const QString& folder) {
+    const auto tell = [this, folder](const QString& why) {
+        LogLine(QStringLiteral("Ordner öffnen: ") + folder + QStringLiteral(" (") + why + QLatin1Char(')'));
+        ShowMessage(QStringLiteral("Fehler - Kann Ordner nicht öffnen: ") + folder +
+                    QStringLiteral("\r\nIst ein Dateimanager installiert?"));
+    };
+    if (!k.s.desktop.openFolder(folder, tell)) tell(k.s.desktop.lastError());
+}
+
 void Shell::dispatchMenu(int item) {
     switch (item) {
     case MenuListOpen: k.library.ListeOeffnen(); break;
     case MenuListNew: k.library.ListeSpeichernUnter(true); break;
     case MenuListSaveAs: k.library.ListeSpeichernUnter(false); break;
-    case MenuTrashOpen: k.s.desktop.openFolder(TrashFolder); break;
+    case MenuTrashOpen: openFolderOrTell(TrashFolder); break;
     case MenuRestore: k.s.windows.openRestoreDialog(); break;
     case MenuUndoDelete: k.actions.UndoLastDelete(); break;
     case MenuQuit: quitRequested = true; break;
@@ -199,7 +208,7 @@ void Shell::dispatchControl(const PassEvent& event) {
         if (k.s.windows.listPanelEvent(SubRightClick)) markActivity();
         return;
     case CtlPanelToggle: k.s.windows.toggleListPanel(); break;
-    case CtlPathButton: k.s.desktop.openFolder(view.pathText()); break;
+    case CtlPathButton: openFolderOrTell(view.pathText()); break;
     case CtlSongButton: k.selection.LiedauswahlOeffnen(); break;
     case CtlVolume: k.playback.Lautstaerke(0); break;
     case CtlPlay: k.playback.Spielen(QString()); break;

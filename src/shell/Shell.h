@@ -54,6 +54,8 @@ private:
     Kalvo& k;
     int suspendDepth = 0;
     void dispatchMenu(int item);
+    // Opens folder in the file manager, or tells the user and the log why not.
+    void openFolderOrTell(const QString& folder);
     void dispatchControl(const PassEvent& event);
 };
 

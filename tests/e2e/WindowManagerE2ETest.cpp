@@ -3,6 +3,7 @@
 // open, and a crash with the black screen up.
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <csignal>
 
 #include "e2e/RemotePlayer.h"
@@ -228,4 +229,61 @@ TEST(WindowManagerE2E, CrashWithTheBlackScreenUpLeavesNothingBehind) {
     requestClose(report);
     waitUntilGone(kBoxTitle);
     if (p.process.state() == QProcess::Running) p.quit();
+}
+
+namespace {
+
+// A picture of the whole screen for whoever reads the test's results:
+// <build>/screenshots/<name>.png.
+void screenshot(const ManagedPlayer& p, const QString& name) {
+    const QString folder = QStringLiteral(KALVO_BINARY_DIR "/screenshots/");
+    QDir().mkpath(folder);
+    p.display.run("import", {"-window", "root", folder + name + ".png"});
+}
+
+}  // namespace
+
+// The title bars and the task switcher show the player's icon: the main
+// window and the song selection window carry it (_NET_WM_ICON).
+TEST(WindowManagerE2E, WindowsCarryTheProgramIcon) {
+    ManagedPlayer p;
+    if (!p.display.ok()) GTEST_SKIP() << p.display.problem.toStdString();
+    p.prepare({});
+    ASSERT_TRUE(p.up());
+    clickMain(p, 25, 65);  // "Lied:"
+    const QString selection = waitForWindow(QStringLiteral("Lied ausw"));
+    ASSERT_FALSE(selection.isEmpty());
+    QThread::msleep(500);
+    screenshot(p, QStringLiteral("window-icons"));
+    for (const QString& w : {p.window, selection}) {
+        const QString icon = p.display.run("xprop", {"-id", w, "_NET_WM_ICON"});
+        EXPECT_TRUE(icon.contains("Icon (48 x 48)")) << w.toStdString() << ": " << icon.left(200).toStdString();
+    }
+    p.quit();
+}
+
+// Below a main window low on the screen, the file dialog "Liste öffnen"
+// shows whole: title bar and bottom border on the screen (1280 x 1024).
+TEST(WindowManagerE2E, FileDialogOfALowMainWindowIsShownWhole) {
+    ManagedPlayer p;
+    if (!p.display.ok()) GTEST_SKIP() << p.display.problem.toStdString();
+    p.prepare({}, "");
+    QFile ini(p.data + "Kalvo2.ini");
+    ASSERT_TRUE(ini.open(QIODevice::Append));
+    ini.write("[Window]\r\nWinX = 300\r\nWinY = 760\r\n");
+    ini.close();
+    ASSERT_TRUE(p.up());
+    const QRect screen(0, 0, 1280, 1024);
+
+    openFromDatei(p, 0);  // "Liste öffnen"
+    const QString dialog = waitForWindow(QStringLiteral("Liste öffnen"));
+    ASSERT_FALSE(dialog.isEmpty());
+    QThread::msleep(800);
+    screenshot(p, QStringLiteral("file-dialog-low"));
+    const QRect d = frameOf(p, dialog);
+    EXPECT_TRUE(screen.contains(d)) << "file dialog frame " << d.x() << "," << d.y() << " " << d.width() << "x"
+                                    << d.height();
+    xdotool({"key", "Escape"});
+    waitUntilGone(QStringLiteral("Liste öffnen"));
+    p.quit();
 }

@@ -22,6 +22,7 @@
 #include "base/RandomSource.h"
 #include "base/ScanProgress.h"
 #include "base/Windows.h"
+#include "library/ListPanel.h"
 
 // GoogleTest prints QStrings readably.
 void PrintTo(const QString& s, std::ostream* os);
@@ -118,7 +119,15 @@ public:
     QVector<int> refusedIds;  // registerHotkey refuses these ids
     bool hotkeys = true, screensaverWorks = true, lowPowerWorks = true;
     QString error = QStringLiteral("no such service");
-    bool openFolder(const QString& f) override { opened << f; return true; }
+    // Opens unless openFails; laterFailure, when set, is reported at once.
+    bool openFails = false;
+    QString laterFailure;
+    bool openFolder(const QString& f, std::function<void(const QString&)> failedLater) override {
+        opened << f;
+        if (openFails) return false;
+        if (!laterFailure.isEmpty()) failedLater(laterFailure);
+        return true;
+    }
     bool setScreensaverEnabled(bool enabled) override {
         calls << QStringLiteral("screensaver %1").arg(enabled ? 1 : 0);
         if (!enabled) ++screensaverOff;
@@ -239,6 +248,9 @@ public:
     bool openBlackWindow() override { if (blackFails) return false; ++blackOpens; blackOpen = true; return true; }
     void closeBlackWindow() override { ++blackCloses; blackOpen = false; }
     bool blackWindowOpen() const override { return blackOpen; }
+    // The list panel refreshed through this window set, when a test gives one.
+    ListPanel* listPanel = nullptr;
+    void refreshListPanel() override { if (listPanel) listPanel->refresh(); }
 };
 
 // Records every call; loads succeed unless the path is listed in failLoads,

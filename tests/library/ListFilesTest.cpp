@@ -194,7 +194,7 @@ TEST_F(ListFiles, FirstStartCreatesAnEmptyStandardListOnce) {
     const QString standard = k.shell.dataFolder + QStringLiteral("Standard.txt");
     EXPECT_EQ(shownTexts(), QStringList{QStringLiteral(
                                 "Erster Start - fügen Sie mindestens ein Verzeichnis zur Standardliste.\r\n"
-                                "Verwenden Sie dazu das Menü 'Datei - Liste bearbeiten.'\r\n")});
+                                "Verwenden Sie dazu das Menü 'Liste - Bearbeiten.'\r\n")});
     EXPECT_EQ(lib.listFileName, standard);
     EXPECT_EQ(k.settings.LetzteListenDatei, standard);
     EXPECT_EQ(t.view.listName, QStringLiteral("Standard.txt"));

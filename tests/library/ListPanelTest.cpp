@@ -179,3 +179,31 @@ TEST_F(ListPanelTest, DeletingTheCurrentListEmptiesAndNothingRecreatesIt) {
     EXPECT_EQ(k.library.listFileName, lists);
     EXPECT_TRUE(t.logLines().contains("_ListenPanelEreignis: kann Liste nicht löschen: " + lists + "leer.txt"));
 }
+
+// An open panel follows the current list: a list saved under a new name
+// shows up at once, and a list loaded from another folder brings that
+// folder's lists. A closed panel is not filled behind the user's back.
+TEST_F(ListPanelTest, AnOpenPanelShowsASavedListAndFollowsALoadedOne) {
+    t.windows.listPanel = &panel;
+    panel.ListenPanelUmschalten();
+    ASSERT_FALSE(view.names.contains("Neu.txt"));
+
+    t.fileDialogs.answer = lists + "Neu";
+    k.library.ListeSpeichernUnter(false);
+    EXPECT_EQ(k.library.listFileName, lists + "Neu.txt");
+    EXPECT_TRUE(view.names.contains("Neu.txt")) << view.names.join(", ").toStdString();
+
+    const QString other = t.path(QStringLiteral("Andere/"));
+    QDir().mkpath(other);
+    QFile::copy(lists + "Rock.txt", other + "Pop.txt");
+    t.fileDialogs.answer = other + "Pop.txt";
+    k.library.ListeOeffnen();
+    EXPECT_EQ(view.directory, other);
+    EXPECT_EQ(view.names, QStringList{"Pop.txt"});
+
+    panel.ListenPanelUmschalten();  // closed
+    view.names.clear();
+    t.fileDialogs.answer = other + "Soul";
+    k.library.ListeSpeichernUnter(false);
+    EXPECT_TRUE(view.names.isEmpty());
+}

@@ -3,6 +3,7 @@
 #include <QtEndian>
 
 #include "fakes/Fakes.h"
+#include "control/KeyNames.h"
 #include "shell/Info.h"
 
 namespace {
@@ -83,4 +84,17 @@ TEST(Info, EachFailureHasItsMessageAndTheWindowStillOpensEmpty) {
     Info(*t2.k, closed, good);
     EXPECT_EQ(shownTexts(t2), QStringList{"Fehler in _Info(): Konnte Fenster Window_FormInfo() nicht öffnen!"});
     EXPECT_EQ(closed.calls, QStringList{"open"});
+}
+
+// The text counts the functions a key can be bound to and names each one as
+// the key window lists them, so it must change with that list.
+TEST(Info, TheTextCountsTheKeyFunctionsTheKeyWindowOffers) {
+    QString text;
+    ASSERT_EQ(unpackInfoText(packedInfoText(), text), InfoUnpack::Ok);
+    const QStringList words{"Null", "Eine", "Zwei", "Drei", "Vier", "Fünf", "Sechs",
+                            "Sieben", "Acht", "Neun", "Zehn", "Elf", "Zwölf"};
+    const int count = int(KeyFunctionNames().size());
+    ASSERT_LT(count, words.size());
+    EXPECT_TRUE(text.contains(words[count] + QStringLiteral(" Funktionen stehen"))) << count;
+    EXPECT_TRUE(text.contains(QStringLiteral("Löschen rückgängig")));
 }

@@ -231,3 +231,28 @@ TEST(Pass, TimeoutRunsTheTickEveryPass) {
     }
     EXPECT_EQ(t.k->shell.lastActivityTime, 0u);
 }
+
+// Opening the trash folder or the song's folder tells the user when no file
+// manager takes it: at once when nothing could start, later when the opener
+// reports it found no program. The log keeps the reason.
+TEST(Pass, AFolderThatCannotBeOpenedIsToldAndLogged) {
+    TestKalvo t;
+    t.k->shell.pass(menu(MenuTrashOpen));
+    EXPECT_TRUE(t.messages.shown.isEmpty());
+
+    t.desktop.openFails = true;
+    t.desktop.error = QStringLiteral("kein Dateimanager gefunden");
+    t.k->shell.pass(menu(MenuTrashOpen));
+    ASSERT_EQ(t.messages.shown.size(), 1);
+    EXPECT_EQ(t.messages.shown[0].text, QStringLiteral("Fehler - Kann Ordner nicht öffnen: ") +
+                                            t.desktop.opened.last() +
+                                            QStringLiteral("\r\nIst ein Dateimanager installiert?"));
+    EXPECT_TRUE(t.logLines().join('\n').contains(QStringLiteral("kein Dateimanager gefunden")));
+
+    t.desktop.openFails = false;
+    t.desktop.laterFailure = QStringLiteral("xdg-open: kein Programm für Ordner gefunden");
+    t.k->shell.pass(control(CtlPathButton));
+    ASSERT_EQ(t.messages.shown.size(), 2);
+    EXPECT_TRUE(t.messages.shown[1].text.startsWith(QStringLiteral("Fehler - Kann Ordner nicht öffnen: ")));
+    EXPECT_TRUE(t.logLines().join('\n').contains(t.desktop.laterFailure));
+}
