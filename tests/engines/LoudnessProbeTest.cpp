@@ -34,6 +34,12 @@ TEST(LoudnessProbe, MeasuresMediaFilesAtTheirLevels) {
     EXPECT_NEAR(l->lufs, -6.02, 0.3);
     EXPECT_NEAR(q->lufs - l->lufs, -24.0, 0.3);
     EXPECT_NEAR(db(l->peak), -6.02, 0.2);
+    // A mono song is heard on both speakers, and measured so.
+    const QString mono = tmp.filePath("mono.wav");
+    ASSERT_TRUE(fixtures::writeFixture(mono, fixtures::wavTone(4, 1000, 0.5, 44100, 1)));
+    const auto m1 = measure(mono);
+    ASSERT_TRUE(m1);
+    EXPECT_NEAR(m1->lufs, l->lufs, 0.1);
 
     // The same tone as an MP3.
     const QString mp3 = tmp.filePath("tone.mp3");

@@ -10,8 +10,6 @@
 #include <cmath>
 #include <mutex>
 
-#include "fakes/Fakes.h"
-#include "playback/LevelledEngines.h"
 #include "playback/Levelling.h"
 #include "playback/LevellingSwitch.h"
 #include "playback/LoudnessCache.h"
@@ -274,34 +272,4 @@ TEST(Levelling, SwitchTurnsGainsOffAtOnceAndIsStoredInItsOwnFile) {
     EXPECT_FALSE(again.enabled());
     again.setEnabled(true);
     EXPECT_TRUE(LevellingSwitch::load(LevellingSwitch::fileIn(f.data())));
-}
-
-TEST(LevelledEngines, GainHoldsFromTheFirstSampleAndMultipliesTheFade) {
-    RecordingMediaEngine media;
-    RecordingModuleEngine modules;
-    double gain = 0.5;
-    LevelledMediaEngine m(media, [&](const QString&) { return gain; });
-    LevelledModuleEngine t(modules, [&](const QString&) { return gain; });
-
-    // The level is set before the load, so the song begins at its gain.
-    m.load("/a.wav");
-    ASSERT_FALSE(media.levels.isEmpty());
-    EXPECT_DOUBLE_EQ(media.levelAtLoad, 0.5);
-    t.load("/a.mod");
-    EXPECT_DOUBLE_EQ(modules.level, 0.5);
-    // The sleep timer's fade multiplies it.
-    m.setOutputLevel(0.5);
-    t.setOutputLevel(0.5);
-    EXPECT_DOUBLE_EQ(media.level, 0.25);
-    EXPECT_DOUBLE_EQ(modules.level, 0.25);
-    // Asked again (the switch): applied at once, fade kept.
-    gain = 1.0;
-    m.reapply();
-    t.reapply();
-    EXPECT_DOUBLE_EQ(media.level, 0.5);
-    EXPECT_DOUBLE_EQ(modules.level, 0.5);
-    // A provider that answers nonsense leaves the song unchanged.
-    gain = std::nan("");
-    m.load("/b.wav");
-    EXPECT_DOUBLE_EQ(media.level, 0.5);
 }

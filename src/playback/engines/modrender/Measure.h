@@ -10,6 +10,7 @@
 // repeats after more than S seconds); anything else is decoded by GStreamer,
 // MIDI files through the same synthesizer that plays them, and ReplayGain
 // tags with a gain and a peak are taken instead of measuring. The process
-// lowers its own priority first, so it never competes with what plays.
+// lowers its own priority first (nice 19; KALVO2_MEASURE_NICE, a test
+// hook, sets another value), so it never competes with what plays.
 // Returns -1 when argv asks for another mode.
 int runMeasureMode(int argc, char** argv);
