@@ -3,6 +3,7 @@
 #include <QDir>
 #include <algorithm>
 #include <limits>
+#include <utility>
 
 #include "library/SongPattern.h"
 #include "playback/engines/ModuleEngine.h"
@@ -182,6 +183,8 @@ bool PlaybackController::LiedBestimmen(const QString& path) {
 }
 
 void PlaybackController::releaseMedia() {
+    preparedSong.clear();
+    offered = false;
     k.s.media.stop();
     k.s.media.release();
     mediaHandle = 0;
@@ -228,6 +231,8 @@ QString PlaybackController::heardSong() const {
     return k.s.media.isLoaded() || k.s.modules.isLoaded() ? loadedPath : QString();
 }
 
+PlaybackController::PlaybackController(Kalvo& k) : output(k.s.media, k.s.modules), k(k) {}
+
 bool PlaybackController::Spielen(const QString& path) {
     if (!LiedBestimmen(path)) {
         // The song field names the refused song now: the one that played
@@ -237,10 +242,12 @@ bool PlaybackController::Spielen(const QString& path) {
         return false;
     }
 
+    const MediaHandle joinedStream = std::exchange(joinedHandle, 0);
     if (moduleSong == 1 && k.s.media.isLoaded()) releaseMedia();
     if (moduleSong == 0 && k.s.modules.isLoaded()) releaseModule();
 
     bool ok = false;
+    output.prepareSong(currentSong);
     if (moduleSong == 1) {
         if (k.s.modules.load(currentSong)) {
             Lautstaerke(0);
@@ -248,13 +255,17 @@ bool PlaybackController::Spielen(const QString& path) {
             ok = true;
         }
     } else {
-        if (k.s.media.isLoaded()) releaseMedia();
-        const MediaHandle h = k.s.media.load(currentSong);
+        // A song the stream has already joined keeps playing as it is.
+        const bool joined = joinedStream != 0 && currentSong == preparedSong && k.s.media.isLoaded();
+        if (!joined && k.s.media.isLoaded()) releaseMedia();
+        preparedSong.clear();
+        offered = false;
+        const MediaHandle h = joined ? joinedStream : k.s.media.load(currentSong);
         if (h != 0) {
             k.s.media.setTimeUnit(h);
             mediaHandle = h;
             Lautstaerke(0);
-            k.s.media.play();
+            if (!joined) k.s.media.play();
             mediaLength = k.s.media.length(h);
             k.s.view.setTimeText(timeText(mediaLength / MediaUnitsPerSecond));
             ok = true;
@@ -263,6 +274,7 @@ bool PlaybackController::Spielen(const QString& path) {
 
     if (!ok) {
         releaseAll();  // neither engine may play on after a failed load
+        output.forgetSong();
         // A sound output that fails is not the file's fault: the engine has
         // logged why, and the song field keeps the song's name.
         if (moduleSong == 1 || !k.s.media.outputFailed()) {
@@ -289,6 +301,7 @@ void PlaybackController::Stoppen() {
     // random order, a closed list edit) may have moved moduleSong away from
     // the engine that still plays.
     releaseAll();
+    output.forgetSong();
     halted = false;
 
     currentSong.clear();
@@ -367,6 +380,49 @@ void PlaybackController::MusNext() {
     }
     makeResumePoint(*e);
     Spielen(QString());
+}
+
+QString PlaybackController::continuationSong() const {
+    if (!k.settings.FortwAbspielen || moduleSong != 0 || currentSong.isEmpty() || currentSong != loadedPath)
+        return {};
+    const SongList& list = k.library.songList;
+    if (endStand.valid || list.isEmpty()) return {};
+    // MusNext takes the entry after the resume song, the first with Repeat.
+    int next = findResume().index + 1;
+    if (next <= 0) return {};
+    if (next >= list.size()) {
+        if (!k.settings.Repeat) return {};
+        next = 0;
+    }
+    const SongEntry& e = list.at(next);
+    const QString ext = songExtension(e.filePath);
+    // Only a media song can follow in the media engine's stream.
+    if (e.presence <= 0 || SongPattern(k.settings.TrackerModDateiPattern).takes(ext) ||
+        !SongPattern(k.settings.WinMediaDateiPattern).takes(ext))
+        return {};
+    return e.filePath;
+}
+
+void PlaybackController::prepareContinuation() {
+    const QString next = continuationSong();
+    if (offered && next == preparedSong) return;
+    offered = true;
+    // What the engine refuses is offered again only once the choice changes;
+    // it then starts as usual at the end.
+    preparedSong = next;
+    k.s.media.prepareNext(next);
+}
+
+void PlaybackController::joinContinuation(MediaHandle joined) {
+    joinedHandle = joined;
+    MusNext();
+    if (joinedHandle == 0) return;  // a start took the stream or replaced it
+    // Nothing started (the end of the list without Repeat): the song heard
+    // has ended, as it would have without the join, and the stream that
+    // moved on is silenced rather than heard under the old song's name.
+    joinedHandle = 0;
+    k.s.media.stop();
+    halted = true;
 }
 
 void PlaybackController::MusPrev() {

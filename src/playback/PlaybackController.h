@@ -2,6 +2,7 @@
 #include <QString>
 #include <QVector>
 #include <cstdint>
+#include "playback/OutputStage.h"
 #include "playback/SongInfo.h"
 #include "playback/engines/MediaEngine.h"
 
@@ -12,7 +13,11 @@ struct SongEntry;
 // UI thread only.
 class PlaybackController {
 public:
-    explicit PlaybackController(Kalvo& k) : k(k) {}
+    explicit PlaybackController(Kalvo& k);
+
+    // Level and loudness gain of what plays. Its gain provider is asked for
+    // each song right before the song loads.
+    OutputStage output;
 
     QString currentSong;    // empty: no song
     QString lastSongPath;   // resume point in path order
@@ -96,6 +101,15 @@ public:
     void Lautstaerke(int32_t delta);
     // The deletion sound, or the notice beep when it is missing.
     void LoeschTon();
+    // Continuous play ahead of a media song's end: offers the media engine
+    // the song MusNext would start then, and withdraws it when that changes
+    // (the list, the order, Repeat, the song's presence). The tick calls it
+    // on every look at a playing media song.
+    void prepareContinuation();
+    // The song the engine joined has become audible: it is made current as
+    // MusNext would make it, keeping the stream that plays it. When MusNext
+    // now picks another song, that one starts as usual instead.
+    void joinContinuation(MediaHandle joined);
     // Takes the tags of the song heard from its engine when they changed
     // since the last look (a stream's tag event while it plays); cheap when
     // nothing changed. Never blocks.
@@ -119,6 +133,13 @@ private:
     } endStand;
     QString determinedCounter;  // the counter text of the last walk
     QString loadedPath;  // what the last successful start loaded
+    // Offered to the media engine to follow the song heard (empty: that
+    // nothing follows); offered tells whether anything was offered since the
+    // song started, as the engine waits for a word after each join.
+    QString preparedSong;
+    bool offered = false;
+    MediaHandle joinedHandle = 0;  // a start takes this stream instead of loading
+    QString continuationSong() const;
     quint32 tagRevision = 0;  // of the media engine's tags in songInfo
     bool repeatEndStand();
     int presentCount() const;

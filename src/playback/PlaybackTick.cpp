@@ -121,8 +121,7 @@ double PlaybackTick::outputLevel(uint32_t now) {
 void PlaybackTick::applyLevel(double level) {
     if (level == appliedLevel) return;
     appliedLevel = level;
-    k.s.media.setOutputLevel(level);
-    k.s.modules.setOutputLevel(level);
+    k.playback.output.setLevel(level);
 }
 
 void PlaybackTick::periodicSave() {
@@ -184,6 +183,12 @@ void PlaybackTick::moduleStep(int32_t age) {
 
 void PlaybackTick::mediaStep() {
     PlaybackController& pb = k.playback;
+    if (const MediaHandle joined = k.s.media.takeJoined()) {
+        // The next song of continuous play is heard now: its fields follow
+        // from the next look on.
+        pb.joinContinuation(joined);
+        return;
+    }
     pb.takeTags();
     const qint64 position = k.s.media.position(pb.mediaHandle);
     // Some streams (an MP3 without a length header) tell their length only
@@ -197,6 +202,7 @@ void PlaybackTick::mediaStep() {
         lastMediaPosition = position;
         pb.halted = false;
         k.s.view.setPositionText(timeText(position / MediaUnitsPerSecond));
+        if (k.settings.FortwAbspielen) pb.prepareContinuation();
     } else {
         // Ended. A start of the next song clears the mark again; at the end
         // of the list, or without continuous play, the song stays halted.

@@ -8,7 +8,10 @@ void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString()
 MediaHandle RecordingMediaEngine::load(const QString& path) {
     calls << QStringLiteral("load ") + path;
     levelAtLoad = level;
+    gainAtLoad = gain;
     if (loaded) release();
+    prepared.clear();
+    joined = 0;
     if (outputDown || failLoads.contains(path) || (requireFiles && !QFileInfo(path).isFile())) return 0;
     loaded = true;
     loadedPath = path;
@@ -17,8 +20,34 @@ MediaHandle RecordingMediaEngine::load(const QString& path) {
     return handle;
 }
 
+bool RecordingMediaEngine::prepareNext(const QString& path) {
+    calls << QStringLiteral("prepareNext ") + path;
+    if (!loaded || prepareFails || (requireFiles && !path.isEmpty() && !QFileInfo(path).isFile())) {
+        prepared.clear();
+        return false;
+    }
+    prepared = path;
+    return true;
+}
+
+void RecordingMediaEngine::join() {
+    if (!loaded || prepared.isEmpty()) return;
+    loadedPath = prepared;
+    pos = 0;
+    handle = nextHandle++;
+    joined = handle;
+}
+
+MediaHandle RecordingMediaEngine::takeJoined() {
+    const MediaHandle h = joined;
+    if (h) prepared.clear();
+    joined = 0;
+    return h;
+}
+
 bool RecordingModuleEngine::load(const QString& path) {
     calls << QStringLiteral("load ") + path;
+    gainAtLoad = gain;
     if (loaded) release();
     if (failLoads.contains(path) || (requireFiles && !QFileInfo(path).isFile())) return false;
     loaded = true;

@@ -272,13 +272,34 @@ public:
     qint64 position(MediaHandle) override { return loaded ? pos : 0; }
     void seek(MediaHandle, qint64 p) override { calls << QStringLiteral("seek %1").arg(p); pos = p; }
     void stop() override { calls << "stop"; pos = 0; held = false; }
-    void release() override { calls << "release"; loaded = false; held = false; handle = 0; loadedPath.clear(); }
+    void release() override {
+        calls << "release";
+        loaded = false;
+        held = false;
+        handle = 0;
+        loadedPath.clear();
+        prepared.clear();
+        joined = 0;
+    }
     // The output level: the last one set, the one the last load began
     // with, and every change in order.
     double level = 1.0;
     double levelAtLoad = -1;
     QVector<double> levels;
     void setOutputLevel(double l) override { level = l; levels << l; }
+    // The loudness gain: the last one set and the one the last load began with.
+    double gain = 1.0;
+    double gainAtLoad = -1;
+    void setGain(double g) override { gain = g; }
+    // Continuous play: what was prepared (prepareFails refuses); join()
+    // makes the stream take it, and the next takeJoined reports it.
+    QString prepared;
+    bool prepareFails = false;
+    MediaHandle joined = 0;
+    bool prepareNext(const QString& path) override;
+    MediaHandle takeJoined() override;
+    // The stream reaches the prepared song: it is heard from now on.
+    void join();
     // What tags() answers while loaded; a test raises its revision to tell a
     // later tag event.
     SongTags songTags;
@@ -315,6 +336,9 @@ public:
     double level = 1.0;
     QVector<double> levels;
     void setOutputLevel(double l) override { level = l; levels << l; }
+    double gain = 1.0;
+    double gainAtLoad = -1;
+    void setGain(double g) override { gain = g; }
     QByteArray name;  // what moduleName answers while loaded
     QByteArray moduleName() const override { return loaded ? name : QByteArray(); }
 };

@@ -1,4 +1,5 @@
 #include "playback/engines/GstMediaEngine.h"
+#include "playback/engines/GstAudioSink.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -51,7 +52,7 @@ bool GstMediaEngine::initialise() {
     if (!f)
         return false;
     gst_object_unref(f);
-    GstElement* sink = makeAudioSink();
+    GstElement* sink = makeGstAudioSink();
     if (!sink)
         return false;
     // The sink must at least open: a machine without any audio device fails here.
@@ -59,24 +60,6 @@ bool GstMediaEngine::initialise() {
     gst_element_set_state(sink, GST_STATE_NULL);
     gst_object_unref(sink);
     return ok;
-}
-
-GstElement* GstMediaEngine::makeAudioSink() const {
-    const QByteArray desc = qgetenv("KALVO2_AUDIO_SINK");
-    if (!desc.isEmpty()) {
-        GError* err = nullptr;
-        GstElement* bin = gst_parse_bin_from_description(desc.constData(), TRUE, &err);
-        if (err) {
-            qWarning().noquote() << "MediaEngine: KALVO2_AUDIO_SINK:" << err->message;
-            g_error_free(err);
-            if (bin)
-                gst_object_unref(bin);
-            bin = nullptr;
-        }
-        if (bin)
-            return bin;
-    }
-    return gst_element_factory_make("autoaudiosink", nullptr);
 }
 
 void GstMediaEngine::log(const QString& line) const {
@@ -89,17 +72,6 @@ void GstMediaEngine::log(const QString& line) const {
 // Whether a message comes from the audio sink or an element inside it.
 bool GstMediaEngine::fromOutput(GstMessage* m) const {
     return sink_ && GST_MESSAGE_SRC(m) && gst_object_has_as_ancestor(GST_MESSAGE_SRC(m), GST_OBJECT(sink_));
-}
-
-// Whether a fresh audio sink opens its device (connects to the sound server).
-bool GstMediaEngine::outputOpens() const {
-    GstElement* sink = makeAudioSink();
-    if (!sink)
-        return false;
-    const bool ok = gst_element_set_state(sink, GST_STATE_READY) != GST_STATE_CHANGE_FAILURE;
-    gst_element_set_state(sink, GST_STATE_NULL);
-    gst_object_unref(sink);
-    return ok;
 }
 
 bool GstMediaEngine::isLoaded() const { return playbin_ != nullptr; }
@@ -120,7 +92,7 @@ MediaHandle GstMediaEngine::load(const QString& path) {
         return 0;
     }
     GstElement* pb = gst_element_factory_make("playbin", nullptr);
-    GstElement* sink = makeAudioSink();
+    GstElement* sink = makeGstAudioSink();
     if (!pb || !sink) {
         g_free(uri);
         if (pb)
@@ -131,10 +103,11 @@ MediaHandle GstMediaEngine::load(const QString& path) {
     }
     GstElement* video = gst_element_factory_make("fakesink", nullptr);
     g_object_set(pb, "uri", uri, "flags", PlayFlagAudio | PlayFlagSoftVolume, "audio-sink", sink,
-                 "volume", linearVolume(volume_) * level_, nullptr);
+                 "volume", linearVolume(volume_) * level_ * gain_, nullptr);
     if (video)
         g_object_set(pb, "video-sink", video, nullptr);
     g_free(uri);
+    g_signal_connect(pb, "about-to-finish", G_CALLBACK(&GstMediaEngine::aboutToFinish), this);
     playbin_ = pb;
     sink_ = sink;
     bus_ = gst_element_get_bus(pb);
@@ -194,7 +167,7 @@ MediaHandle GstMediaEngine::load(const QString& path) {
     if (!ok) {
         // A failure without a word from anyone is still the output's when
         // no sink can open now.
-        outputFailed_ = errorOfOutput || (!silent && error.isEmpty() && !outputOpens());
+        outputFailed_ = errorOfOutput || (!silent && error.isEmpty() && !gstAudioOutputOpens());
         release();
         if (outputFailed_)
             log(QStringLiteral("MediaEngine: the sound output cannot play %1: %2")
@@ -228,9 +201,15 @@ void GstMediaEngine::setOutputLevel(double level) {
     applyVolume();
 }
 
+void GstMediaEngine::setGain(double gain) {
+    // playbin's volume reaches 10.0 at most.
+    gain_ = std::isfinite(gain) ? std::clamp(gain, 0.0, 8.0) : 1.0;
+    applyVolume();
+}
+
 void GstMediaEngine::applyVolume() {
     if (playbin_)
-        g_object_set(playbin_, "volume", linearVolume(volume_) * level_, nullptr);
+        g_object_set(playbin_, "volume", linearVolume(volume_) * level_ * gain_, nullptr);
 }
 
 SongTags GstMediaEngine::tags() {
@@ -243,78 +222,24 @@ SongTags GstMediaEngine::tags() {
     return tags_;
 }
 
-void GstMediaEngine::takeTags(GstMessage* m) {
-    GstTagList* list = nullptr;
-    gst_message_parse_tag(m, &list);
-    if (!list)
-        return;
-    bool changed = false;
-    const auto text = [&](const char* tag, QByteArray& into) {
-        const gchar* s = nullptr;
-        if (!gst_tag_list_peek_string_index(list, tag, 0, &s) || !s)
-            return;
-        const QByteArray v(s, qsizetype(qstrnlen(s, size_t(SongTags::MaxTextBytes))));
-        if (v != into) {
-            into = v;
-            changed = true;
-        }
-    };
-    text(GST_TAG_TITLE, tags_.title);
-    text(GST_TAG_ALBUM, tags_.album);
-    const int artists = std::min<int>(int(gst_tag_list_get_tag_size(list, GST_TAG_ARTIST)), SongTags::MaxArtists);
-    if (artists > 0) {
-        QList<QByteArray> names;
-        for (int i = 0; i < artists; ++i) {
-            const gchar* a = nullptr;
-            if (gst_tag_list_peek_string_index(list, GST_TAG_ARTIST, guint(i), &a) && a)
-                names << QByteArray(a, qsizetype(qstrnlen(a, size_t(SongTags::MaxTextBytes))));
-        }
-        if (names != tags_.artists) {
-            tags_.artists = names;
-            changed = true;
-        }
-    }
-    guint track = 0;
-    if (gst_tag_list_get_uint(list, GST_TAG_TRACK_NUMBER, &track) && track > 0 && track <= 100000 &&
-        int(track) != tags_.trackNumber) {
-        tags_.trackNumber = int(track);
-        changed = true;
-    }
-    GstSample* sample = nullptr;
-    if (!gst_tag_list_get_sample_index(list, GST_TAG_IMAGE, 0, &sample))
-        gst_tag_list_get_sample_index(list, GST_TAG_PREVIEW_IMAGE, 0, &sample);
-    if (sample && sample != imageSample_) {
-        // The same image travels in the tags of every element on its way:
-        // it is copied once.
-        if (imageSample_)
-            gst_sample_unref(imageSample_);
-        imageSample_ = gst_sample_ref(sample);
-        GstBuffer* buffer = gst_sample_get_buffer(sample);
-        const gsize size = buffer ? gst_buffer_get_size(buffer) : 0;
-        tags_.imageTooLarge = size > gsize(SongTags::MaxImageBytes);
-        tags_.image.clear();
-        if (size > 0 && !tags_.imageTooLarge) {
-            tags_.image.resize(qsizetype(size));
-            gst_buffer_extract(buffer, 0, tags_.image.data(), size);
-        }
-        changed = true;
-    }
-    if (sample)
-        gst_sample_unref(sample);
-    gst_tag_list_unref(list);
-    if (changed)
-        ++tags_.revision;
-}
-
 void GstMediaEngine::pollBus() {
     if (!bus_)
         return;
     while (GstMessage* m = gst_bus_pop(bus_)) {
         const GstMessageType t = GST_MESSAGE_TYPE(m);
-        if (t == GST_MESSAGE_DURATION_CHANGED)
+        if (t == GST_MESSAGE_DURATION_CHANGED && !joining())
             length_ = 0;  // asked again at the next length()
         if (t == GST_MESSAGE_TAG)
             takeTags(m);
+        if (t == GST_MESSAGE_STREAM_START) {
+            std::lock_guard lock(joinMutex_);
+            if (!takenPath_.isEmpty()) {
+                // The taken song's stream has reached the sink.
+                joinPath_ = takenPath_;
+                takenPath_.clear();
+                joinPending_ = true;
+            }
+        }
         if (t != GST_MESSAGE_EOS && t != GST_MESSAGE_ERROR) {
             gst_message_unref(m);
             continue;
@@ -432,6 +357,8 @@ qint64 GstMediaEngine::position(MediaHandle h) {
         return lastPosition_;
     if (paused_)
         return lastPosition_;  // held: the reading stands where the pause froze it
+    if (joinPending_)
+        return ++lastPosition_;  // the song before plays its last samples
     gint64 pos = 0;
     const bool answered = gst_element_query_position(playbin_, GST_FORMAT_TIME, &pos) && pos >= 0;
     if (!runs()) {
@@ -480,15 +407,18 @@ void GstMediaEngine::seek(MediaHandle h, qint64 position) {
 void GstMediaEngine::stop() {
     if (!playbin_)
         return;
+    endOfferWait();
     gst_element_set_state(playbin_, GST_STATE_PAUSED);
     waitForState(PlayStartTimeoutMs);
     seek(handle_, 0);
+    forgetJoin();
     paused_ = false;
     ended_ = false;
     lastPosition_ = 0;
 }
 
 void GstMediaEngine::release() {
+    endOfferWait();
     if (playbin_) {
         gst_element_set_state(playbin_, GST_STATE_NULL);  // synchronous: the file is closed
         gst_object_unref(playbin_);
@@ -501,6 +431,7 @@ void GstMediaEngine::release() {
     if (imageSample_)
         gst_sample_unref(imageSample_);
     imageSample_ = nullptr;
+    forgetJoin();
     path_.clear();
     handle_ = 0;
     ended_ = false;

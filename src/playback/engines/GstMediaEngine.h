@@ -1,6 +1,8 @@
 #pragma once
 #include <QString>
 #include <functional>
+#include <condition_variable>
+#include <mutex>
 
 #include "playback/engines/MediaEngine.h"
 
@@ -29,7 +31,18 @@ typedef struct _GstSample GstSample;
 // at resume, so nothing is lost or heard twice. Errors go to `logger`, the
 // output's told apart from the file's. Tags are gathered from the bus while
 // the song prerolls and from every later poll (a stream's tag event); the
-// output level multiplies playbin's software volume. UI thread only.
+// output level and the gain multiply playbin's software volume. UI thread
+// only.
+//
+// Continuous play joins the prepared song in the same playbin (its
+// about-to-finish hands over the next URI), so its first sample follows the
+// last one of the song heard. The stream takes it once the song heard has
+// been decoded; it counts as heard once the sink's position in the new
+// stream has left 0, and until then every query still answers for the song
+// before. Its tags are kept apart until then. A song shorter than what the
+// output holds is decoded whole before it is heard: its own successor is
+// then waited for (at most OfferWaitMs, in the decoding thread, while the
+// output plays on), since the caller offers it only once the join is heard.
 class GstMediaEngine : public MediaEngine {
 public:
     GstMediaEngine();
@@ -50,7 +63,10 @@ public:
     void stop() override;
     void release() override;
     void setOutputLevel(double level) override;
+    void setGain(double gain) override;
     SongTags tags() override;
+    bool prepareNext(const QString& path) override;
+    MediaHandle takeJoined() override;
 
     // Output level of volume v (0..100) in hundredths of a decibel relative to
     // full level: trunc(2000 * log10(1000 * v)) - 10000 for 1..99, 0 for 100,
@@ -63,6 +79,7 @@ public:
     int PlayStartTimeoutMs = 1000;
     int LengthWaitMs = 500;
     int StillLimitMs = 5000;
+    int OfferWaitMs = 3000;
 
     // Receives one line per failed load and per song ended by an error.
     // Default: qWarning.
@@ -72,13 +89,15 @@ private:
     void pollBus();
     bool waitForState(int timeoutMs);
     bool queryLength();
-    GstElement* makeAudioSink() const;
     bool fromOutput(GstMessage* m) const;
-    bool outputOpens() const;
     bool runs() const;
     void log(const QString& line) const;
     void takeTags(GstMessage* m);
     void applyVolume();
+    static void aboutToFinish(GstElement* playbin, void* self);
+    void forgetJoin();
+    void endOfferWait();  // before the pipeline stops: no decoding thread waits
+    bool joining();  // the stream has taken the next song, not heard yet
 
     GstElement* playbin_ = nullptr;
     GstBus* bus_ = nullptr;
@@ -97,6 +116,21 @@ private:
     int volume_ = 100;
     int balance_ = 0;
     double level_ = 1.0;
+    double gain_ = 1.0;
     SongTags tags_;
     GstSample* imageSample_ = nullptr;  // the sample tags_.image was taken from
+
+    // Continuous play. The streaming thread reads nextUri_ at about-to-finish.
+    std::mutex joinMutex_;
+    QByteArray nextUri_;   // guarded: offered, not taken yet
+    QString nextPath_;     // guarded
+    QString takenPath_;    // guarded: the stream has taken it, its start not seen
+    bool unheard_ = false; // guarded: a taken song is not reported heard yet
+    quint64 offers_ = 0;   // guarded: prepareNext calls so far
+    bool stopping_ = false;  // guarded: no wait for an offer
+    std::condition_variable offered_;
+    QString joinPath_;     // its stream has started at the sink, not heard yet
+    bool joinPending_ = false;
+    SongTags joinTags_;    // of the joining song, until it is heard
+    GstSample* joinImage_ = nullptr;
 };

@@ -51,6 +51,21 @@ public:
     // Scales the sound by level 0.0..1.0 on top of setAudio's volume (the
     // sleep timer's fade, the alarm's rise). Kept across loads; 1.0 at first.
     virtual void setOutputLevel(double level) { (void)level; }
+    // Linear loudness gain (>= 0, 1.0 = unchanged) on top of volume and
+    // level. Set before a load, it holds from the song's first sample; set
+    // while a song plays, at once. Kept across loads.
+    virtual void setGain(double gain) { (void)gain; }
+    // Continuous play: the song at path is to follow the loaded one in the
+    // same stream, its first sample right after the last one of the song
+    // heard. False when the engine cannot join it (nothing loaded, the file
+    // cannot be read); the caller then starts it as usual once the song
+    // heard has ended. An empty path withdraws what was prepared, as far as
+    // the stream has not taken it yet. Never blocks.
+    virtual bool prepareNext(const QString& path) { (void)path; return false; }
+    // Once the prepared song has become audible: its handle (the engine now
+    // holds it, the song before is gone), and 0 at every other call. Its
+    // position, length and tags start afresh. Never blocks.
+    virtual MediaHandle takeJoined() { return 0; }
     // The tags of the loaded song, as far as its streams delivered them:
     // while it loaded, and later tag events seen by the queries. Empty when
     // nothing is loaded. Never blocks.

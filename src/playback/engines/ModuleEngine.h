@@ -42,6 +42,11 @@ public:
     // Scales the sound by level 0.0..1.0 on top of setVolume (the sleep
     // timer's fade, the alarm's rise). Kept across loads; 1.0 at first.
     virtual void setOutputLevel(double level) { (void)level; }
+    // Linear loudness gain (>= 0, 1.0 = unchanged) on top of volume and
+    // level; samples beyond full scale are held at full scale. Set before
+    // play, it holds from the module's first sample; set while it plays, at
+    // once. Kept across loads.
+    virtual void setGain(double gain) { (void)gain; }
     // The loaded module's own title as stored in the file (often not
     // UTF-8); empty when it has none or nothing is loaded. Never blocks.
     virtual QByteArray moduleName() const { return {}; }

@@ -179,6 +179,8 @@ bool RendererModuleEngine::ensureRenderer() {
         send(quint32(Op::Volume), volume_);
     if (level_ != LevelFull)
         send(quint32(Op::Level), level_);
+    if (gain_ != GainUnity)
+        send(quint32(Op::Gain), gain_);
     return true;
 }
 
@@ -345,6 +347,14 @@ void RendererModuleEngine::setOutputLevel(double level) {
         return;
     level_ = l;
     send(quint32(Op::Level), level_);
+}
+
+void RendererModuleEngine::setGain(double gain) {
+    const int g = std::isfinite(gain) ? int(std::lround(std::clamp(gain, 0.0, 8.0) * GainUnity)) : GainUnity;
+    if (g == gain_)
+        return;
+    gain_ = g;
+    send(quint32(Op::Gain), gain_);
 }
 
 QByteArray RendererModuleEngine::moduleName() const { return loaded_ ? title_ : QByteArray(); }

@@ -43,6 +43,7 @@ public:
     void stop() override;
     void release() override;
     void setOutputLevel(double level) override;
+    void setGain(double gain) override;
     QByteArray moduleName() const override;
 
     // Receives one line for every renderer failure (start, crash, hang).
@@ -84,5 +85,6 @@ private:
     quint32 seq_ = 0;
     int volume_ = 100;
     int level_ = 10000;  // modrender::LevelFull is full level
+    int gain_ = 10000;   // modrender::GainUnity is unchanged
     QByteArray title_;    // of the loaded module
 };

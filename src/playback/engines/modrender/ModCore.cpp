@@ -39,6 +39,7 @@ bool ModCore::load(const void* data, size_t size) {
     ModPlug_SetMasterVolume(file_, 512);
     setVolume(volume_);
     ended_ = false;
+    renderedLevel_ = -1;
     snapshot();
     return true;
 }
@@ -79,21 +80,24 @@ int ModCore::render(int16_t* out, int frames) {
     std::memset(reinterpret_cast<char*>(out) + got, 0, size_t(bytes - got));
     if (volume_ == 0)
         std::memset(out, 0, size_t(bytes));
-    if (level_ != 10000 || renderedLevel_ != 10000) {
-        const int64_t from = renderedLevel_, to = level_;
+    const int64_t to = int64_t(level_) * gain_ / 10000;
+    const int64_t from = renderedLevel_ < 0 ? to : renderedLevel_;
+    if (to != 10000 || from != 10000) {
         for (int i = 0; i < frames; ++i) {
             const int64_t gain = (from * (frames - i) + to * i) / frames;
             for (int c = 0; c < Channels; ++c) {
                 int16_t& s = out[i * Channels + c];
-                s = int16_t(int64_t(s) * gain / 10000);
+                s = int16_t(std::clamp<int64_t>(int64_t(s) * gain / 10000, INT16_MIN, INT16_MAX));
             }
         }
-        renderedLevel_ = level_;
     }
+    renderedLevel_ = int(to);
     return frames;
 }
 
 void ModCore::setLevel(int level) { level_ = std::clamp(level, 0, 10000); }
+
+void ModCore::setGain(int gain) { gain_ = std::clamp(gain, 0, 80000); }
 
 const char* ModCore::name() const { return file_ ? ModPlug_GetName(file_) : ""; }
 

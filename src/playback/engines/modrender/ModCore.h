@@ -41,6 +41,11 @@ public:
     // Output level 0..10000 on top of the volume. A change glides over the
     // next rendered block, so no step is heard as a click.
     void setLevel(int level);
+    // Loudness gain 0..80000 (10000 = unchanged) on top of the level; samples
+    // beyond full scale are held at full scale. Glides as the level does,
+    // except in the first block after a load, which starts at the gain and
+    // level set by then.
+    void setGain(int gain);
     // The module's title as stored in the file; empty when none is loaded.
     const char* name() const;
 
@@ -54,7 +59,8 @@ private:
     bool ended_ = false;
     int volume_ = 100;
     int level_ = 10000;
-    int renderedLevel_ = 10000;  // the level the last block ended at
+    int gain_ = 10000;
+    int renderedLevel_ = 10000;  // level times gain the last block ended at; -1: none since the load
     int pattern_ = 0;
     int row_ = 0;
 };

@@ -21,9 +21,11 @@ enum class Op : uint32_t {
                   // answer Ok when a module is held, Failed when none plays
     Resume = 9,   // goes on from where Pause held it; no answer
     Level = 10,   // arg: output level 0..LevelFull; no answer
+    Gain = 11,    // arg: loudness gain, GainUnity = 1.0, 0..8 * GainUnity; no answer
 };
 
 constexpr int32_t LevelFull = 10000;
+constexpr int32_t GainUnity = 10000;
 
 enum class Answer : uint32_t { Ok = 1, Failed = 2 };
 

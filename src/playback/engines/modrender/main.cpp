@@ -231,6 +231,11 @@ public:
         core_.setLevel(level);
     }
 
+    void setGain(int gain) {
+        std::lock_guard lk(m_);
+        core_.setGain(gain);
+    }
+
 private:
     // Main thread. Stops the song and tells the player why.
     void outputFailed(const char* what) {
@@ -429,6 +434,9 @@ int main(int argc, char** argv) {
             break;
         case Op::Level:
             r.setLevel(c.arg);
+            break;
+        case Op::Gain:
+            r.setGain(c.arg);
             break;
         case Op::Release:
             r.release();
