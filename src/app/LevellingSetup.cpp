@@ -18,12 +18,7 @@ constexpr int FirstRefreshMs = 1000;
 LevellingSetup::LevellingSetup() = default;
 LevellingSetup::~LevellingSetup() = default;
 
-GainProvider LevellingSetup::provider() {
-    return [this](const QString& path) { return levelling ? levelling->gain(path) : 1.0; };
-}
-
-void LevellingSetup::start(Kalvo& kalvo, MainWindow& window, LevelledMediaEngine& media,
-                           LevelledModuleEngine& modules, const QString& renderer) {
+void LevellingSetup::start(Kalvo& kalvo, MainWindow& window, const QString& renderer) {
     k = &kalvo;
     if (k->shell.dataFolder.isEmpty())
         return;
@@ -38,10 +33,10 @@ void LevellingSetup::start(Kalvo& kalvo, MainWindow& window, LevelledMediaEngine
     levelling = std::make_unique<Levelling>(k->shell.dataFolder, probe,
                                             [this](const QString& line) { k->shell.LogLine(line); });
     levelling->start();
-    QObject::connect(levelling.get(), &Levelling::gainsChanged, this, [&media, &modules] {
-        media.reapply();
-        modules.reapply();
-    });
+    Levelling* l = levelling.get();
+    k->playback.output.setGainProvider([l](const QString& path) { return l->gain(path); });
+    // The switch, or the song heard measured at last: applied at once.
+    QObject::connect(l, &Levelling::gainsChanged, this, [this] { k->playback.output.refreshGain(); });
     addLevellingSwitch(window, levelling->enabled(), [this](bool on) { levelling->setEnabled(on); });
     QObject::connect(&timer, &QTimer::timeout, this, [this] {
         timer.setInterval(QueueRefreshMs);

@@ -5,28 +5,24 @@
 #include <memory>
 #include <mutex>
 
-#include "playback/LevelledEngines.h"
 
 class Kalvo;
 class Levelling;
 class MainWindow;
 
 // Even loudness in the running player: the background measuring of the
-// list, the switch in the Extras menu, and the gain the engines apply.
-// UI thread.
+// list, the switch in the Extras menu, and the gain provider of the output
+// stage. UI thread.
 class LevellingSetup : public QObject {
 public:
     LevellingSetup();
     ~LevellingSetup() override;
 
-    // The gain provider the engines ask; 1.0 until start().
-    GainProvider provider();
     // After the data folder is prepared, before the first song: reads the
-    // switch and the cache, adds the switch to the menu, and starts
-    // measuring the list soon after start-up. Without a data folder the
-    // songs play unchanged.
-    void start(Kalvo& k, MainWindow& window, LevelledMediaEngine& media, LevelledModuleEngine& modules,
-               const QString& renderer);
+    // switch and the cache, gives the output stage its gain provider, adds
+    // the switch to the menu, and starts measuring the list soon after
+    // start-up. Without a data folder the songs play unchanged.
+    void start(Kalvo& k, MainWindow& window, const QString& renderer);
 
 private:
     void refreshQueue();

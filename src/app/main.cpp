@@ -113,12 +113,8 @@ int main(int argc, char** argv) {
     GstMediaEngine media;
     RendererModuleEngine modules;
     GstSoundEffects sounds;
-    // Every song plays at an even loudness: the engines apply its gain.
-    LevellingSetup levelling;
-    LevelledMediaEngine levelledMedia(media, levelling.provider());
-    LevelledModuleEngine levelledModules(modules, levelling.provider());
     Services services{*mainWindow, messages, clock,   desktop, files, random,
-                      progress,    fileDialogs, windows, levelledMedia, levelledModules, sounds};
+                      progress,    fileDialogs, windows, media, modules, sounds};
     Kalvo k(services);
     windows.attach(k);
     k.shell.layoutScale = layoutScale;
@@ -153,7 +149,9 @@ int main(int argc, char** argv) {
     QObject::connect(&quitSignals, &QuitSignals::quitRequested, &driver, &PassDriver::requestQuit);
 
     k.shell.PrepareFolders();
-    levelling.start(k, *mainWindow, levelledMedia, levelledModules, modules.executable());
+    // Every song plays at an even loudness: the output stage asks for its gain.
+    LevellingSetup levelling;
+    levelling.start(k, *mainWindow, modules.executable());
     // An old data folder was moved in just now: lock it before any write.
     if (!instancePlan.lockBeforeStartUp && !takeInstanceLock()) return 0;
     for (const QString& line : instanceProblems) k.shell.LogLine(line);

@@ -93,11 +93,16 @@ struct LevelPlayer : RemotePlayer {
         if (!fixtures::mp3Tone(songs[2], 2, &why, true, {"--scale", "0.25"})) return false;
         writeFile(songs[3], fixtures::protrackerModule(2, 16, 3, false));
         writeFile(songs[4], fixtures::midiFile(4));
+        writeSettings();
+        return true;
+    }
+    // Continuous play without Repeat, the list at full volume, no resume
+    // point: "Spielen" plays the list once from its first song.
+    void writeSettings() {
         const QString list = data + "Liste.txt";
         writeFile(data + "Kalvo2.ini", "\xEF\xBB\xBF\r\n[Generell]\r\nFortwAbspielen = 1\r\nRepeat = 0\r\nLetzteListenDatei = " +
                                            list.toUtf8() + "\r\n");
         writeFile(list, "\xEF\xBB\xBF\r\n[Kalvo]\r\nLautstaerke = 100\r\n[Pfade]\r\n0 = " + music.toUtf8() + "\r\n");
-        return true;
     }
     ~LevelPlayer() {
         stopRecording();
@@ -126,8 +131,7 @@ struct LevelPlayer : RemotePlayer {
     QByteArray playAll() {
         if (!record()) return {};
         click(30, 117);  // "Spielen"
-        for (int t = 0; t < 40000 && !log().contains("e-midi.mid") ; t += 200) QThread::msleep(200);
-        QThread::msleep(4000);  // the last song to its end
+        QThread::msleep(17000);  // five songs of about 2 s and the changes between them
         stopRecording();
         QFile f(raw);
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
@@ -177,6 +181,7 @@ TEST(LoudnessHeard, SongsOfAnyFormatReachTheListenerEquallyLoudAndUnchangedWithT
     EXPECT_LE(20 * std::log10(on.peak), -1.0);
 
     // Off: every song as loud as it is itself.
+    p.writeSettings();
     writeFile(p.data + "Lautstärke.ini", "\xEF\xBB\xBF\r\n[Lautstärke]\r\nAngleichen = 0\r\n");
     ASSERT_TRUE(p.up());
     const Heard off = measure(p.playAll(), p.temp.path());

@@ -14,6 +14,9 @@ namespace {
 const QString Modules = QStringLiteral("*.669;*.it;*.med;*.mod;*.mtm;*.s3m;*.xm");
 
 std::optional<Loudness> measure(const QString& path, int loopLimit = 30, int loopSeconds = 120) {
+    // At the usual priority: the machine running the suite is busy, and
+    // these tests check what is measured, not how politely.
+    qputenv("KALVO2_MEASURE_NICE", "0");
     std::atomic<bool> cancel{false};
     return LoudnessProbe(enginetest::rendererPath(), Modules, loopLimit, loopSeconds).measure(path, cancel);
 }
