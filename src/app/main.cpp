@@ -6,6 +6,7 @@
 #include <QStyleFactory>
 
 #include "app/CommandLine.h"
+#include "app/LevellingSetup.h"
 #include "dialogs/CrashReportMode.h"
 #include "dialogs/LayoutAnchors.h"
 #include "dialogs/ListFileDialogs.h"
@@ -154,6 +155,9 @@ int main(int argc, char** argv) {
     QObject::connect(&quitSignals, &QuitSignals::quitRequested, &driver, &PassDriver::requestQuit);
 
     k.shell.PrepareFolders();
+    // Every song plays at an even loudness: the output stage asks for its gain.
+    LevellingSetup levelling;
+    levelling.start(k, *mainWindow, modules.executable());
     // An old data folder was moved in just now: lock it before any write.
     if (!instancePlan.lockBeforeStartUp && !takeInstanceLock()) return 0;
     for (const QString& line : instanceProblems) k.shell.LogLine(line);

@@ -123,6 +123,8 @@ struct PausePlayer : Player {
         remote::writeFile(data + "Kalvo2.ini", "\xEF\xBB\xBF\r\n[Generell]\r\nFortwAbspielen = 0\r\nLetzteListenDatei = " +
                                                    list.toUtf8() + "\r\n");
         remote::writeFile(list, "\xEF\xBB\xBF\r\n[Kalvo]\r\nLautstaerke = 100\r\n[Pfade]\r\n0 = " + music.toUtf8() + "\r\n");
+        // The steps are told apart by their exact levels: played unlevelled.
+        remote::writeFile(data + "Lautstärke.ini", "\xEF\xBB\xBF\r\n[Lautstärke]\r\nAngleichen = 0\r\n");
         return server.record(recording);
     }
     ~PausePlayer() {

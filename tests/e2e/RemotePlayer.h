@@ -59,6 +59,8 @@ struct RemotePlayer : Player {
         for (int i = 0; i < bindings.size(); ++i)
             ini += QStringLiteral("KeyCode%1 = %2\r\n").arg(i).arg(bindings[i]).toUtf8();
         writeFile(data + "Kalvo2.ini", ini);
+        // Each song tells itself by its exact sample value: played unlevelled.
+        writeFile(data + "Lautstärke.ini", "\xEF\xBB\xBF\r\n[Lautstärke]\r\nAngleichen = 0\r\n");
         writeFile(list, "\xEF\xBB\xBF\r\n[Kalvo]\r\nLautstaerke = 100\r\n[Pfade]\r\n0 = " +
                             music.toUtf8() + "\r\n");
     }

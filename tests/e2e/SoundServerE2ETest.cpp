@@ -34,6 +34,8 @@ struct ServerPlayer : RemotePlayer {
                                            QByteArray(repeat ? "1" : "0") + "\r\nLetzteListenDatei = " +
                                            list.toUtf8() + "\r\n");
         writeFile(list, "\xEF\xBB\xBF\r\n[Kalvo]\r\nLautstaerke = 100\r\n[Pfade]\r\n0 = " + music.toUtf8() + "\r\n");
+        // Each song tells itself by its exact sample value: played unlevelled.
+        writeFile(data + "Lautstärke.ini", "\xEF\xBB\xBF\r\n[Lautstärke]\r\nAngleichen = 0\r\n");
         return true;
     }
     ~ServerPlayer() { qunsetenv("PULSE_SERVER"); }

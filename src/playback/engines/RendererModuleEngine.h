@@ -52,6 +52,9 @@ public:
     // The renderer executable. Empty: $KALVO2_MODRENDER, else
     // "kalvo2-modrender" next to the running program.
     QString rendererPath;
+    // The renderer that is started: rendererPath, $KALVO2_MODRENDER, or the
+    // one beside (or installed relative to) the running program.
+    QString executable() const;
     int loadTimeoutMs = 5000;
     int commandTimeoutMs = 3000;
     int renderHangMs = 1500;
@@ -64,7 +67,6 @@ private:
     bool loadOnce(const QByteArray& path, const QString& what);
     void dropHungRenderer();
     void noteOutputErrors() const;
-    QString executable() const;
     bool alive() const;  // reaps a renderer that died; never blocks
     void dropRenderer(const QString& why) const;
     bool send(quint32 op, int arg, const QByteArray& payload = {}, quint32* seq = nullptr);

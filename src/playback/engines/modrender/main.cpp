@@ -21,6 +21,7 @@
 #include <string>
 #include <vector>
 
+#include "playback/engines/modrender/Measure.h"
 #include "playback/engines/modrender/ModCore.h"
 #include "playback/engines/modrender/Protocol.h"
 
@@ -348,6 +349,8 @@ void limitMemory() {
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (const int rc = runMeasureMode(argc, argv); rc >= 0)
+        return rc;
     int sock = -1, shm = -1;
     pid_t parent = 0;
     for (int i = 1; i + 1 < argc; i += 2) {
