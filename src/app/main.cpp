@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QObject>
 #include <QStyleFactory>
+#include <QTimer>
 
 #include "app/CommandLine.h"
 #include "app/DisplayStart.h"
@@ -33,6 +34,7 @@
 #include "shell/SingleInstance.h"
 
 #include <cstdio>
+#include <functional>
 #include <memory>
 
 
@@ -149,13 +151,26 @@ int main(int argc, char** argv) {
     desktop.setLogger([&k](const QString& line) { k.shell.LogLine(line); });
     // "kalvo2 --next" and its kin act as their keys do: in a pass of their
     // own, dropped while a message box or blocking window holds the pass.
-    raiseChannel.onAction = [&driver, &k](RemoteAction action) {
-        if (!driver.isRunning() || k.shell.suspended()) return false;
+    // The pass runs after the answer has gone out: what it does may take a
+    // while (loading the next song) and must not keep the asker waiting.
+    // An open message box or blocking window drops the action as it drops
+    // a key; a pass under way (it may wait for the sound output) only
+    // delays it.
+    std::function<void(RemoteAction)> runRemote = [&driver, &k, &runRemote](RemoteAction action) {
+        if (driver.isDone() || QApplication::activeModalWidget()) return;
+        if (k.shell.suspended()) {
+            QTimer::singleShot(20, &driver, [&runRemote, action] { runRemote(action); });
+            return;
+        }
         PassEvent e;
         e.kind = PassEvent::Kind::Remote;
         e.window = MainWindowNo;
         e.code = int(action);
         driver.deliver(e);
+    };
+    raiseChannel.onAction = [&driver, &runRemote](RemoteAction action) {
+        if (!driver.isRunning() || QApplication::activeModalWidget()) return false;
+        QTimer::singleShot(0, &driver, [&runRemote, action] { runRemote(action); });
         return true;
     };
     raiseChannel.logger = [&k](const QString& line) { k.shell.LogLine(line); };

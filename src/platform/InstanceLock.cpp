@@ -170,6 +170,10 @@ RaiseChannel::Answer RaiseChannel::ask(const QString& socketPath, const RemoteRe
                     if (answer == kAnswer) return Answer::Taken;
                     if (answer == kBusy) return Answer::Busy;
                 }
+                // An action may have been taken without the answer coming
+                // back: asking again could delete a second song. A raise
+                // can be asked for again.
+                if (request.action != RemoteAction::Raise) return Answer::NoAnswer;
             }
         } else if (!reached && clock.elapsed() >= connectPatienceMs) {
             break;

@@ -61,15 +61,17 @@ public:
     // Called for every raise request with the asker's activation token
     // (may be empty), on the UI thread. A raise is always taken.
     std::function<void(const QByteArray& activationToken)> onRaise;
-    // Called for every other action; true when the player took it.
+    // Called for every other action; true when the player took it. The
+    // answer goes out before the action runs, so it must only decide and
+    // queue the action.
     std::function<bool(RemoteAction)> onAction;
     // Told once per run when a peer of another user was refused.
     std::function<void(const QString&)> logger;
 
     enum class Answer { Taken, Busy, NoAnswer, NoPlayer };
     // Sends request to the player that serves socketPath and waits for its
-    // answer; asks again while it does not answer, until timeoutMs has
-    // passed. While the socket cannot be reached at all it tries for
+    // answer; a raise is asked for again while it is not answered, until
+    // timeoutMs has passed, any other action only once. While the socket cannot be reached at all it tries for
     // connectPatienceMs (0: once), then gives NoPlayer. Blocks the caller.
     static Answer ask(const QString& socketPath, const RemoteRequest& request, int timeoutMs,
                       int connectPatienceMs);

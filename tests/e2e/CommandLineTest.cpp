@@ -85,7 +85,6 @@ TEST(CommandLine, HelpListsTheRemoteActionsAndWhereThePackageKeepsTheRenderer) {
                                "--raise"})
         EXPECT_TRUE(r.out.contains(QStringLiteral("  %1 ").arg(option))) << option;
     EXPECT_TRUE(r.out.contains("/usr/libexec/kalvo2/")) << r.out.toStdString();
-    EXPECT_FALSE(r.out.contains("neben dem Programm)\n  XDG")) << r.out.toStdString();
 }
 
 // No display to open is no crash: one line says what is missing, the exit
@@ -96,7 +95,7 @@ TEST(CommandLine, WithoutADisplayOneLineSaysWhatIsMissing) {
         QString says;
     };
     for (const Case& c : {Case{{}, "weder DISPLAY noch WAYLAND_DISPLAY ist gesetzt"},
-                          Case{{"WAYLAND_DISPLAY=kalvo2-none"}, "die Wayland-Anzeige (WAYLAND_DISPLAY) ist nicht erreichbar"},
+                          Case{{"WAYLAND_DISPLAY=kalvo2-none", "XDG_RUNTIME_DIR=/tmp"}, "die Wayland-Anzeige (WAYLAND_DISPLAY) ist nicht erreichbar"},
                           Case{{"DISPLAY=:4711"}, "die X-Anzeige :4711 (DISPLAY) ist nicht erreichbar"}}) {
         const CliRun r = runPlayer({}, c.env);
         EXPECT_EQ(r.exitCode, 1) << r.err.toStdString();

@@ -45,21 +45,28 @@ CliResult runCli(const Player& p, const QStringList& args, const QStringList& pr
     return r;
 }
 
-// Starts the player on the offscreen platform; the actions need no window.
-bool upOffscreen(RemotePlayer& p) {
+// Starts the player on the offscreen platform (the actions need no window)
+// and has it play: while start-up still holds the pass (the list's scan),
+// the player answers that it is busy.
+bool upOffscreenPlaying(RemotePlayer& p) {
     p.platform = "offscreen";
     p.start();
-    return p.waitUntilUp(p.data + "Log");
+    if (!p.waitUntilUp(p.data + "Log")) return false;
+    for (int i = 0; i < 60; ++i) {
+        const int code = runCli(p, {"--play"}).exitCode;
+        if (code == 0) return p.hears(1);
+        if (code != 3) return false;
+        QThread::msleep(500);
+    }
+    return false;
 }
 
 }  // namespace
 
 TEST(RemoteActions, ActionsReachTheRunningPlayerAsTheirKeysDo) {
     RemotePlayer p;
-    p.prepare({});
-    ASSERT_TRUE(upOffscreen(p));
-    ASSERT_TRUE(p.hears(1));
-
+    p.prepare({"1|34|0|1", "2|33|0|2"});
+    ASSERT_TRUE(upOffscreenPlaying(p));
     CliResult r = runCli(p, {"--next"});
     EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
     EXPECT_TRUE(r.err.isEmpty()) << r.err.toStdString();
@@ -77,15 +84,19 @@ TEST(RemoteActions, ActionsReachTheRunningPlayerAsTheirKeysDo) {
     EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
     EXPECT_TRUE(QFileInfo::exists(song2));
 
+    // Back to a song before the third (the restored one or the first).
     r = runCli(p, {"--previous"});
     EXPECT_EQ(r.exitCode, 0);
-    EXPECT_TRUE(p.hears(2));
+    int before = 0;
+    for (int i = 0; i < 10 && (before == 0 || before == 3); ++i) before = p.heard();
+    EXPECT_TRUE(before == 1 || before == 2) << before;
 
     // Pause holds the song (nothing new is captured), a second one resumes it.
     EXPECT_EQ(runCli(p, {"--pause"}).exitCode, 0);
+    p.heard();  // what the sink still held when the pause came
     EXPECT_EQ(p.heard(), 0);
     EXPECT_EQ(runCli(p, {"--pause"}).exitCode, 0);
-    EXPECT_TRUE(p.hears(2));
+    EXPECT_TRUE(p.hears(before));
 
     EXPECT_EQ(runCli(p, {"--raise"}).exitCode, 0);
     // One action per call.
@@ -115,9 +126,8 @@ TEST(RemoteActions, AnotherUsersRequestIsRefused) {
     if (::geteuid() != 0) GTEST_SKIP() << "needs root to act as another user";
     if (QStandardPaths::findExecutable("setpriv").isEmpty()) GTEST_SKIP() << "no setpriv";
     RemotePlayer p;
-    p.prepare({});
-    ASSERT_TRUE(upOffscreen(p));
-    ASSERT_TRUE(p.hears(1));
+    p.prepare({"1|34|0|1", "2|33|0|2"});
+    ASSERT_TRUE(upOffscreenPlaying(p));
     const QString socket = raiseSocketPath(p.data, p.runtime);
     for (const QString& open : {p.temp.path(), p.xdg, p.data})
         QFile::setPermissions(open, QFile::permissions(open) | QFile::ExeOther | QFile::ReadOther);
