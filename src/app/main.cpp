@@ -4,9 +4,11 @@
 #include <QDir>
 #include <QObject>
 #include <QStyleFactory>
+#include <QTimer>
 
 #include "app/CommandLine.h"
 #include "app/LevellingSetup.h"
+#include "app/DisplayStart.h"
 #include "dialogs/CrashReportMode.h"
 #include "dialogs/LayoutAnchors.h"
 #include "dialogs/ListFileDialogs.h"
@@ -35,6 +37,7 @@
 #include "shell/SingleInstance.h"
 
 #include <cstdio>
+#include <functional>
 #include <memory>
 #include <unistd.h>
 
@@ -46,7 +49,9 @@ int main(int argc, char** argv) {
     if (commandLineRc >= 0) return commandLineRc;
     InstallErrorReport(argv[0]);
 
+    armDisplayStartGuard();
     QApplication app(argc, argv);
+    disarmDisplayStartGuard();
     QApplication::setApplicationName(QStringLiteral("kalvo2"));
     // The desktop file, the window, its icon and the desktop portal know the
     // player by this id.
@@ -82,10 +87,11 @@ int main(int argc, char** argv) {
                        raiseChannel.problem + QStringLiteral(")"));
             return true;
         case InstanceLock::Result::HeldByOther:
-            std::fprintf(stderr, "kalvo2: another player runs on %s; showing its window\n",
+            std::fprintf(stderr, "kalvo2: Ein Kalvo2 läuft schon mit dem Datenordner %s; sein Fenster wird gezeigt.\n",
                          instancePlan.dataFolder.toLocal8Bit().constData());
-            if (!RaiseChannel::askToRaise(raiseSocket, 10000))
-                std::fprintf(stderr, "kalvo2: the running player did not answer\n");
+            // The launcher's activation token lets it come to the front on Wayland.
+            if (!RaiseChannel::askToRaise(raiseSocket, 10000, qgetenv("XDG_ACTIVATION_TOKEN")))
+                std::fprintf(stderr, "kalvo2: Der laufende Kalvo2 antwortet nicht.\n");
             return false;
         case InstanceLock::Result::Failed:  // start-up goes on, unguarded
             report(QStringLiteral("Fehler - keine Sperre im Datenordner: ") + instancePlan.dataFolder +
@@ -106,7 +112,8 @@ int main(int argc, char** argv) {
     if (!mainWindow->createMenu())
         messages.showMessage(QStringLiteral("Fehler: Konnte Haupt-Menü nicht öffnen!"), false);
     mainWindow->show();
-    raiseChannel.onRaise = [w = mainWindow.get()] { showAndActivate(w); };
+    messages.setMainWindow(mainWindow.get());
+    raiseChannel.onRaise = [w = mainWindow.get()](const QByteArray& token) { showAndActivate(w, token); };
     QCoreApplication::processEvents();  // let it appear before the start-up work
 
     SystemClock clock;
@@ -149,6 +156,31 @@ int main(int argc, char** argv) {
         if (e.code > 0) driver.deliver(e);
     });
     desktop.setLogger([&k](const QString& line) { k.shell.LogLine(line); });
+    // "kalvo2 --next" and its kin act as their keys do: in a pass of their
+    // own, dropped while a message box or blocking window holds the pass.
+    // The pass runs after the answer has gone out: what it does may take a
+    // while (loading the next song) and must not keep the asker waiting.
+    // An open message box or blocking window drops the action as it drops
+    // a key; a pass under way (it may wait for the sound output) only
+    // delays it.
+    std::function<void(RemoteAction)> runRemote = [&driver, &k, &runRemote](RemoteAction action) {
+        if (driver.isDone() || QApplication::activeModalWidget()) return;
+        if (k.shell.suspended()) {
+            QTimer::singleShot(20, &driver, [&runRemote, action] { runRemote(action); });
+            return;
+        }
+        PassEvent e;
+        e.kind = PassEvent::Kind::Remote;
+        e.window = MainWindowNo;
+        e.code = int(action);
+        driver.deliver(e);
+    };
+    raiseChannel.onAction = [&driver, &runRemote](RemoteAction action) {
+        if (!driver.isRunning() || QApplication::activeModalWidget()) return false;
+        QTimer::singleShot(0, &driver, [&runRemote, action] { runRemote(action); });
+        return true;
+    };
+    raiseChannel.logger = [&k](const QString& line) { k.shell.LogLine(line); };
     QObject::connect(&driver, &PassDriver::finished, &app, [] { QCoreApplication::exit(0); });
     QuitSignals quitSignals;
     quitSignals.install();
@@ -172,6 +204,8 @@ int main(int argc, char** argv) {
     driver.start();
     if (!driver.isDone()) app.exec();
 
+    raiseChannel.onAction = {};
+    raiseChannel.logger = {};
     mainWindow->setEventSink({});
     windows.setEventSink({});
     desktop.setHotkeySink({});

@@ -31,7 +31,10 @@ public:
     virtual void setFortfBox(bool on) = 0;
     virtual bool zufallBox() const = 0;                   // 30 "Zufall"
     virtual void setZufallBox(bool on) = 0;
-    // Screen position of the window (outer top-left corner).
+    // Screen position of the window (outer top-left corner); kPlaceUnknown
+    // for both where the platform does not tell programs where their windows
+    // are (Wayland).
+    static constexpr int kPlaceUnknown = -2147483647 - 1;
     virtual int windowX() const = 0;
     virtual int windowY() const = 0;
     virtual void moveWindow(int x, int y) = 0;

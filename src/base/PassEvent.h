@@ -44,7 +44,9 @@ enum SongSelectionControl : int {
 
 // One pass of the event loop gets at most one event; a timeout has none.
 struct PassEvent {
-    enum class Kind { Timeout, Close, Size, Menu, Control, KeyDown, Hotkey, Input, Mpris };  // Mpris: a desktop media-player request
+    // Mpris: a desktop media-player request; Remote: an action sent by
+    // "kalvo2 --next" and its kin (code: the RemoteAction)
+    enum class Kind { Timeout, Close, Size, Menu, Control, KeyDown, Hotkey, Input, Mpris, Remote };
     Kind kind = Kind::Timeout;
     int window = 0;       // window number
     int item = 0;         // menu item or control number

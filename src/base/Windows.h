@@ -29,6 +29,8 @@ public:
     virtual bool songSelectionOpen() const = 0;
     // Moves and sizes it (outer left/top, inner size) and shows it.
     virtual void placeSongSelection(const WindowRect& r) { (void)r; }
+    // Its place and size; x and y are Unknown where the platform does not
+    // tell programs where their windows are (Wayland).
     virtual WindowRect songSelectionGeometry() const { return {}; }
     // The outer top edge of a window that lies just below the main window's
     // frame, or Unknown.

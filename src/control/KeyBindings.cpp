@@ -160,6 +160,10 @@ void KeyBindings::RegisterHotkeys() {
     }
 }
 
+bool KeyBindings::SystemWideKeysAvailable() const {
+    return road != Road::X11 || k.s.desktop.hotkeysAvailable();
+}
+
 void KeyBindings::startRoad() {
     road = Road::Probing;
     std::weak_ptr<KeyBindings*> alive = self;

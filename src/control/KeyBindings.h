@@ -68,6 +68,9 @@ public:
     // and a message box per binding. Where the session offers neither, one log
     // line for the whole run.
     void RegisterHotkeys();
+    // False once it is known that neither the desktop's shortcuts nor X11
+    // grabs are there in this session; true while that is not yet known.
+    bool SystemWideKeysAvailable() const;
     // Withdraws every grab the player holds and ignores desktop shortcuts
     // (the configuration window is open) until the next RegisterHotkeys.
     void UnregisterHotkeys();

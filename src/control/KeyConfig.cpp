@@ -34,6 +34,12 @@ bool KeyConfig::KeyDown(int virtualKey, bool altHeld) {
 
 QString KeyConfig::capturedKeyName() const { return KeyCode2Text(capturedKey); }
 
+QString KeyConfig::SystemKeysNotice() const {
+    if (k.bindings.SystemWideKeysAvailable()) return {};
+    return QStringLiteral("Dieser Desktop bietet keine systemweiten Tasten: Modifier-Tasten wirken nur im "
+                          "Player. Als Kürzel des Desktops: kalvo2 --next usw. (siehe Info, kalvo2 --help)");
+}
+
 KeyConfig::Selection KeyConfig::Select(int id) {
     Selection s;
     if (id == 0 || k.bindings.FindBindingById(id) == 0 || !k.bindings.current()) return s;

@@ -21,6 +21,11 @@ public:
     };
     QVector<Row> Rows() const;
 
+    // Empty where the desktop or X11 gives the player system-wide keys (or
+    // has not told yet); else the line the window shows: where keys work,
+    // and that desktop shortcuts can run "kalvo2 --next" and its kin.
+    QString SystemKeysNotice() const;
+
     // The window opened: the player's grabs are given back so that their
     // combinations reach the window. Close() registers the hotkeys anew.
     void Open();

@@ -97,6 +97,16 @@ KeyConfigWindow::KeyConfigWindow(Kalvo& k, QWidget* owner) : QDialog(owner), log
     place(function, 69, 285, 230, 260, 20);
     function->addItems(KeyFunctionNames());
     function->setCurrentIndex(-1);
+    // Where this desktop has no system-wide keys, the way that remains.
+    const QString notice = logic.SystemKeysNotice();
+    if (!notice.isEmpty()) {
+        auto* l = new QLabel(notice, this);
+        l->setWordWrap(true);
+        QFont f = l->font();
+        f.setPixelSize(f.pixelSize() > 0 ? std::max(8, f.pixelSize() - 2) : 9);
+        l->setFont(f);
+        place(l, 70, 285, 254, 260, 38);
+    }
 
     connect(list, &QTreeWidget::itemSelectionChanged, this, [this] { rowSelected(); });
     connect(list, &QTreeWidget::itemClicked, this, [this] { rowSelected(); });

@@ -1,4 +1,5 @@
 #include "dialogs/MainWindow.h"
+#include "dialogs/WindowPlacement.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -337,8 +338,8 @@ void MainWindow::setZufallBox(bool on) {
     box(CtlZufall)->setChecked(on);
 }
 
-int MainWindow::windowX() const { return x(); }
-int MainWindow::windowY() const { return y(); }
+int MainWindow::windowX() const { return windowPlacesKnown() ? x() : kPlaceUnknown; }
+int MainWindow::windowY() const { return windowPlacesKnown() ? y() : kPlaceUnknown; }
 void MainWindow::moveWindow(int x, int y) { move(x, y); }
 int MainWindow::innerWidth() const { return client->width(); }
 int MainWindow::innerHeight() const { return client->height(); }

@@ -1,4 +1,5 @@
 #include "dialogs/QtWindows.h"
+#include "dialogs/WindowPlacement.h"
 
 #include <QLineEdit>
 
@@ -62,6 +63,7 @@ int QtWindows::belowMainWindow() const {
 
 WindowRect QtWindows::songSelectionGeometry() const {
     if (!selection) return {};
+    if (!windowPlacesKnown()) return {Unknown, Unknown, selection->width(), selection->height()};
     return {selection->x(), selection->y(), selection->width(), selection->height()};
 }
 

@@ -1,5 +1,7 @@
 #include "dialogs/WindowPlacement.h"
 
+#include <QGuiApplication>
+
 #include <QScreen>
 #include <QWidget>
 
@@ -17,3 +19,5 @@ void centreOnOwner(QWidget* window, const QWidget* owner) {
     }
     window->move(r.topLeft());
 }
+
+bool windowPlacesKnown() { return QGuiApplication::platformName() != QLatin1String("wayland"); }

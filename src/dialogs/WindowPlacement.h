@@ -6,3 +6,7 @@ class QWidget;
 // owner's screen as far as it fits: a dialog wider than the space left of a
 // small main window near the screen edge must not open half off-screen.
 void centreOnOwner(QWidget* window, const QWidget* owner);
+
+// False where the platform does not tell programs where their windows are
+// (Wayland): a place read there is no place and must not be stored.
+bool windowPlacesKnown();

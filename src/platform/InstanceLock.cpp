@@ -13,14 +13,15 @@
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include "base/Paths.h"
 #include "shell/SingleInstance.h"
 
 namespace {
-const QByteArray kRequest = "raise\n";
 const QByteArray kAnswer = "ok\n";
+const QByteArray kBusy = "busy\n";  // not taken: a window of the player waits for the user
 
 bool fits(const QString& socketPath) { return QFile::encodeName(socketPath).size() <= kMaxSocketPathBytes; }
 }  // namespace
@@ -83,25 +84,57 @@ bool RaiseChannel::listen(const QString& socketPath) {
     return true;
 }
 
+uid_t RaiseChannel::peerUser(qintptr descriptor) {
+    ucred credentials{};
+    socklen_t size = sizeof credentials;
+    if (::getsockopt(int(descriptor), SOL_SOCKET, SO_PEERCRED, &credentials, &size) != 0 || size != sizeof credentials)
+        return uid_t(-1);
+    return credentials.uid;
+}
+
 void RaiseChannel::serve(QLocalSocket* peer) {
     peers.removeAll(QPointer<QLocalSocket>());
     while (peers.size() >= MaxPeers) drop(peers.takeFirst());
+    // Only the user who runs the player may steer it; the socket's file mode
+    // already says so, the kernel's word on the peer makes sure.
+    const uid_t user = peerUser(peer->socketDescriptor());
+    if (user != ::geteuid()) {
+        if (!foreignPeerLogged && logger)
+            logger(QStringLiteral("Fernsteuerung: Verbindung eines anderen Benutzers (uid %1) abgewiesen")
+                       .arg(qlonglong(user == uid_t(-1) ? -1 : qlonglong(user))));
+        foreignPeerLogged = true;
+        peer->abort();
+        peer->deleteLater();
+        return;
+    }
     peers.append(peer);
     // Only the request is ever buffered, however much the peer sends.
-    peer->setReadBufferSize(kRequest.size());
+    peer->setReadBufferSize(kMaxRemoteRequestBytes);
     connect(peer, &QLocalSocket::disconnected, peer, &QObject::deleteLater);
     QTimer::singleShot(SilenceMs, peer, [this, peer] { drop(peer); });
     auto said = std::make_shared<QByteArray>();
     connect(peer, &QLocalSocket::readyRead, this, [this, peer, said] {
-        *said += peer->read(kRequest.size() - said->size());
-        if (!kRequest.startsWith(*said)) {
+        if (said->endsWith('\n')) return;  // answered already
+        *said += peer->read(kMaxRemoteRequestBytes - said->size());
+        const int end = said->indexOf('\n');
+        if (end < 0) {
+            if (said->size() >= kMaxRemoteRequestBytes) drop(peer);
+            return;
+        }
+        said->truncate(end + 1);
+        const RemoteRequest request = parseRemoteRequest(*said);
+        if (request.action == RemoteAction::None) {
             drop(peer);
             return;
         }
-        if (*said != kRequest) return;
         peer->setReadBufferSize(1);  // nothing more is read
-        if (onRaise) onRaise();
-        peer->write(kAnswer);
+        bool taken = true;
+        if (request.action == RemoteAction::Raise) {
+            if (onRaise) onRaise(request.activationToken);
+        } else {
+            taken = onAction && onAction(request.action);
+        }
+        peer->write(taken ? kAnswer : kBusy);
         peer->flush();
         peer->disconnectFromServer();
     });
@@ -114,24 +147,45 @@ void RaiseChannel::drop(QLocalSocket* peer) {
     peer->deleteLater();
 }
 
-bool RaiseChannel::askToRaise(const QString& socketPath, int timeoutMs) {
-    if (!fits(socketPath)) return false;
+RaiseChannel::Answer RaiseChannel::ask(const QString& socketPath, const RemoteRequest& request, int timeoutMs,
+                                      int connectPatienceMs) {
+    if (!fits(socketPath)) return Answer::NoPlayer;
+    const QByteArray line = remoteRequestLine(request);
     QElapsedTimer clock;
     clock.start();
+    bool reached = false;
     // The running player may still be starting (its socket comes up right
     // after its lock), or busy with other peers: ask again for a while.
-    while (clock.elapsed() < timeoutMs) {
+    do {
         QLocalSocket socket;
         socket.connectToServer(socketPath);
         if (socket.waitForConnected(500)) {
-            socket.write(kRequest);
+            reached = true;
+            socket.write(line);
             if (socket.waitForBytesWritten(1000)) {
                 while (!socket.canReadLine() && clock.elapsed() < timeoutMs)
                     if (!socket.waitForReadyRead(int(qMax<qint64>(1, timeoutMs - clock.elapsed())))) break;
-                if (socket.canReadLine() && socket.readLine() == kAnswer) return true;
+                if (socket.canReadLine()) {
+                    const QByteArray answer = socket.readLine();
+                    if (answer == kAnswer) return Answer::Taken;
+                    if (answer == kBusy) return Answer::Busy;
+                }
+                // An action may have been taken without the answer coming
+                // back: asking again could delete a second song. A raise
+                // can be asked for again.
+                if (request.action != RemoteAction::Raise) return Answer::NoAnswer;
             }
+        } else if (!reached && clock.elapsed() >= connectPatienceMs) {
+            break;
         }
-        ::usleep(100 * 1000);
-    }
-    return false;
+        if (clock.elapsed() < timeoutMs) ::usleep(100 * 1000);
+    } while (clock.elapsed() < timeoutMs);
+    return reached ? Answer::NoAnswer : Answer::NoPlayer;
+}
+
+bool RaiseChannel::askToRaise(const QString& socketPath, int timeoutMs, const QByteArray& activationToken) {
+    RemoteRequest request;
+    request.action = RemoteAction::Raise;
+    request.activationToken = activationToken;
+    return ask(socketPath, request, timeoutMs, timeoutMs) == Answer::Taken;
 }

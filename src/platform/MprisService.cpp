@@ -1,4 +1,5 @@
 #include "platform/MprisService.h"
+#include "platform/WindowActivation.h"
 
 #include <QDBusConnectionInterface>
 #include <QDBusError>
@@ -10,6 +11,8 @@ const QString kObjectPath = QStringLiteral("/org/mpris/MediaPlayer2");
 const QString kServiceName = QStringLiteral("org.mpris.MediaPlayer2.kalvo2");
 const QString kPlayerInterface = QStringLiteral("org.mpris.MediaPlayer2.Player");
 }  // namespace
+
+bool MprisRootAdaptor::canRaise() const { return canActivateUnasked(); }
 
 MprisService::MprisService(MprisControl& control, std::function<void()> raise, QObject* parent)
     : QObject(parent), control(control), raise(std::move(raise)), bus(QStringLiteral("none")) {

@@ -47,7 +47,7 @@ class MprisRootAdaptor : public QDBusAbstractAdaptor {
 public:
     explicit MprisRootAdaptor(MprisService* service);
     bool canQuit() const { return true; }
-    bool canRaise() const { return true; }
+    bool canRaise() const;  // false where Raise could not bring the window to the front
     bool hasTrackList() const { return false; }
     QString identity() const { return QStringLiteral("Kalvo2"); }
     QString desktopEntry() const { return QStringLiteral("io.github.kalvo2.Kalvo2"); }

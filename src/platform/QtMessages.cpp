@@ -39,8 +39,9 @@ void widenForTitle(QMessageBox& box) {
 }
 
 bool QtMessages::showMessage(const QString& text, bool ask) {
-    // The owner is the program's active window, if any.
+    // The owner is the program's active window, else the shown main window.
     QWidget* owner = QApplication::activeWindow();
+    if (!owner && mainWindow && mainWindow->isVisible()) owner = mainWindow;
     // Each window's own state is recorded before any is disabled: disabling
     // a window also disables the windows it owns, so a state read after that
     // would be the owner's, and the owned window would stay disabled.

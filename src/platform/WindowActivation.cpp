@@ -41,8 +41,14 @@ void activateOnX11(Display* dpy, Window window) {
 }
 }  // namespace
 
-void showAndActivate(QWidget* window) {
+bool canActivateUnasked() { return QGuiApplication::platformName() != QLatin1String("wayland"); }
+
+void showAndActivate(QWidget* window, const QByteArray& activationToken) {
     if (!window) return;
+    // Qt's Wayland window hands the token in XDG_ACTIVATION_TOKEN to the
+    // compositor's xdg-activation with its next activation request.
+    if (!activationToken.isEmpty() && QGuiApplication::platformName() == QLatin1String("wayland"))
+        qputenv("XDG_ACTIVATION_TOKEN", activationToken);
     window->setWindowState(window->windowState() & ~Qt::WindowMinimized);
     window->show();
     window->raise();

@@ -106,11 +106,14 @@ void SongSelection::LiedauswahlSchliessen() {
     if (!k.s.windows.songSelectionOpen()) return;
     const WindowRect r = k.s.windows.songSelectionGeometry();
     Settings& s = k.settings;
-    s.WinXLied = r.x;
-    s.WinYLied = r.y;
+    // A place the platform keeps to itself is no place: the stored one stays.
+    if (r.x != Windows::Unknown && r.y != Windows::Unknown) {
+        s.WinXLied = r.x;
+        s.WinYLied = r.y;
+        s.WinYLiedDerived = false;  // where the user left it
+    }
     s.WinXDLied = r.width;
     s.WinYDLied = r.height;
-    s.WinYLiedDerived = false;  // where the user left it
     k.s.windows.closeSongSelection();
     shown = {};
     lookup = {};

@@ -133,8 +133,10 @@ void Shell::SaveSettings() {
 
         f.selectGroup(QStringLiteral("Window"));
         c(empty);
-        i("WinX", k.s.view.windowX());
-        i("WinY", k.s.view.windowY());
+        // Where the platform keeps the window's place to itself, the stored one stays.
+        const bool placeKnown = k.s.view.windowX() != MainView::kPlaceUnknown;
+        i("WinX", placeKnown ? k.s.view.windowX() : s.WinX);
+        i("WinY", placeKnown ? k.s.view.windowY() : s.WinY);
         c(empty);
         i("WinXLied", s.WinXLied);
         i("WinXDLied", s.WinXDLied);

@@ -12,6 +12,7 @@
 #include "base/FileOps.h"
 #include "base/Folders.h"
 #include "shell/Kalvo.h"
+#include "shell/RemoteAction.h"
 #include "base/Log.h"
 #include "base/MainView.h"
 #include "base/Messages.h"
@@ -136,6 +137,9 @@ void Shell::pass(const PassEvent& event) {
     case PassEvent::Kind::Mpris:
         k.mpris.runPending();
         markActivity();
+        break;
+    case PassEvent::Kind::Remote:
+        if (RunRemoteAction(k, RemoteAction(event.code))) markActivity();
         break;
     case PassEvent::Kind::Size:
         // The window layer applies the layout anchoring as the size changes.

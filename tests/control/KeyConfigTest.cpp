@@ -108,3 +108,20 @@ TEST(KeyConfig, ChangeDeleteAndMove) {
     c.Close();
     EXPECT_TRUE(t.desktop.registered.isEmpty());
 }
+
+// The window points to the command-line actions only where the session
+// has been found to offer no system-wide keys at all.
+TEST(KeyConfig, TheNoticeOfMissingSystemKeysAppearsOnlyWhereThereAreNone) {
+    for (const bool shortcuts : {false, true})
+        for (const bool x11 : {false, true}) {
+            TestKalvo t;
+            t.desktop.shortcutsOffered = shortcuts;
+            t.desktop.hotkeys = x11;
+            KeyConfig c(*t.k);
+            EXPECT_TRUE(c.SystemKeysNotice().isEmpty());  // not known before the first registration
+            t.k->bindings.RegisterHotkeys();
+            const QString notice = c.SystemKeysNotice();
+            EXPECT_EQ(notice.isEmpty(), shortcuts || x11) << shortcuts << x11;
+            if (!notice.isEmpty()) EXPECT_TRUE(notice.contains("kalvo2 --next")) << notice.toStdString();
+        }
+}

@@ -17,7 +17,7 @@ struct CliRun {
 
 // Runs kalvo2 with args and no display at all, so any attempt to open a
 // window would fail instead of succeed quietly.
-CliRun runPlayer(const QStringList& args) {
+CliRun runPlayer(const QStringList& args, const QStringList& extraEnv = {}) {
     QTemporaryDir temp;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("HOME", temp.path());
@@ -25,6 +25,7 @@ CliRun runPlayer(const QStringList& args) {
     env.remove("DISPLAY");
     env.remove("WAYLAND_DISPLAY");
     env.remove("QT_QPA_PLATFORM");
+    for (const QString& pair : extraEnv) env.insert(pair.section('=', 0, 0), pair.section('=', 1));
     QProcess p;
     p.setProcessEnvironment(env);
     p.start(QStringLiteral(KALVO_BINARY_DIR "/src/kalvo2"), args);
@@ -73,6 +74,34 @@ TEST(CommandLine, UnknownArgumentsGetHelpOnStderrAndExitTwo) {
         EXPECT_TRUE(r.out.isEmpty()) << r.out.toStdString();
         EXPECT_TRUE(r.err.contains(args.first())) << r.err.toStdString();
         EXPECT_TRUE(r.err.contains("KALVO2_AUDIO_SINK"));
+        EXPECT_FALSE(r.dataFolderMade);
+    }
+}
+
+TEST(CommandLine, HelpListsTheRemoteActionsAndWhereThePackageKeepsTheRenderer) {
+    const CliRun r = runPlayer({"--help"});
+    for (const char* option : {"--next", "--previous", "--forward", "--back", "--delete", "--stop", "--volume-up",
+                               "--volume-down", "--volume-up-3", "--volume-down-3", "--play", "--pause", "--undo",
+                               "--raise"})
+        EXPECT_TRUE(r.out.contains(QStringLiteral("  %1 ").arg(option))) << option;
+    EXPECT_TRUE(r.out.contains("/usr/libexec/kalvo2/")) << r.out.toStdString();
+}
+
+// No display to open is no crash: one line says what is missing, the exit
+// code is 1, and no error report process starts.
+TEST(CommandLine, WithoutADisplayOneLineSaysWhatIsMissing) {
+    struct Case {
+        QStringList env;
+        QString says;
+    };
+    for (const Case& c : {Case{{}, "weder DISPLAY noch WAYLAND_DISPLAY ist gesetzt"},
+                          Case{{"WAYLAND_DISPLAY=kalvo2-none", "XDG_RUNTIME_DIR=/tmp"}, "die Wayland-Anzeige (WAYLAND_DISPLAY) ist nicht erreichbar"},
+                          Case{{"DISPLAY=:4711"}, "die X-Anzeige :4711 (DISPLAY) ist nicht erreichbar"}}) {
+        const CliRun r = runPlayer({}, c.env);
+        EXPECT_EQ(r.exitCode, 1) << r.err.toStdString();
+        EXPECT_TRUE(r.err.startsWith("kalvo2: Keine Anzeige - " + c.says)) << r.err.toStdString();
+        EXPECT_EQ(r.err.count('\n'), 1) << r.err.toStdString();
+        EXPECT_FALSE(r.err.contains("Error")) << r.err.toStdString();
         EXPECT_FALSE(r.dataFolderMade);
     }
 }

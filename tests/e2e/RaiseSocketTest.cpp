@@ -125,8 +125,8 @@ TEST(RaiseSocket, ACrowdOfSilentPeersAndAnEndlessLineStayBoundedAndASecondStartG
 
     // A real second start while the crowd still holds its connections.
     const QString said = secondStart(first);
-    EXPECT_TRUE(said.contains("showing its window")) << said.toStdString();
-    EXPECT_FALSE(said.contains("did not answer")) << said.toStdString();
+    EXPECT_TRUE(said.contains("sein Fenster wird gezeigt")) << said.toStdString();
+    EXPECT_FALSE(said.contains("antwortet nicht")) << said.toStdString();
     for (int s : crowd) ::close(s);
     ::close(talker);
     EXPECT_EQ(first.process.state(), QProcess::Running);
@@ -144,8 +144,8 @@ TEST(RaiseSocket, ADataFolderTooDeepForASocketPathStillRaises) {
     ASSERT_TRUE(first.waitUntilUp(first.data + "Log"));
 
     const QString said = secondStart(first);
-    EXPECT_TRUE(said.contains("showing its window")) << said.toStdString();
-    EXPECT_FALSE(said.contains("did not answer")) << said.toStdString();
+    EXPECT_TRUE(said.contains("sein Fenster wird gezeigt")) << said.toStdString();
+    EXPECT_FALSE(said.contains("antwortet nicht")) << said.toStdString();
     EXPECT_EQ(first.process.state(), QProcess::Running);
     first.stop(SIGTERM);
     EXPECT_EQ(first.process.exitCode(), 0);

@@ -215,3 +215,15 @@ TEST_F(Selection, AGoneSongPlaysTheResumeSongAndDisappearsFromTheList) {
     EXPECT_EQ(t.media.loadedPath, "/m/JAZZ/delta.mp3");
     EXPECT_EQ(w.rows, QVector<QString>{"/m/JAZZ/delta.mp3"});
 }
+
+TEST_F(Selection, APlaceThePlatformKeepsToItselfLeavesTheStoredPlace) {
+    k.settings.WinXLied = 200;
+    k.settings.WinYLied = 300;
+    sel.LiedauswahlOeffnen();
+    w.selectionRect = {Windows::Unknown, Windows::Unknown, 520, 410};
+    sel.LiedauswahlSchliessen();
+    EXPECT_EQ(k.settings.WinXLied, 200);
+    EXPECT_EQ(k.settings.WinYLied, 300);
+    EXPECT_EQ(k.settings.WinXDLied, 520);  // the size is known everywhere
+    EXPECT_EQ(k.settings.WinYDLied, 410);
+}

@@ -219,3 +219,16 @@ TEST(Settings, ExtremeWindowValuesDoNotOverflowDerivedDefaults) {
 }
 
 }  // namespace
+
+TEST(Settings, AWindowPlaceThePlatformKeepsToItselfLeavesTheStoredPlace) {
+    TestKalvo t;
+    writeBytes(settingsFile(t), "[Window]\r\nWinX=300\r\nWinY=40\r\nWinXLied=310\r\nWinYLied=500\r\n");
+    t.k->shell.LoadSettings();
+    t.view.x = t.view.y = MainView::kPlaceUnknown;  // a Wayland session
+    t.k->shell.SaveSettings();
+    const QByteArray saved = readBytes(settingsFile(t));
+    EXPECT_TRUE(saved.contains("WinX = 300\r\n")) << saved.toStdString();
+    EXPECT_TRUE(saved.contains("WinY = 40\r\n"));
+    EXPECT_TRUE(saved.contains("WinXLied = 310\r\n"));
+    EXPECT_TRUE(saved.contains("WinYLied = 500\r\n"));
+}
