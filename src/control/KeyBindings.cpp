@@ -161,7 +161,7 @@ void KeyBindings::RegisterHotkeys() {
 }
 
 bool KeyBindings::SystemWideKeysAvailable() const {
-    return road != Road::X11 || k.s.desktop.hotkeysAvailable();
+    return HotkeyReach() != Reach::None;
 }
 
 void KeyBindings::startRoad() {
