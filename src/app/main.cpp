@@ -165,7 +165,9 @@ int main(int argc, char** argv) {
     // delays it.
     std::function<void(RemoteAction)> runRemote = [&driver, &k, &runRemote](RemoteAction action) {
         if (driver.isDone() || QApplication::activeModalWidget()) return;
-        if (k.shell.suspended()) {
+        // A pass under way (it may wait for the sound output and serve
+        // events meanwhile) would drop the action: it waits for the pass.
+        if (k.shell.suspended() || driver.inAPass()) {
             QTimer::singleShot(20, &driver, [&runRemote, action] { runRemote(action); });
             return;
         }

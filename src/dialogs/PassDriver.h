@@ -30,6 +30,8 @@ public:
     bool isRunning() const { return active; }
     // True once a pass has set quitRequested; finished() was emitted then.
     bool isDone() const { return done; }
+    // True while a pass runs; an event delivered meanwhile is dropped.
+    bool inAPass() const { return inPass; }
 
     // Runs one pass with event, unless not running or a pass is under way.
     void deliver(const PassEvent& event);

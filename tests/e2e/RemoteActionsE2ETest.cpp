@@ -72,6 +72,13 @@ TEST(RemoteActions, ActionsReachTheRunningPlayerAsTheirKeysDo) {
     EXPECT_TRUE(r.err.isEmpty()) << r.err.toStdString();
     EXPECT_TRUE(p.hears(2));
 
+    // Pause holds the song (nothing new is captured), a second one resumes it.
+    EXPECT_EQ(runCli(p, {"--pause"}).exitCode, 0);
+    p.heard();  // what the sink still held when the pause came
+    EXPECT_EQ(p.heard(), 0) << p.log().toStdString();
+    EXPECT_EQ(runCli(p, {"--pause"}).exitCode, 0);
+    EXPECT_TRUE(p.hears(2));
+
     // "Lied löschen": the file moves into the trash folder, the next plays.
     const QString song2 = p.music + "lied2.wav";
     r = runCli(p, {"--delete"});
@@ -90,13 +97,6 @@ TEST(RemoteActions, ActionsReachTheRunningPlayerAsTheirKeysDo) {
     int before = 0;
     for (int i = 0; i < 10 && (before == 0 || before == 3); ++i) before = p.heard();
     EXPECT_TRUE(before == 1 || before == 2) << before;
-
-    // Pause holds the song (nothing new is captured), a second one resumes it.
-    EXPECT_EQ(runCli(p, {"--pause"}).exitCode, 0);
-    p.heard();  // what the sink still held when the pause came
-    EXPECT_EQ(p.heard(), 0);
-    EXPECT_EQ(runCli(p, {"--pause"}).exitCode, 0);
-    EXPECT_TRUE(p.hears(before));
 
     EXPECT_EQ(runCli(p, {"--raise"}).exitCode, 0);
     // One action per call.
