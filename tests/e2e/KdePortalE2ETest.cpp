@@ -187,6 +187,20 @@ QString hexKeys(int keys) { return QString::number(keys, 16); }
 
 }  // namespace
 
+// Presses keys while another window has the focus until song n is heard.
+// kglobalaccel grabs a new trigger on its own X connection a moment after it
+// lists it, so a press on a loaded machine may come before the grab: a press
+// the desktop never saw is pressed again (at most three times).
+static bool pressFromWindow(const QString& window, const char* keys, RemotePlayer& p, int n) {
+    for (int i = 0; i < 3; ++i) {
+        xsession::xdotool({"windowactivate", "--sync", window});
+        xsession::xdotool({"key", "--clearmodifiers", keys});
+        if (p.hears(n)) return true;
+        if (p.heard() != 1) return false;  // it moved on, but elsewhere
+    }
+    return false;
+}
+
 TEST(KdePortal, ShortcutsLiveInKglobalaccelActFromAnotherWindowAndSurviveARestartUnasked) {
     app();
     KdeDesktop desktop;
@@ -218,9 +232,7 @@ TEST(KdePortal, ShortcutsLiveInKglobalaccelActFromAnotherWindowAndSurviveARestar
         desktop.mpris("Play");
         ASSERT_TRUE(p.hears(1));
         EXPECT_TRUE(waitFor([&] { return desktop.inhibitions() >= 1; })) << desktop.inhibitions();
-        xsession::xdotool({"windowactivate", "--sync", focus});
-        xsession::xdotool({"key", "--clearmodifiers", "ctrl+alt+n"});
-        EXPECT_TRUE(p.hears(2)) << p.log().toStdString();
+        EXPECT_TRUE(pressFromWindow(focus, "ctrl+alt+n", p, 2)) << p.log().toStdString();
         desktop.mpris("Stop");
         EXPECT_TRUE(waitFor([&] { return desktop.inhibitions() == 0; })) << desktop.inhibitions();
         p.quit();
@@ -246,9 +258,7 @@ TEST(KdePortal, ShortcutsLiveInKglobalaccelActFromAnotherWindowAndSurviveARestar
     EXPECT_TRUE(xsession::waitForWindow("Kalvo2 Meldung", 500).isEmpty());
     desktop.mpris("Play");
     ASSERT_TRUE(p.hears(1));
-    xsession::xdotool({"windowactivate", "--sync", focus});
-    xsession::xdotool({"key", "--clearmodifiers", "ctrl+alt+x"});
-    EXPECT_TRUE(p.hears(2)) << p.log().toStdString();
+    EXPECT_TRUE(pressFromWindow(focus, "ctrl+alt+x", p, 2)) << p.log().toStdString();
 
     // Changed again while the player runs: its log follows.
     const int again = kCtrl | kAlt | 'Y';
