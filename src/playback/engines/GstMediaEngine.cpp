@@ -52,14 +52,8 @@ bool GstMediaEngine::initialise() {
     if (!f)
         return false;
     gst_object_unref(f);
-    GstElement* sink = makeGstAudioSink();
-    if (!sink)
-        return false;
     // The sink must at least open: a machine without any audio device fails here.
-    const bool ok = gst_element_set_state(sink, GST_STATE_READY) != GST_STATE_CHANGE_FAILURE;
-    gst_element_set_state(sink, GST_STATE_NULL);
-    gst_object_unref(sink);
-    return ok;
+    return gstAudioOutputOpens();
 }
 
 void GstMediaEngine::log(const QString& line) const {
