@@ -1,5 +1,7 @@
 #include "playback/Levelling.h"
 
+#include "base/DiskWait.h"
+
 #include <QDateTime>
 #include <QFileInfo>
 #include <QMetaObject>
@@ -66,6 +68,10 @@ void Levelling::setEnabled(bool enable) {
 }
 
 std::optional<Loudness> Levelling::known(const QString& path) {
+    // Asked on the UI thread: a song on a share that stopped answering is
+    // looked at with a bound (and then plays at its neighbours' gain).
+    if (probePath(path) == PathKind::Silent)
+        return std::nullopt;
     const LoudnessCache::Key key = LoudnessCache::keyOf(path);
     std::lock_guard<std::mutex> g(m);
     return cache.find(path, key);
@@ -95,12 +101,18 @@ double Levelling::neighbourGain(const QString& path) {
         candidates = songs;
     }
     // The neighbours are the songs of the list around it that are known; a
-    // bounded number, so a long list costs no time at a song's start.
+    // bounded number, so a long list costs no time at a song's start. Their
+    // stored values are an estimate: no neighbour's file is looked at.
     int looked = 0;
     for (const QString& p : std::as_const(candidates)) {
         if (p == path) continue;
         if (++looked > 200) break;
-        if (const auto l = known(p)) {
+        std::optional<Loudness> l;
+        {
+            std::lock_guard<std::mutex> g(m);
+            l = cache.stored(p);
+        }
+        if (l) {
             const double g = levellingGain(*l);
             any << g;
             if (QFileInfo(p).suffix().toLower() == kind) same << g;

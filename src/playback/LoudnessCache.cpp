@@ -114,6 +114,13 @@ std::optional<Loudness> LoudnessCache::find(const QString& path, const Key& key)
     return it->value;
 }
 
+std::optional<Loudness> LoudnessCache::stored(const QString& path) const {
+    const auto it = entries.constFind(path);
+    if (it == entries.cend())
+        return std::nullopt;
+    return it->value;
+}
+
 void LoudnessCache::store(const QString& path, const Key& key, const Loudness& value) {
     if (path.contains(QLatin1Char('\n')) || path.contains(QLatin1Char('\r')) || key.size < 0)
         return;  // a line end cannot be stored faithfully: measured again next run

@@ -32,6 +32,8 @@ public:
     // The file's key as it is on disk now; size -1 when it cannot be read.
     static Key keyOf(const QString& path);
     std::optional<Loudness> find(const QString& path, const Key& key) const;
+    // The value last stored for path, whatever the file is now; looks at no disk.
+    std::optional<Loudness> stored(const QString& path) const;
     void store(const QString& path, const Key& key, const Loudness& value);
     int size() const { return int(entries.size()); }
     bool dirty() const { return changed; }

@@ -251,7 +251,8 @@ bool PlaybackController::Spielen(const QString& path) {
     // the engine's load: it is looked at on a thread of its own first.
     const bool silent = probePath(currentSong) == PathKind::Silent;
     bool ok = false;
-    output.prepareSong(currentSong);
+    // The song's loudness gain looks at the file too: not for a silent one.
+    if (!silent) output.prepareSong(currentSong);
     if (silent) {
         k.shell.LogLine(QStringLiteral("Spielen: Verzeichnis antwortet nicht: ") + folderPart(currentSong));
     } else if (moduleSong == 1) {
