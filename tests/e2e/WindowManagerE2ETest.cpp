@@ -68,6 +68,9 @@ void clickMain(ManagedPlayer& p, int x, int y) {
 void openFromDatei(ManagedPlayer& p, int steps) {
     const int menuBar = inner(p.window).height() - 180;
     clickIn(p.window, 15, menuBar / 2);
+    // Keys sent before the menu is up go to the main window: on a loaded
+    // machine a "Down" lost there opened the item above the one meant.
+    QThread::msleep(300);
     QStringList keys{"key", "Right", "Left"};
     for (int i = 0; i < steps; ++i) keys << "Down";
     keys << "Return";
@@ -77,6 +80,7 @@ void openFromDatei(ManagedPlayer& p, int steps) {
 void openKeyConfig(ManagedPlayer& p) {
     const int menuBar = inner(p.window).height() - 180;
     clickIn(p.window, 15, menuBar / 2);
+    QThread::msleep(300);  // the menu is up before its keys come
     xdotool({"key", "Right", "Right", "Return"});
 }
 
