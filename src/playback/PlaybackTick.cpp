@@ -190,6 +190,13 @@ void PlaybackTick::mediaStep() {
         return;
     }
     pb.takeTags();
+    // A reading is compared only with one of the same song: a song started
+    // just now may read what the song before read last (a sink that reports
+    // in whole buffers), and must not be taken as ended for it.
+    if (pb.mediaHandle != lastMediaHandle) {
+        lastMediaHandle = pb.mediaHandle;
+        lastMediaPosition = -1;
+    }
     const qint64 position = k.s.media.position(pb.mediaHandle);
     // Some streams (an MP3 without a length header) tell their length only
     // once they play, or correct it later.

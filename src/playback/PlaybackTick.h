@@ -4,6 +4,8 @@
 #include <QVector>
 #include <cstdint>
 
+#include "playback/engines/MediaEngine.h"
+
 class Kalvo;
 
 struct PatternVisit {
@@ -53,6 +55,7 @@ public:
     int32_t lastRow = 0;
     int32_t sameRowTicks = 0;
     qint64 lastMediaPosition = -1;
+    MediaHandle lastMediaHandle = 0;  // the song lastMediaPosition was read from
     QVector<PatternVisit> PatternVisits;
 
 private:

@@ -97,6 +97,12 @@ TEST(RemoteActions, ActionsReachTheRunningPlayerAsTheirKeysDo) {
     int before = 0;
     for (int i = 0; i < 10 && (before == 0 || before == 3); ++i) before = p.heard();
     EXPECT_TRUE(before == 1 || before == 2) << before;
+    // The song a key started holds at a pause too, and goes on at resume.
+    EXPECT_EQ(runCli(p, {"--pause"}).exitCode, 0);
+    p.heard();
+    EXPECT_EQ(p.heard(), 0) << p.log().toStdString();
+    EXPECT_EQ(runCli(p, {"--pause"}).exitCode, 0);
+    EXPECT_TRUE(p.hears(before));
 
     EXPECT_EQ(runCli(p, {"--raise"}).exitCode, 0);
     // One action per call.

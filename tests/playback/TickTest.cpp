@@ -161,6 +161,29 @@ TEST_F(Tick, MediaSongEndsWhenItsPositionStandsStill) {
     EXPECT_TRUE(t.media.isLoaded());
 }
 
+// A song started by a key (previous, undo) whose first reading equals the
+// last reading of the song before plays on: with continuous play it was
+// skipped at once, without it a pause restarted it.
+TEST_F(Tick, ASongStartedByAKeyIsNotEndedByTheReadingOfTheSongBefore) {
+    add("/m/a.mp3");
+    add("/m/b.mp3");
+    add("/m/c.mp3");
+    for (const bool continuous : {true, false}) {
+        k.settings.FortwAbspielen = continuous;
+        ASSERT_TRUE(pb.Spielen("/m/a.mp3"));
+        t.media.pos = 5120000;
+        tick();
+        ASSERT_TRUE(pb.Spielen("/m/b.mp3"));
+        t.media.pos = 5120000;
+        tick();
+        EXPECT_EQ(pb.currentSong, "/m/b.mp3");
+        EXPECT_TRUE(pb.playing());
+        t.media.pos = 5130000;
+        tick();
+        EXPECT_EQ(pb.currentSong, "/m/b.mp3");
+    }
+}
+
 TEST_F(Tick, AtTheEndOfTheListAnEndedMediaSongStandsWithItsFieldsUntilTheListOrRepeatChanges) {
     k.settings.Repeat = 0;
     k.settings.FortwAbspielen = 1;
