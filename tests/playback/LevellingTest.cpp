@@ -122,6 +122,25 @@ TEST(LoudnessCache, KeepsEntriesForTheFileAsItWas) {
     EXPECT_FALSE(c.find(f.song("gone.wav"), LoudnessCache::keyOf(f.song("gone.wav"))).has_value());
 }
 
+TEST(LoudnessCache, AnEntryStoredWhileTheBytesAreWrittenIsWrittenByTheNextSave) {
+    Folder f;
+    const QString file = f.data() + "Lautheit.cache";
+    LoudnessCache c(file);
+    c.load();
+    c.store(f.song("a.wav"), {1, 2}, {-12.0, 0.5});
+    const auto pending = c.pendingSave();
+    ASSERT_TRUE(pending.has_value());
+    c.store(f.song("b.wav"), {3, 4}, {-14.0, 0.5});  // while the disk writes
+    ASSERT_TRUE(c.write(pending->bytes));
+    c.saved(pending->version);
+    ASSERT_TRUE(c.dirty());
+    ASSERT_TRUE(c.save());
+    EXPECT_FALSE(c.pendingSave().has_value());
+    LoudnessCache again(file);
+    again.load();
+    EXPECT_TRUE(again.find(f.song("b.wav"), {3, 4}).has_value());
+}
+
 TEST(LoudnessCache, DamagedFileIsLoggedNotTrustedAndReplaced) {
     Folder f;
     const QString file = f.data() + "Lautheit.cache";
