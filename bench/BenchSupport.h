@@ -94,9 +94,10 @@ struct PlayerRun {
         env.remove("KALVO2_AUDIO_SINK");  // the sink a user has: the sound server
         return env;
     }
-    // Starts the player and has it play the list's first song; false when
-    // it does not come up within a minute.
-    bool startPlaying() {
+    // Starts the player and has it play the list's first song (or only
+    // has it answer a stop, when play is false); false when it does not come up
+    // within a minute.
+    bool startPlaying(bool play = true) {
         process.setProcessEnvironment(environment());
         process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         process.setStandardOutputFile(QProcess::nullDevice());
@@ -108,7 +109,7 @@ struct PlayerRun {
             QProcessEnvironment env = environment();
             env.remove("DISPLAY");
             cli.setProcessEnvironment(env);
-            cli.start(buildProgram("kalvo2"), {"--play"});
+            cli.start(buildProgram("kalvo2"), {play ? "--play" : "--stop"});
             cli.waitForFinished(30000);
             if (cli.exitCode() == 0) return true;
             QThread::msleep(500);

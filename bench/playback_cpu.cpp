@@ -37,13 +37,14 @@ double cpuPerSecond(pid_t pid, double seconds) {
     return (bench::treeCpu(pid) - c0) / seconds;
 }
 
-// The player playing `song` (copied into its music folder) over and over.
-double playerCpu(const QString& song, const fixtures::PulseServer& server, double seconds) {
+// The player playing `song` (copied into its music folder) over and over;
+// with play false, the same player standing idle.
+double playerCpu(const QString& song, const fixtures::PulseServer& server, double seconds, bool play = true) {
     bench::PlayerRun run;
     run.prepare(true, true);
     QDir().mkpath(run.music);
     QFile::copy(song, run.music + QFileInfo(song).fileName());
-    if (!run.startPlaying()) {
+    if (!run.startPlaying(play)) {
         std::fprintf(stderr, "the player did not start playing %s\n", qPrintable(song));
         return -1;
     }
@@ -51,7 +52,7 @@ double playerCpu(const QString& song, const fixtures::PulseServer& server, doubl
     // over before the playing is measured.
     for (int i = 0; i < 600 && run.cacheLines() < 2; ++i) QThread::msleep(100);
     const double cpu = cpuPerSecond(pid_t(run.process.processId()), seconds);
-    if (streamsOnTheSink(server) < 1) std::fprintf(stderr, "nothing reached the sink for %s\n", qPrintable(song));
+    if (play && streamsOnTheSink(server) < 1) std::fprintf(stderr, "nothing reached the sink for %s\n", qPrintable(song));
     return cpu;
 }
 
@@ -94,5 +95,9 @@ int main(int argc, char** argv) {
     line("WAV:", playerCpu(wav, server, seconds));
     if (haveMp3) line("MP3:", playerCpu(mp3, server, seconds));
     line("module:", playerCpu(mod, server, seconds));
+    // What of it the player spends anyway: its timers and windows, nothing playing.
+    const double idle = playerCpu(wav, server, seconds, false);
+    std::printf("player standing idle (nothing plays): %.2f ms CPU per second: %.2fx the baseline\n", idle * 1e3,
+                base > 0 ? idle / base : 0.0);
     return 0;
 }
