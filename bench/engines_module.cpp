@@ -19,6 +19,7 @@
 #include <thread>
 #include <vector>
 
+#include "BenchSupport.h"
 #include "fixtures/Fixtures.h"
 #include "playback/engines/RendererModuleEngine.h"
 #include <dlfcn.h>
@@ -26,36 +27,10 @@
 
 namespace {
 
-// The renderer of the same build: bench/ and src/ sit side by side.
-// KALVO2_MODRENDER overrides it.
-inline QString benchRendererPath() {
-    if (!qEnvironmentVariableIsEmpty("KALVO2_MODRENDER"))
-        return qEnvironmentVariable("KALVO2_MODRENDER");
-    return QFileInfo(QFileInfo("/proc/self/exe").symLinkTarget()).absolutePath() + "/../src/kalvo2-modrender";
-}
-
-double childCpu() {
-    rusage r{};
-    getrusage(RUSAGE_CHILDREN, &r);
-    return r.ru_utime.tv_sec + r.ru_stime.tv_sec + (r.ru_utime.tv_usec + r.ru_stime.tv_usec) / 1e6;
-}
-
 double ownCpu() {
     timespec t{};
     clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
     return t.tv_sec + t.tv_nsec / 1e9;
-}
-
-// CPU seconds of all threads of process `pid` so far (scheduler run time).
-double processCpu(pid_t pid) {
-    double total = 0;
-    const QDir tasks(QString("/proc/%1/task").arg(pid));
-    for (const QString& t : tasks.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
-        QFile f(tasks.filePath(t) + "/schedstat");
-        if (f.open(QIODevice::ReadOnly))
-            total += f.readAll().split(' ').value(0).toDouble() / 1e9;
-    }
-    return total;
 }
 
 // Voluntary context switches (sleeps that ended in a wake-up) of all threads
@@ -105,19 +80,19 @@ double wakeupFloor(double perSecond, double seconds) {
 // in that time go to *wakeups.
 double rendererCpu(const QString& module, double seconds, double* startup, long* wakeups) {
     RendererModuleEngine e;
-    e.rendererPath = benchRendererPath();
+    e.rendererPath = bench::rendererPath();
     if (!e.load(module)) {
         std::fprintf(stderr, "cannot load %s\n", qPrintable(module));
         return -1;
     }
     const pid_t pid = e.rendererPid();
-    *startup = processCpu(pid);
+    *startup = bench::processCpu(pid);
     e.play();
     std::this_thread::sleep_for(std::chrono::milliseconds(500));
-    const double c0 = processCpu(pid);
+    const double c0 = bench::processCpu(pid);
     const long w0 = processWakeups(pid);
     std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
-    const double used = processCpu(pid) - c0;
+    const double used = bench::processCpu(pid) - c0;
     *wakeups = processWakeups(pid) - w0;
     e.stop();
     return used;

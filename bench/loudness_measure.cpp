@@ -11,37 +11,26 @@
 #include <cstdio>
 #include <sys/resource.h>
 
+#include "BenchSupport.h"
 #include "fixtures/Fixtures.h"
 
 namespace {
 
-QString renderer() {
-    if (!qEnvironmentVariableIsEmpty("KALVO2_MODRENDER"))
-        return qEnvironmentVariable("KALVO2_MODRENDER");
-    return QFileInfo(QFileInfo("/proc/self/exe").symLinkTarget()).absolutePath() + "/../src/kalvo2-modrender";
-}
-
-double childCpu() {
-    rusage r{};
-    getrusage(RUSAGE_CHILDREN, &r);
-    return r.ru_utime.tv_sec + r.ru_stime.tv_sec + (r.ru_utime.tv_usec + r.ru_stime.tv_usec) / 1e6;
-}
-
 // CPU seconds of one run of the program.
 double cpuOf(const QString& program, const QStringList& args) {
-    const double before = childCpu();
+    const double before = bench::childCpu();
     QProcess p;
     p.start(program, args);
     p.waitForFinished(-1);
     if (p.exitCode() != 0)
         std::fprintf(stderr, "failed: %s %s\n", qPrintable(program), qPrintable(args.join(' ')));
-    return childCpu() - before;
+    return bench::childCpu() - before;
 }
 
 double measureCpu(const QString& file, bool module) {
     QStringList args{"--measure", file};
     if (module) args << "--module";
-    return cpuOf(renderer(), args);
+    return cpuOf(bench::rendererPath(), args);
 }
 
 }  // namespace

@@ -43,8 +43,21 @@ Levelling::~Levelling() {
     wake.notify_all();
     if (worker.joinable())
         worker.join();
-    std::lock_guard<std::mutex> g(m);
-    cache.save();
+    std::unique_lock<std::mutex> g(m);
+    saveCache(g);
+}
+
+void Levelling::saveCache(std::unique_lock<std::mutex>& g) {
+    // The bytes are taken under the lock and written without it: a slow
+    // disk must not keep the UI thread waiting in gain().
+    const std::optional<LoudnessCache::Pending> pending = cache.pendingSave();
+    if (!pending)
+        return;
+    g.unlock();
+    const bool written = cache.write(pending->bytes);
+    g.lock();
+    if (written)
+        cache.saved(pending->version);
 }
 
 void Levelling::start() {
@@ -171,13 +184,13 @@ void Levelling::work() {
             ++measured;
             const qint64 now = QDateTime::currentMSecsSinceEpoch();
             if (queue.isEmpty() || now - lastSaveMs >= SaveEveryMs) {
-                cache.save();
+                saveCache(g);
                 lastSaveMs = now;
             }
             if (path == lastAsked)
                 QMetaObject::invokeMethod(this, [this] { emit gainsChanged(); }, Qt::QueuedConnection);
         } else if (queue.isEmpty() && cache.dirty()) {
-            cache.save();
+            saveCache(g);
         }
         busy = false;
         if (queue.isEmpty())

@@ -60,6 +60,7 @@ signals:
 
 private:
     void work();
+    void saveCache(std::unique_lock<std::mutex>& g);  // g holds m; released while writing
     void logLater(const QString& line);
     std::optional<Loudness> known(const QString& path);
     double neighbourGain(const QString& path);

@@ -31,6 +31,7 @@ void LoudnessCache::load() {
     if (!f.open(QIODevice::ReadOnly)) {
         if (log) log(QStringLiteral("Lautheit: Cache nicht lesbar, wird neu aufgebaut: ") + file);
         changed = true;
+        ++version;
         return;
     }
     const QByteArray bytes = f.readAll();
@@ -74,27 +75,45 @@ void LoudnessCache::load() {
         if (log)
             log(QStringLiteral("Lautheit: Cache beschädigt (Zeile %1), wird neu aufgebaut: ").arg(bad) + file);
         changed = true;  // the damaged file is replaced at the next save
+        ++version;
         return;
     }
     entries = std::move(read);
 }
 
 bool LoudnessCache::save() {
-    if (!changed)
+    const std::optional<Pending> p = pendingSave();
+    if (!p)
         return true;
+    if (!write(p->bytes))
+        return false;
+    saved(p->version);
+    return true;
+}
+
+std::optional<LoudnessCache::Pending> LoudnessCache::pendingSave() const {
+    if (!changed)
+        return std::nullopt;
     QByteArray out = Head + '\n';
     for (auto it = entries.cbegin(); it != entries.cend(); ++it) {
         out += QByteArray::number(it->key.size) + '\t' + QByteArray::number(it->key.modifiedMs) + '\t' +
                QByteArray::number(storable(it->value.lufs), 'f', 3) + '\t' +
                QByteArray::number(storable(it->value.peak), 'g', 8) + '\t' + it.key().toUtf8() + '\n';
     }
+    return Pending{out, version};
+}
+
+bool LoudnessCache::write(const QByteArray& bytes) const {
     QString error;
-    if (!writeFileAtomically(file, out, &error)) {
-        if (log) log(QStringLiteral("Lautheit: Cache nicht geschrieben: ") + file + QStringLiteral(" (") + error + ')');
-        return false;
-    }
-    changed = false;
-    return true;
+    if (writeFileAtomically(file, bytes, &error))
+        return true;
+    if (log) log(QStringLiteral("Lautheit: Cache nicht geschrieben: ") + file + QStringLiteral(" (") + error + ')');
+    return false;
+}
+
+void LoudnessCache::saved(quint64 savedVersion) {
+    if (savedVersion == version)
+        changed = false;
 }
 
 LoudnessCache::Key LoudnessCache::keyOf(const QString& path) {
@@ -126,4 +145,5 @@ void LoudnessCache::store(const QString& path, const Key& key, const Loudness& v
         return;  // a line end cannot be stored faithfully: measured again next run
     entries.insert(path, Entry{key, Loudness{storable(value.lufs), storable(value.peak)}});
     changed = true;
+    ++version;
 }

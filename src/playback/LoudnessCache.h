@@ -29,6 +29,19 @@ public:
     // since the last save; false (and a log line) when the write failed.
     bool save();
 
+    // The same in three steps, so an owner that guards the cache with a lock
+    // need not hold it while the disk writes: take the bytes (nothing when
+    // unchanged) under the lock, write them without it, then tell the cache
+    // under the lock. An entry stored while the bytes were written keeps
+    // the cache changed, so the next save writes it.
+    struct Pending {
+        QByteArray bytes;
+        quint64 version = 0;
+    };
+    std::optional<Pending> pendingSave() const;
+    bool write(const QByteArray& bytes) const;  // touches no entry: safe without the lock
+    void saved(quint64 version);
+
     // The file's key as it is on disk now; size -1 when it cannot be read.
     static Key keyOf(const QString& path);
     std::optional<Loudness> find(const QString& path, const Key& key) const;
@@ -47,4 +60,5 @@ private:
     Logger log;
     QHash<QString, Entry> entries;
     bool changed = false;
+    quint64 version = 0;  // counts the changes, so a save knows what it wrote
 };

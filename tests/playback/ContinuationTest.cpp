@@ -22,6 +22,12 @@ protected:
         ASSERT_TRUE(pb.Spielen(QString()));
         play();
     }
+    // The list a.mp3, b.mp3, started at `resume`.
+    void startTwo(const QString& resume) {
+        add("/m/a.mp3");
+        add("/m/b.mp3");
+        start(resume);
+    }
 };
 
 TEST_F(Continuation, TheNextSongIsHeardWithoutALoadAndItsFieldsChangeWhenItIsHeard) {
@@ -79,9 +85,7 @@ TEST_F(Continuation, OnlyWhatMusNextWouldStartIsOffered) {
 }
 
 TEST_F(Continuation, AChangeBeforeTheJoinStartsTheSongMusNextPicksThen) {
-    add("/m/a.mp3");
-    add("/m/b.mp3");
-    start("/m/a.mp3");
+    startTwo("/m/a.mp3");
     ASSERT_EQ(t.media.prepared, "/m/b.mp3");
 
     // A new song is inserted after the current one: the offer follows.
@@ -103,10 +107,8 @@ TEST_F(Continuation, AChangeBeforeTheJoinStartsTheSongMusNextPicksThen) {
 }
 
 TEST_F(Continuation, AJoinThatNothingFollowsEndsTheSongAsBefore) {
-    add("/m/a.mp3");
-    add("/m/b.mp3");
     k.settings.Repeat = 1;
-    start("/m/b.mp3");
+    startTwo("/m/b.mp3");
     ASSERT_EQ(t.media.prepared, "/m/a.mp3");
     t.media.join();
     k.settings.Repeat = 0;  // turned off after the stream took the song
@@ -117,10 +119,8 @@ TEST_F(Continuation, AJoinThatNothingFollowsEndsTheSongAsBefore) {
 }
 
 TEST_F(Continuation, ARefusedOfferStartsTheSongAtTheEndAsBefore) {
-    add("/m/a.mp3");
-    add("/m/b.mp3");
     t.media.prepareFails = true;
-    start("/m/a.mp3");
+    startTwo("/m/a.mp3");
     play(3);
     EXPECT_EQ(t.media.offers.count("/m/b.mp3"), 1) << "offered once, not at every tick";
     tick();  // the position stands still: the end

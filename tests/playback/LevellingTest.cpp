@@ -8,6 +8,7 @@
 #include <QTemporaryDir>
 #include <QThread>
 #include <cmath>
+#include <memory>
 #include <mutex>
 
 #include "playback/Levelling.h"
@@ -64,6 +65,25 @@ struct Folder {
         QDir().mkpath(tmp.path() + "/songs");
     }
 };
+
+// Songs of the given names in the folder, each file holding its name.
+QStringList songsIn(const Folder& f, std::initializer_list<const char*> names) {
+    QStringList songs;
+    for (const char* n : names) {
+        songs << f.song(n);
+        writeFile(songs.last(), n);
+    }
+    return songs;
+}
+
+// Levelling on the folder's data, started, once it has measured `songs`.
+std::unique_ptr<Levelling> measured(const Folder& f, Levelling::Probe probe, const QStringList& songs) {
+    auto l = std::make_unique<Levelling>(f.data(), std::move(probe), Levelling::Logger{});
+    l->start();
+    l->setQueue(songs);
+    l->waitUntilIdle();
+    return l;
+}
 
 }  // namespace
 
@@ -122,6 +142,25 @@ TEST(LoudnessCache, KeepsEntriesForTheFileAsItWas) {
     EXPECT_FALSE(c.find(f.song("gone.wav"), LoudnessCache::keyOf(f.song("gone.wav"))).has_value());
 }
 
+TEST(LoudnessCache, AnEntryStoredWhileTheBytesAreWrittenIsWrittenByTheNextSave) {
+    Folder f;
+    const QString file = f.data() + "Lautheit.cache";
+    LoudnessCache c(file);
+    c.load();
+    c.store(f.song("a.wav"), {1, 2}, {-12.0, 0.5});
+    const auto pending = c.pendingSave();
+    ASSERT_TRUE(pending.has_value());
+    c.store(f.song("b.wav"), {3, 4}, {-14.0, 0.5});  // while the disk writes
+    ASSERT_TRUE(c.write(pending->bytes));
+    c.saved(pending->version);
+    ASSERT_TRUE(c.dirty());
+    ASSERT_TRUE(c.save());
+    EXPECT_FALSE(c.pendingSave().has_value());
+    LoudnessCache again(file);
+    again.load();
+    EXPECT_TRUE(again.find(f.song("b.wav"), {3, 4}).has_value());
+}
+
 TEST(LoudnessCache, DamagedFileIsLoggedNotTrustedAndReplaced) {
     Folder f;
     const QString file = f.data() + "Lautheit.cache";
@@ -159,67 +198,48 @@ TEST(LoudnessCache, DamagedFileIsLoggedNotTrustedAndReplaced) {
 TEST(Levelling, MeasuresEachFileOnceAcrossStartsAndAgainWhenItChanges) {
     app();
     Folder f;
-    QStringList songs;
-    for (const char* n : {"a-10.wav", "b-20.mod", "c-30.mid", "d-14.mp3"}) {
-        songs << f.song(n);
-        writeFile(songs.last(), n);
-    }
+    const QStringList songs = songsIn(f, {"a-10.wav", "b-20.mod", "c-30.mid", "d-14.mp3"});
     CountingProbe first;
     {
-        Levelling l(f.data(), first.probe(), {});
-        l.start();
-        l.setQueue(songs);
-        l.waitUntilIdle();
+        const auto l = measured(f, first.probe(), songs);
         EXPECT_EQ(first.count(), 4);
-        EXPECT_NEAR(db(l.gain(songs[0])), -8.0, 1e-6);
-        EXPECT_NEAR(db(l.gain(songs[1])), 2.0, 1e-6);
+        EXPECT_NEAR(db(l->gain(songs[0])), -8.0, 1e-6);
+        EXPECT_NEAR(db(l->gain(songs[1])), 2.0, 1e-6);
     }
     EXPECT_TRUE(QFile::exists(f.data() + "Lautheit.cache"));
 
     // A second start measures nothing again.
     CountingProbe second;
     {
-        Levelling l(f.data(), second.probe(), {});
-        l.start();
-        l.setQueue(songs);
-        l.waitUntilIdle();
+        const auto l = measured(f, second.probe(), songs);
         EXPECT_EQ(second.count(), 0);
-        EXPECT_NEAR(db(l.gain(songs[2])), -1.0 - db(0.5), 1e-6);  // known at once
+        EXPECT_NEAR(db(l->gain(songs[2])), -1.0 - db(0.5), 1e-6);  // known at once
         EXPECT_EQ(second.count(), 0);
     }
 
     // A changed file is measured again, and only that one.
     writeFile(songs[3], "changed and longer");
     CountingProbe third;
-    Levelling l(f.data(), third.probe(), {});
-    l.start();
-    l.setQueue(songs);
-    l.waitUntilIdle();
+    const auto l = measured(f, third.probe(), songs);
     EXPECT_EQ(third.measured, QStringList{"d-14.mp3"});
 }
 
 TEST(Levelling, UnknownSongPlaysAtItsNeighboursGainUntilMeasured) {
     app();
     Folder f;
-    QStringList known;
-    for (const char* n : {"a-6.mod", "b-8.mod", "c-10.mod", "w-30.wav"}) {
-        known << f.song(n);
-        writeFile(known.last(), n);
-    }
-    const QString fresh = f.song("new-12.mod");
-    writeFile(fresh, "new");
+    const QStringList known = songsIn(f, {"a-6.mod", "b-8.mod", "c-10.mod", "w-30.wav"});
+    const QString fresh = songsIn(f, {"new-12.mod"}).first();
     std::atomic<bool> holdFresh{true};
     CountingProbe counting;
     auto inner = counting.probe();
-    Levelling l(f.data(),
-                [&](const QString& p, const std::atomic<bool>& cancel) {
-                    while (p == fresh && holdFresh && !cancel) QThread::msleep(5);
-                    return inner(p, cancel);
-                },
-                {});
-    l.start();
-    l.setQueue(known);
-    l.waitUntilIdle();
+    const auto measuredKnown = measured(
+        f,
+        [&](const QString& p, const std::atomic<bool>& cancel) {
+            while (p == fresh && holdFresh && !cancel) QThread::msleep(5);
+            return inner(p, cancel);
+        },
+        known);
+    Levelling& l = *measuredKnown;
     l.setQueue(known);  // the list as it stands; the new song not yet in it
 
     int changes = 0;
@@ -248,15 +268,12 @@ TEST(Levelling, UnknownSongPlaysAtItsNeighboursGainUntilMeasured) {
 TEST(Levelling, SwitchTurnsGainsOffAtOnceAndIsStoredInItsOwnFile) {
     app();
     Folder f;
-    const QString song = f.song("s-8.wav");
-    writeFile(song, "s");
+    const QString song = songsIn(f, {"s-8.wav"}).first();
     CountingProbe counting;
     {
-        Levelling l(f.data(), counting.probe(), {});
-        l.start();
+        const auto measuredSong = measured(f, counting.probe(), {song});
+        Levelling& l = *measuredSong;
         EXPECT_TRUE(l.enabled());  // on by default
-        l.setQueue({song});
-        l.waitUntilIdle();
         int changes = 0;
         QObject::connect(&l, &Levelling::gainsChanged, [&] { ++changes; });
         EXPECT_NEAR(db(l.gain(song)), -10.0, 1e-6);
