@@ -104,6 +104,7 @@ MediaHandle GstMediaEngine::load(const QString& path) {
     g_signal_connect(pb, "about-to-finish", G_CALLBACK(&GstMediaEngine::aboutToFinish), this);
     playbin_ = pb;
     sink_ = sink;
+    watchSinkPad();
     bus_ = gst_element_get_bus(pb);
     const quint32 revision = tags_.revision + 1;
     tags_ = SongTags{};

@@ -1,6 +1,7 @@
 #pragma once
 #include <QString>
 #include <functional>
+#include <atomic>
 #include <condition_variable>
 #include <mutex>
 
@@ -37,9 +38,9 @@ typedef struct _GstSample GstSample;
 // Continuous play joins the prepared song in the same playbin (its
 // about-to-finish hands over the next URI), so its first sample follows the
 // last one of the song heard. The stream takes it once the song heard has
-// been decoded; it counts as heard once the sink's position in the new
-// stream has left 0, and until then every query still answers for the song
-// before. Its tags are kept apart until then. A short song is decoded whole
+// been decoded; it counts as heard once the pipeline's clock has reached the
+// running time of its first sample at the sink, and until then every query
+// still answers for the song before. Its tags are kept apart until then. A short song is decoded whole
 // before it is heard, even while it loads: once a caller has offered songs,
 // a song decoded before anything was offered for it waits for the offer (at
 // most OfferWaitMs, in the decoding thread, while the output plays on).
@@ -98,6 +99,8 @@ private:
     void forgetJoin();
     void endOfferWait();  // before the pipeline stops: no decoding thread waits
     bool joining();  // the stream has taken the next song, not heard yet
+    void watchSinkPad();
+    bool firstSampleHeard();  // of the stream that started last at the sink
 
     GstElement* playbin_ = nullptr;
     GstBus* bus_ = nullptr;
@@ -134,4 +137,8 @@ private:
     bool joinPending_ = false;
     SongTags joinTags_;    // of the joining song, until it is heard
     GstSample* joinImage_ = nullptr;
+    // Written by the sink pad's probe in the streaming thread: the running
+    // time of the first sample after the latest stream start (ns), or -1
+    // while it has not arrived.
+    std::atomic<qint64> streamStartRunningTime_{-1};
 };
