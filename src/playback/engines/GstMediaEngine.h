@@ -6,6 +6,7 @@
 #include <mutex>
 
 #include "playback/engines/MediaEngine.h"
+#include "playback/engines/PcmStage.h"
 
 typedef struct _GstElement GstElement;
 typedef struct _GstBus GstBus;
@@ -44,7 +45,12 @@ typedef struct _GstSample GstSample;
 // before it is heard, even while it loads: once a caller has offered songs,
 // a song decoded before anything was offered for it waits for the offer (at
 // most OfferWaitMs, in the decoding thread, while the output plays on).
-class GstMediaEngine : public MediaEngine {
+//
+// It is also the output stage of the module engine: a renderer's PCM feed
+// plays in the same way (an appsrc:// URI whose source reads the pipe),
+// under the module volume, the level and the gain. While it holds a feed it
+// counts as holding no media song.
+class GstMediaEngine : public MediaEngine, public PcmStage {
 public:
     GstMediaEngine();
     ~GstMediaEngine() override;
@@ -68,6 +74,16 @@ public:
     SongTags tags() override;
     bool prepareNext(const QString& path) override;
     MediaHandle takeJoined() override;
+
+    bool outputOpens() override;
+    bool startFeed(int fd, const QString& name) override;
+    void pauseFeed() override;
+    void resumeFeed() override;
+    void stopFeed() override;
+    bool feeding() const override { return playbin_ && feed_; }
+    bool feedFailed() override;
+    qint64 feedFramesHeard() override;
+    void setFeedVolume(int volume) override;
 
     // Output level of volume v (0..100) in hundredths of a decibel relative to
     // full level: trunc(2000 * log10(1000 * v)) - 10000 for 1..99, 0 for 100,
@@ -95,6 +111,10 @@ private:
     void log(const QString& line) const;
     void takeTags(GstMessage* m);
     void applyVolume();
+    // start: on to PLAYING at once (a sink that syncs before it prerolls).
+    MediaHandle loadUri(const QByteArray& uri, const QString& path, bool start = false);
+    static void sourceSetup(GstElement* playbin, GstElement* source, void* self);
+    void releaseFeed();
     static void aboutToFinish(GstElement* playbin, void* self);
     void forgetJoin();
     void endOfferWait();  // before the pipeline stops: no decoding thread waits
@@ -120,6 +140,14 @@ private:
     int balance_ = 0;
     double level_ = 1.0;
     double gain_ = 1.0;
+    // The module engine's feed: its pipe, read by the source's streaming
+    // thread until feedStopping_ is set.
+    bool feed_ = false;
+    int feedFd_ = -1;
+    int feedVolume_ = 100;
+    bool feedFailed_ = false;
+    std::atomic<bool> feedStopping_{false};
+    std::atomic<quint64> feedBytes_{0};
     SongTags tags_;
     GstSample* imageSample_ = nullptr;  // the sample tags_.image was taken from
 
