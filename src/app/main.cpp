@@ -124,7 +124,7 @@ int main(int argc, char** argv) {
     ListFileDialogs fileDialogs(mainWindow.get());
     QtWindows windows(mainWindow.get());
     GstMediaEngine media;
-    RendererModuleEngine modules;
+    RendererModuleEngine modules(media);
     GstSoundEffects sounds;
     Services services{*mainWindow, messages, clock,   desktop, files, random,
                       progress,    fileDialogs, windows, media, modules, sounds};

@@ -42,13 +42,16 @@ TEST_F(NoAudioDevice, InitialiseFailsAndNothingHangs) {
     QStringList logs;
     modules.logger = [&](const QString& l) { logs << l; };
     EXPECT_FALSE(modules.initialise());
-    // The module still loads (the renderer lives); playing is silent.
+    // The module still loads (the renderer lives); playing is silent, and
+    // the output that does not open is told once, as for a media song.
     EXPECT_TRUE(modules.load(mod));
     modules.play();
     sleepMs(100);
+    EXPECT_EQ(modules.currentRow(), 0) << "a stopped module";
     modules.stop();
     modules.release();
-    EXPECT_TRUE(logs.isEmpty()) << logs.join('\n').toStdString();
+    ASSERT_EQ(logs.size(), 1) << logs.join('\n').toStdString();
+    EXPECT_TRUE(logs[0].contains("sound output cannot play " + mod)) << logs[0].toStdString();
 
     GstSoundEffects sounds;
     sounds.initialise();

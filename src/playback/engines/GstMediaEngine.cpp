@@ -68,7 +68,7 @@ bool GstMediaEngine::fromOutput(GstMessage* m) const {
     return sink_ && GST_MESSAGE_SRC(m) && gst_object_has_as_ancestor(GST_MESSAGE_SRC(m), GST_OBJECT(sink_));
 }
 
-bool GstMediaEngine::isLoaded() const { return playbin_ != nullptr; }
+bool GstMediaEngine::isLoaded() const { return playbin_ != nullptr && !feed_; }
 
 MediaHandle GstMediaEngine::load(const QString& path) {
     release();
@@ -78,17 +78,18 @@ MediaHandle GstMediaEngine::load(const QString& path) {
     const QFileInfo info(path);
     if (!info.isFile() || !info.isReadable())
         return 0;
-    GError* err = nullptr;
-    gchar* uri = gst_filename_to_uri(QFile::encodeName(info.absoluteFilePath()).constData(), &err);
-    if (!uri) {
-        if (err)
-            g_error_free(err);
+    gchar* uri = gst_filename_to_uri(QFile::encodeName(info.absoluteFilePath()).constData(), nullptr);
+    if (!uri)
         return 0;
-    }
+    const QByteArray u(uri);
+    g_free(uri);
+    return loadUri(u, path);
+}
+
+MediaHandle GstMediaEngine::loadUri(const QByteArray& uri, const QString& path, bool start) {
     GstElement* pb = gst_element_factory_make("playbin", nullptr);
     GstElement* sink = makeGstAudioSink();
     if (!pb || !sink) {
-        g_free(uri);
         if (pb)
             gst_object_unref(pb);
         if (sink)
@@ -96,22 +97,25 @@ MediaHandle GstMediaEngine::load(const QString& path) {
         return 0;
     }
     GstElement* video = gst_element_factory_make("fakesink", nullptr);
-    g_object_set(pb, "uri", uri, "flags", PlayFlagAudio | PlayFlagSoftVolume, "audio-sink", sink,
-                 "volume", linearVolume(volume_) * level_ * gain_, nullptr);
+    g_object_set(pb, "uri", uri.constData(), "flags", PlayFlagAudio | PlayFlagSoftVolume, "audio-sink", sink,
+                 nullptr);
     if (video)
         g_object_set(pb, "video-sink", video, nullptr);
-    g_free(uri);
     g_signal_connect(pb, "about-to-finish", G_CALLBACK(&GstMediaEngine::aboutToFinish), this);
+    g_signal_connect(pb, "source-setup", G_CALLBACK(&GstMediaEngine::sourceSetup), this);
     playbin_ = pb;
     sink_ = sink;
+    applyVolume();
+    watchSinkPad();
     bus_ = gst_element_get_bus(pb);
     const quint32 revision = tags_.revision + 1;
     tags_ = SongTags{};
     tags_.revision = revision;
 
-    // Preroll: the decoding chain is built and the first buffer waits at the sink.
-    // A state change that fails at once has left its error on the bus.
-    bool ok = gst_element_set_state(pb, GST_STATE_PAUSED) != GST_STATE_CHANGE_FAILURE;
+    // Preroll: the decoding chain is built and the first buffer waits at the
+    // sink (or, when started at once, plays). A state change that fails at
+    // once has left its error on the bus.
+    bool ok = gst_element_set_state(pb, start ? GST_STATE_PLAYING : GST_STATE_PAUSED) != GST_STATE_CHANGE_FAILURE;
     bool failedAtOnce = !ok;
     QString error;             // the first error's words
     bool errorOfOutput = false;
@@ -202,8 +206,9 @@ void GstMediaEngine::setGain(double gain) {
 }
 
 void GstMediaEngine::applyVolume() {
+    const double volume = feed_ ? feedVolume_ / 100.0 : linearVolume(volume_);
     if (playbin_)
-        g_object_set(playbin_, "volume", linearVolume(volume_) * level_ * gain_, nullptr);
+        g_object_set(playbin_, "volume", volume * level_ * gain_, nullptr);
 }
 
 SongTags GstMediaEngine::tags() {
@@ -248,6 +253,8 @@ void GstMediaEngine::pollBus() {
                 const QString words = err ? QString::fromUtf8(err->message) : QStringLiteral("unknown error");
                 if (err)
                     g_error_free(err);
+                if (feed_ && fromOutput(m))
+                    feedFailed_ = true;
                 log(fromOutput(m) ? QStringLiteral("MediaEngine: sound output failed while playing %1: %2").arg(path_, words)
                                   : QStringLiteral("MediaEngine: playing %1 failed: %2").arg(path_, words));
             }
@@ -413,6 +420,7 @@ void GstMediaEngine::stop() {
 
 void GstMediaEngine::release() {
     endOfferWait();
+    feedStopping_ = true;  // a source waiting for the pipe lets go
     if (playbin_) {
         gst_element_set_state(playbin_, GST_STATE_NULL);  // synchronous: the file is closed
         gst_object_unref(playbin_);
@@ -426,6 +434,7 @@ void GstMediaEngine::release() {
         gst_sample_unref(imageSample_);
     imageSample_ = nullptr;
     forgetJoin();
+    releaseFeed();
     path_.clear();
     handle_ = 0;
     ended_ = false;

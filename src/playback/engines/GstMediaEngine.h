@@ -1,10 +1,12 @@
 #pragma once
 #include <QString>
 #include <functional>
+#include <atomic>
 #include <condition_variable>
 #include <mutex>
 
 #include "playback/engines/MediaEngine.h"
+#include "playback/engines/PcmStage.h"
 
 typedef struct _GstElement GstElement;
 typedef struct _GstBus GstBus;
@@ -37,13 +39,18 @@ typedef struct _GstSample GstSample;
 // Continuous play joins the prepared song in the same playbin (its
 // about-to-finish hands over the next URI), so its first sample follows the
 // last one of the song heard. The stream takes it once the song heard has
-// been decoded; it counts as heard once the sink's position in the new
-// stream has left 0, and until then every query still answers for the song
-// before. Its tags are kept apart until then. A short song is decoded whole
+// been decoded; it counts as heard once the pipeline's clock has reached the
+// running time of its first sample at the sink, and until then every query
+// still answers for the song before. Its tags are kept apart until then. A short song is decoded whole
 // before it is heard, even while it loads: once a caller has offered songs,
 // a song decoded before anything was offered for it waits for the offer (at
 // most OfferWaitMs, in the decoding thread, while the output plays on).
-class GstMediaEngine : public MediaEngine {
+//
+// It is also the output stage of the module engine: a renderer's PCM feed
+// plays in the same way (an appsrc:// URI whose source reads the pipe),
+// under the module volume, the level and the gain. While it holds a feed it
+// counts as holding no media song.
+class GstMediaEngine : public MediaEngine, public PcmStage {
 public:
     GstMediaEngine();
     ~GstMediaEngine() override;
@@ -67,6 +74,16 @@ public:
     SongTags tags() override;
     bool prepareNext(const QString& path) override;
     MediaHandle takeJoined() override;
+
+    bool outputOpens() override;
+    bool startFeed(int fd, const QString& name) override;
+    void pauseFeed() override;
+    void resumeFeed() override;
+    void stopFeed() override;
+    bool feeding() const override { return playbin_ && feed_; }
+    bool feedFailed() override;
+    qint64 feedFramesHeard() override;
+    void setFeedVolume(int volume) override;
 
     // Output level of volume v (0..100) in hundredths of a decibel relative to
     // full level: trunc(2000 * log10(1000 * v)) - 10000 for 1..99, 0 for 100,
@@ -94,10 +111,16 @@ private:
     void log(const QString& line) const;
     void takeTags(GstMessage* m);
     void applyVolume();
+    // start: on to PLAYING at once (a sink that syncs before it prerolls).
+    MediaHandle loadUri(const QByteArray& uri, const QString& path, bool start = false);
+    static void sourceSetup(GstElement* playbin, GstElement* source, void* self);
+    void releaseFeed();
     static void aboutToFinish(GstElement* playbin, void* self);
     void forgetJoin();
     void endOfferWait();  // before the pipeline stops: no decoding thread waits
     bool joining();  // the stream has taken the next song, not heard yet
+    void watchSinkPad();
+    bool firstSampleHeard();  // of the stream that started last at the sink
 
     GstElement* playbin_ = nullptr;
     GstBus* bus_ = nullptr;
@@ -117,6 +140,14 @@ private:
     int balance_ = 0;
     double level_ = 1.0;
     double gain_ = 1.0;
+    // The module engine's feed: its pipe, read by the source's streaming
+    // thread until feedStopping_ is set.
+    bool feed_ = false;
+    int feedFd_ = -1;
+    int feedVolume_ = 100;
+    bool feedFailed_ = false;
+    std::atomic<bool> feedStopping_{false};
+    std::atomic<quint64> feedBytes_{0};
     SongTags tags_;
     GstSample* imageSample_ = nullptr;  // the sample tags_.image was taken from
 
@@ -134,4 +165,8 @@ private:
     bool joinPending_ = false;
     SongTags joinTags_;    // of the joining song, until it is heard
     GstSample* joinImage_ = nullptr;
+    // Written by the sink pad's probe in the streaming thread: the running
+    // time of the first sample after the latest stream start (ns), or -1
+    // while it has not arrived.
+    std::atomic<qint64> streamStartRunningTime_{-1};
 };

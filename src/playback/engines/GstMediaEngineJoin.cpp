@@ -89,10 +89,11 @@ MediaHandle GstMediaEngine::takeJoined() {
     pollBus();
     if (!joinPending_ || paused_)
         return 0;
-    // The sink reports 0 in the new stream until its first sample is played.
-    gint64 pos = 0;
-    if (!gst_element_query_position(playbin_, GST_FORMAT_TIME, &pos) || pos <= 0)
+    if (!firstSampleHeard())
         return 0;
+    gint64 pos = 0;
+    if (!gst_element_query_position(playbin_, GST_FORMAT_TIME, &pos) || pos < 0)
+        pos = 0;
     joinPending_ = false;
     path_ = joinPath_;
     joinPath_.clear();
@@ -113,6 +114,79 @@ MediaHandle GstMediaEngine::takeJoined() {
     length_ = 0;
     lengthWaited_ = false;
     return handle_;
+}
+
+namespace {
+
+// Streaming thread state of the sink pad's probe.
+struct SinkPadWatch {
+    std::atomic<qint64>* startRunningTime;
+    GstSegment segment;
+    bool awaitingFirst = false;
+};
+
+GstPadProbeReturn watchSinkPadProbe(GstPad*, GstPadProbeInfo* info, gpointer data) {
+    auto* w = static_cast<SinkPadWatch*>(data);
+    if (GST_PAD_PROBE_INFO_TYPE(info) & GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM) {
+        GstEvent* e = GST_PAD_PROBE_INFO_EVENT(info);
+        if (GST_EVENT_TYPE(e) == GST_EVENT_STREAM_START) {
+            w->awaitingFirst = true;
+            w->startRunningTime->store(-1);
+        } else if (GST_EVENT_TYPE(e) == GST_EVENT_SEGMENT) {
+            const GstSegment* s = nullptr;
+            gst_event_parse_segment(e, &s);
+            gst_segment_copy_into(s, &w->segment);
+        }
+        return GST_PAD_PROBE_OK;
+    }
+    if (!w->awaitingFirst)
+        return GST_PAD_PROBE_OK;
+    GstBuffer* b = nullptr;
+    if (GST_PAD_PROBE_INFO_TYPE(info) & GST_PAD_PROBE_TYPE_BUFFER)
+        b = GST_PAD_PROBE_INFO_BUFFER(info);
+    else if (GstBufferList* list = GST_PAD_PROBE_INFO_BUFFER_LIST(info); list && gst_buffer_list_length(list) > 0)
+        b = gst_buffer_list_get(list, 0);
+    if (!b || !GST_BUFFER_PTS_IS_VALID(b) || w->segment.format != GST_FORMAT_TIME)
+        return GST_PAD_PROBE_OK;
+    const guint64 rt = gst_segment_to_running_time(&w->segment, GST_FORMAT_TIME, GST_BUFFER_PTS(b));
+    if (rt != GST_CLOCK_TIME_NONE) {
+        w->awaitingFirst = false;
+        w->startRunningTime->store(qint64(rt));
+    }
+    return GST_PAD_PROBE_OK;
+}
+
+}  // namespace
+
+// The sink's position in a new stream says little about when its first
+// sample is heard (it stays 0 while the sink fills its buffer, or moves
+// while the song before still plays from it); the running time of that
+// sample against the pipeline's clock says it exactly.
+void GstMediaEngine::watchSinkPad() {
+    streamStartRunningTime_.store(-1);
+    GstPad* pad = gst_element_get_static_pad(sink_, "sink");
+    if (!pad)
+        return;
+    auto* w = new SinkPadWatch{&streamStartRunningTime_, {}, false};
+    gst_segment_init(&w->segment, GST_FORMAT_UNDEFINED);
+    gst_pad_add_probe(pad,
+                      GstPadProbeType(GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM | GST_PAD_PROBE_TYPE_BUFFER |
+                                      GST_PAD_PROBE_TYPE_BUFFER_LIST),
+                      &watchSinkPadProbe, w, [](gpointer p) { delete static_cast<SinkPadWatch*>(p); });
+    gst_object_unref(pad);
+}
+
+bool GstMediaEngine::firstSampleHeard() {
+    const qint64 start = streamStartRunningTime_.load();
+    if (start < 0)
+        return false;
+    GstClock* clock = gst_element_get_clock(playbin_);
+    if (!clock)
+        return false;
+    const GstClockTime now = gst_clock_get_time(clock);
+    gst_object_unref(clock);
+    const GstClockTime base = gst_element_get_base_time(playbin_);
+    return now != GST_CLOCK_TIME_NONE && now >= base && qint64(now - base) >= start;
 }
 
 void GstMediaEngine::endOfferWait() {

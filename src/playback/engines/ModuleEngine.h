@@ -14,7 +14,8 @@ public:
     // The file is not held open afterwards. False on any failure (the
     // engine is then empty).
     virtual bool load(const QString& path) = 0;
-    // Starts output from the current position; returns at once.
+    // Starts output from the current position; returns once sound flows
+    // (at most about a second).
     virtual void play() = 0;
     // Holds the output where it is, the module staying loaded and its
     // position kept; nothing when none plays. resume() goes on from there,
@@ -29,8 +30,8 @@ public:
     virtual void setVolume(int volume) = 0;
     // Milliseconds, negative taken as 0, clamped to the song's length.
     virtual void seek(int ms) = 0;
-    // Pattern and row of the mixing position; 0 when empty or stopped,
-    // frozen after the natural end.
+    // Pattern and row of the sample heard; 0 when empty or stopped, frozen
+    // after the natural end.
     virtual int currentPattern() const = 0;
     virtual int currentRow() const = 0;
     // Stops output; returns only after the renderer has let go of the

@@ -18,6 +18,8 @@
 #include <thread>
 #include <unistd.h>
 
+#include "playback/engines/GstMediaEngine.h"
+#include "playback/engines/PcmStage.h"
 #include "playback/engines/modrender/Protocol.h"
 
 extern char** environ;
@@ -44,9 +46,18 @@ int highFd(int fd) {
 
 }  // namespace
 
-RendererModuleEngine::RendererModuleEngine() = default;
+RendererModuleEngine::RendererModuleEngine() {
+    auto own = std::make_unique<GstMediaEngine>();
+    own->logger = [this](const QString& line) { log(line); };
+    ownStage_ = std::move(own);
+    stage_ = ownStage_.get();
+}
+
+RendererModuleEngine::RendererModuleEngine(PcmStage& stage) : stage_(&stage) {}
 
 RendererModuleEngine::~RendererModuleEngine() {
+    if (loaded_)
+        stage_->stopFeed();
     if (pid_ > 0 && sock_ >= 0) {
         // Closing the socket asks the renderer to finish its output and leave.
         ::close(sock_);
@@ -123,7 +134,6 @@ void RendererModuleEngine::dropRenderer(const QString& why) const {
         munmap(shared_, sizeof(Shared));
     shared_ = nullptr;
     loadedPath_.clear();
-    outputErrorsSeen_ = 0;
     if (!why.isEmpty())
         log(why);
 }
@@ -171,20 +181,11 @@ bool RendererModuleEngine::ensureRenderer() {
     sock_ = mine;
     shared_ = static_cast<Shared*>(mem);
     fresh_ = true;
-    // The handshake tells whether the renderer could open its audio output.
-    outputOk_ = request(quint32(Op::Ping), 0, {}, loadTimeoutMs, "start");
-    if (!alive())
-        return false;
-    if (volume_ != 100)
-        send(quint32(Op::Volume), volume_);
-    if (level_ != LevelFull)
-        send(quint32(Op::Level), level_);
-    if (gain_ != GainUnity)
-        send(quint32(Op::Gain), gain_);
-    return true;
+    request(quint32(Op::Ping), 0, {}, loadTimeoutMs, "start");
+    return alive();
 }
 
-bool RendererModuleEngine::send(quint32 op, int arg, const QByteArray& payload, quint32* seq) {
+bool RendererModuleEngine::send(quint32 op, int arg, const QByteArray& payload, quint32* seq, int fd) {
     if (sock_ < 0 || !alive())
         return false;
     Command c{Op(op), arg, ++seq_, quint32(payload.size())};
@@ -192,8 +193,23 @@ bool RendererModuleEngine::send(quint32 op, int arg, const QByteArray& payload, 
     msg.append(payload);
     if (seq)
         *seq = c.seq;
+    iovec iov{msg.data(), size_t(msg.size())};
+    msghdr mh{};
+    mh.msg_iov = &iov;
+    mh.msg_iovlen = 1;
+    alignas(cmsghdr) char control[CMSG_SPACE(sizeof(int))] = {};
+    if (fd >= 0) {
+        // The pipe travels with the command.
+        mh.msg_control = control;
+        mh.msg_controllen = sizeof control;
+        cmsghdr* cm = CMSG_FIRSTHDR(&mh);
+        cm->cmsg_level = SOL_SOCKET;
+        cm->cmsg_type = SCM_RIGHTS;
+        cm->cmsg_len = CMSG_LEN(sizeof(int));
+        std::memcpy(CMSG_DATA(cm), &fd, sizeof fd);
+    }
     for (;;) {
-        const ssize_t n = ::send(sock_, msg.constData(), size_t(msg.size()), MSG_NOSIGNAL | MSG_DONTWAIT);
+        const ssize_t n = ::sendmsg(sock_, &mh, MSG_NOSIGNAL | MSG_DONTWAIT);
         if (n == msg.size())
             return true;
         if (n < 0 && errno == EINTR)
@@ -246,26 +262,41 @@ bool RendererModuleEngine::request(quint32 op, int arg, const QByteArray& payloa
 }
 
 bool RendererModuleEngine::initialise() {
-    return ensureRenderer() && outputOk_;
+    return ensureRenderer() && stage_->outputOpens();
 }
 
 bool RendererModuleEngine::isLoaded() const {
     if (alive())
-        noteOutputErrors();
+        noteOutputFailure();
     return loaded_;
 }
 
-// Logs each failure of the renderer's sound output once.
-void RendererModuleEngine::noteOutputErrors() const {
-    if (!shared_)
+// A sound output that failed (the stage has logged why) stops the module,
+// as a renderer death would.
+void RendererModuleEngine::noteOutputFailure() const {
+    if (!loaded_ || !stage_->feeding() || !stage_->feedFailed())
         return;
-    const int n = shared_->outputErrors.load();
-    if (n == outputErrorsSeen_)
-        return;
-    outputErrorsSeen_ = n;
-    char text[sizeof shared_->outputError + 1] = {};
-    std::memcpy(text, shared_->outputError, sizeof shared_->outputError);
-    log(QString("ModuleEngine: sound output failed while playing %1: %2").arg(loadedPath_, QString::fromUtf8(text)));
+    stage_->stopFeed();
+    auto* self = const_cast<RendererModuleEngine*>(this);
+    self->paused_ = false;
+    self->request(quint32(Op::Stop), 0, {}, commandTimeoutMs, "stop");
+}
+
+// A fresh pipe: the renderer writes into it from the module's position, the
+// stage plays what arrives.
+bool RendererModuleEngine::startOutput() {
+    int ends[2];
+    if (pipe2(ends, O_CLOEXEC) != 0) {
+        log("ModuleEngine: cannot create the sound pipe");
+        return false;
+    }
+    const bool sent = send(quint32(Op::Play), 0, {}, nullptr, ends[1]);
+    ::close(ends[1]);
+    if (!sent) {
+        ::close(ends[0]);
+        return false;
+    }
+    return stage_->startFeed(ends[0], loadedPath_);
 }
 
 // A render that has not come back for renderHangMs will not come back: the
@@ -296,6 +327,8 @@ bool RendererModuleEngine::loadOnce(const QByteArray& path, const QString& what)
 }
 
 bool RendererModuleEngine::load(const QString& path) {
+    if (loaded_)
+        stage_->stopFeed();
     loaded_ = false;
     paused_ = false;
     dropHungRenderer();
@@ -312,9 +345,20 @@ bool RendererModuleEngine::load(const QString& path) {
 }
 
 void RendererModuleEngine::play() {
+    if (!isLoaded())
+        return;
+    if (paused_ && stage_->feeding()) {
+        // A held module goes on; it never starts again.
+        paused_ = false;
+        stage_->resumeFeed();
+        send(quint32(Op::Resume), 0);
+        return;
+    }
     paused_ = false;
-    if (isLoaded())
-        send(quint32(Op::Play), 0);
+    // An output that does not start (the stage has logged why) leaves a
+    // stopped module, as one that fails while playing.
+    if (!startOutput() && alive())
+        request(quint32(Op::Stop), 0, {}, commandTimeoutMs, "stop");
 }
 
 void RendererModuleEngine::pause() {
@@ -325,37 +369,25 @@ void RendererModuleEngine::pause() {
     if (paused_ || !isLoaded() || !alive())
         return;
     paused_ = request(quint32(Op::Pause), 0, {}, commandTimeoutMs, "pause");
+    if (paused_)
+        stage_->pauseFeed();
 }
 
 void RendererModuleEngine::resume() {
     if (!paused_)
         return;
     paused_ = false;
+    stage_->resumeFeed();
     send(quint32(Op::Resume), 0);
 }
 
 bool RendererModuleEngine::paused() const { return paused_ && alive(); }
 
-void RendererModuleEngine::setVolume(int volume) {
-    volume_ = std::clamp(volume, 0, 100);
-    send(quint32(Op::Volume), volume_);
-}
+void RendererModuleEngine::setVolume(int volume) { stage_->setFeedVolume(std::clamp(volume, 0, 100)); }
 
-void RendererModuleEngine::setOutputLevel(double level) {
-    const int l = std::isfinite(level) ? int(std::lround(std::clamp(level, 0.0, 1.0) * LevelFull)) : LevelFull;
-    if (l == level_)
-        return;
-    level_ = l;
-    send(quint32(Op::Level), level_);
-}
+void RendererModuleEngine::setOutputLevel(double level) { stage_->setOutputLevel(level); }
 
-void RendererModuleEngine::setGain(double gain) {
-    const int g = std::isfinite(gain) ? int(std::lround(std::clamp(gain, 0.0, 8.0) * GainUnity)) : GainUnity;
-    if (g == gain_)
-        return;
-    gain_ = g;
-    send(quint32(Op::Gain), gain_);
-}
+void RendererModuleEngine::setGain(double gain) { stage_->setGain(gain); }
 
 QByteArray RendererModuleEngine::moduleName() const { return loaded_ ? title_ : QByteArray(); }
 
@@ -364,16 +396,32 @@ void RendererModuleEngine::seek(int ms) {
         send(quint32(Op::Seek), std::max(0, ms));
 }
 
-int RendererModuleEngine::currentPattern() const {
-    return shared_ && isLoaded() && shared_->rendering.load() ? shared_->pattern.load() : 0;
+// The renderer runs ahead of the listener by what waits in the pipe and the
+// stage; what it rendered is looked up at the frame the stage plays.
+std::pair<int, int> RendererModuleEngine::heardPatternRow() const {
+    if (!shared_ || !isLoaded() || !shared_->rendering.load())
+        return {0, 0};
+    const qint64 heard = stage_->feedFramesHeard();
+    const uint32_t count = shared_->playedCount.load();
+    if (heard < 0 || count == 0)
+        return {shared_->pattern.load(), shared_->row.load()};
+    const uint32_t oldest = count > PlayedRows ? count - PlayedRows : 0;
+    for (uint32_t i = count; i > oldest; --i) {
+        const PlayedRow& r = shared_->played[(i - 1) % PlayedRows];
+        if (qint64(r.frame.load()) <= heard || i - 1 == oldest)
+            return {r.pattern.load(), r.row.load()};
+    }
+    return {0, 0};
 }
 
-int RendererModuleEngine::currentRow() const {
-    return shared_ && isLoaded() && shared_->rendering.load() ? shared_->row.load() : 0;
-}
+int RendererModuleEngine::currentPattern() const { return heardPatternRow().first; }
+
+int RendererModuleEngine::currentRow() const { return heardPatternRow().second; }
 
 void RendererModuleEngine::stop() {
     paused_ = false;
+    if (loaded_)
+        stage_->stopFeed();
     dropHungRenderer();
     if (alive())
         request(quint32(Op::Stop), 0, {}, commandTimeoutMs, "stop");
@@ -381,6 +429,8 @@ void RendererModuleEngine::stop() {
 
 void RendererModuleEngine::release() {
     paused_ = false;
+    if (loaded_)
+        stage_->stopFeed();
     dropHungRenderer();
     if (alive())
         request(quint32(Op::Release), 0, {}, commandTimeoutMs, "release");

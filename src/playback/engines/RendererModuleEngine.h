@@ -1,15 +1,20 @@
 #pragma once
 #include <QString>
 #include <functional>
+#include <memory>
+#include <utility>
 #include <sys/types.h>
 
 #include "playback/engines/ModuleEngine.h"
 
 namespace modrender { struct Shared; }
+class PcmStage;
 
 // The module engine as seen by the player: commands go to a renderer helper
-// process (kalvo2-modrender) that owns libmodplug and the output, so a
-// damaged module can crash or hang only the renderer.
+// process (kalvo2-modrender) that owns libmodplug, so a damaged module can
+// crash or hang only the renderer. The renderer writes its samples into a
+// pipe that the player's output stage plays (the media engine's, or one of
+// its own), where volume, level and gain are applied as for media songs.
 //
 // The renderer starts at initialise() or on the first load. Load waits for
 // its answer at most loadTimeoutMs; a renderer that crashes or does not answer
@@ -18,16 +23,19 @@ namespace modrender { struct Shared; }
 // tried once more with a fresh renderer; only then does it fail. A render
 // that hangs (inside libmodplug) for renderHangMs is seen before any command
 // waits on it: the renderer is killed at once and the module it played is
-// named in the log. A renderer that dies mid-song, or whose sound output
+// named in the log. A renderer that dies mid-song, or a sound output that
 // fails, leaves a stopped module: still loaded, pattern and row 0, so the
 // player's end rule ends the song. pattern/row/isLoaded read shared memory
-// and never wait for the renderer. A pause holds the renderer's output
-// where it is (its pipeline in PAUSED, the module and its position kept);
-// pause waits for the renderer's answer, as stop does; a renderer that dies while paused leaves a stopped module as above, no
-// longer paused. UI thread only.
+// and never wait for the renderer. A pause holds the renderer and the
+// stage where they are (the module and its position kept); pause waits for
+// the renderer's answer, as stop does; a renderer that dies while paused
+// leaves a stopped module as above, no longer paused. UI thread only.
 class RendererModuleEngine : public ModuleEngine {
 public:
+    // With an output stage of its own (a media engine used for modules only).
     RendererModuleEngine();
+    // Playing through `stage`, which outlives the engine.
+    explicit RendererModuleEngine(PcmStage& stage);
     ~RendererModuleEngine() override;
     bool initialise() override;
     bool isLoaded() const override;
@@ -66,10 +74,12 @@ private:
     bool ensureRenderer();
     bool loadOnce(const QByteArray& path, const QString& what);
     void dropHungRenderer();
-    void noteOutputErrors() const;
+    void noteOutputFailure() const;
+    std::pair<int, int> heardPatternRow() const;
+    bool startOutput();
     bool alive() const;  // reaps a renderer that died; never blocks
     void dropRenderer(const QString& why) const;
-    bool send(quint32 op, int arg, const QByteArray& payload = {}, quint32* seq = nullptr);
+    bool send(quint32 op, int arg, const QByteArray& payload = {}, quint32* seq = nullptr, int fd = -1);
     bool request(quint32 op, int arg, const QByteArray& payload, int timeoutMs, const char* what);
     void log(const QString& line) const;
 
@@ -81,10 +91,8 @@ private:
     bool fresh_ = false;           // the renderer has loaded nothing yet
     bool paused_ = false;          // told the renderer to hold its output
     mutable QString loadedPath_;   // the module of the running renderer
-    mutable int outputErrorsSeen_ = 0;
     quint32 seq_ = 0;
-    int volume_ = 100;
-    int level_ = 10000;  // modrender::LevelFull is full level
-    int gain_ = 10000;   // modrender::GainUnity is unchanged
     QByteArray title_;    // of the loaded module
+    std::unique_ptr<PcmStage> ownStage_;
+    PcmStage* stage_;
 };

@@ -11,21 +11,16 @@ namespace modrender {
 
 enum class Op : uint32_t {
     Load = 1,     // payload: UTF-8 path; answer: Ok/Failed
-    Play = 2,     // no answer
+    Play = 2,     // carries (SCM_RIGHTS) the write end of the pipe to render
+                  // into, or none to resume a held module; no answer
     Stop = 3,     // answer Ok once the render thread has let go of the module
     Seek = 4,     // arg: milliseconds; no answer
-    Volume = 5,   // arg: 0..100; no answer
     Release = 6,  // answer Ok once the module is freed
     Ping = 7,     // answer Ok (start-up handshake)
     Pause = 8,    // holds the output where it is, module and position kept;
                   // answer Ok when a module is held, Failed when none plays
     Resume = 9,   // goes on from where Pause held it; no answer
-    Level = 10,   // arg: output level 0..LevelFull; no answer
-    Gain = 11,    // arg: loudness gain, GainUnity = 1.0, 0..8 * GainUnity; no answer
 };
-
-constexpr int32_t LevelFull = 10000;
-constexpr int32_t GainUnity = 10000;
 
 enum class Answer : uint32_t { Ok = 1, Failed = 2 };
 
@@ -44,20 +39,30 @@ struct Reply {
 
 constexpr uint32_t MaxPath = 8192;
 
-// Shared state, written by the renderer, read by the player.
-struct Shared {
+// Pattern and row from `frame` on (frames counted from the last Play).
+struct PlayedRow {
+    std::atomic<uint64_t> frame;
     std::atomic<int32_t> pattern;
     std::atomic<int32_t> row;
+};
+// About twelve seconds of blocks: far more than waits ahead of the listener.
+constexpr uint32_t PlayedRows = 512;
+
+// Shared state, written by the renderer, read by the player.
+struct Shared {
+    // Of the last block rendered: ahead of what is heard.
+    std::atomic<int32_t> pattern;
+    std::atomic<int32_t> row;
+    // What each block rendered since the last Play begins with, newest at
+    // playedCount - 1 (modulo PlayedRows), so that the player can tell the
+    // pattern and row of the sample it hears.
+    PlayedRow played[PlayedRows];
+    std::atomic<uint32_t> playedCount;
     std::atomic<int32_t> rendering;  // 1 while the render thread plays a module
     std::atomic<int32_t> loaded;     // 1 while a module is loaded
     // CLOCK_MONOTONIC milliseconds at which the current ModPlug_Read began;
     // 0 while none runs. A value far in the past means the render hangs.
     std::atomic<int64_t> renderSinceMs;
-    // Counts failures of the sound output (a device unplugged, a sink
-    // error); each one stops the song. outputError holds the latest text,
-    // written before the count is raised.
-    std::atomic<int32_t> outputErrors;
-    char outputError[256];
     // The loaded module's title, as many bytes as titleLength says; written
     // before the answer to Load.
     std::atomic<int32_t> titleLength;
@@ -74,8 +79,9 @@ inline int64_t monotonicMs() {
 }
 
 // Command-line of the renderer: kalvo2-modrender --fd <socket> --shm <memfd>
+// The renderer writes signed 16-bit stereo PCM at 44,100 Hz into the pipe
+// of the last Play, as silence after the module's natural end, until Stop.
 // Environment read by the renderer:
-//   KALVO2_AUDIO_SINK        sink description (gst-launch syntax), default autoaudiosink
 //   KALVO2_MODRENDER_CRASH_ON  test hook: abort when this text occurs in a loaded path
 //   KALVO2_MODRENDER_HANG_ON   test hook: hang when this text occurs in a loaded path
 //   KALVO2_MODRENDER_HANG_RENDER_ON test hook: the render of such a module hangs

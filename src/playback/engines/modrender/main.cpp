@@ -1,8 +1,6 @@
 // kalvo2-modrender: renders one tracker module at a time with libmodplug into
-// a GStreamer appsrc pipeline. Driven by RendererModuleEngine over a socket;
-// a damaged module can crash or hang only this process.
-#include <gst/app/gstappsrc.h>
-#include <gst/gst.h>
+// a pipe that the player's output stage plays. Driven by RendererModuleEngine
+// over a socket; a damaged module can crash or hang only this process.
 #include <signal.h>
 #include <sys/mman.h>
 #include <sys/prctl.h>
@@ -17,7 +15,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <atomic>
+#include <condition_variable>
 #include <mutex>
+#include <thread>
 #include <string>
 #include <vector>
 
@@ -29,90 +30,19 @@ using namespace modrender;
 
 namespace {
 
-// The streaming thread of the output renders each buffer when appsrc asks
-// for it (need-data), so per buffer it wakes once, for the sink's clock, and
-// no separate render thread has to be woken. The audio ahead of the listener
-// is the one buffer the sink waits to play (plus a real device's own buffer),
-// so a jump, stop or volume change is heard within about one buffer (pattern
-// and row are published as a buffer is rendered, at most one buffer early).
-// The buffer is as long as that allows, since a thread's wake-up costs more
-// CPU than rendering the audio it brings.
-constexpr int BlockFrames = 4096;  // ~93 ms per buffer
-constexpr gsize BlockBytes = gsize(BlockFrames) * ModCore::BytesPerFrame;
+// The render thread renders a block and writes it into the player's pipe,
+// where the player's output stage reads it. The pipe is kept small, so what
+// waits ahead of the listener is about the pipe and the stage's own buffer:
+// pattern and row are published as a block is rendered, that much early.
+constexpr int BlockFrames = 1024;  // ~23 ms per block
+constexpr size_t BlockBytes = size_t(BlockFrames) * ModCore::BytesPerFrame;
+constexpr int PipeBytes = 16 * 1024;
 constexpr off_t MaxModuleBytes = 64 * 1024 * 1024;
 
 class Renderer {
 public:
     explicit Renderer(Shared* shared) : shared_(shared) {}
-
-    // Builds the output pipeline and checks that its sink opens; false when
-    // it cannot. The pipeline then rests in NULL: a sink that opens its
-    // device on the way to READY (alsasink on hw:N) must not keep it from
-    // other programs, or from the media engine, while nothing plays.
-    bool openOutput() {
-        const char* env = std::getenv("KALVO2_AUDIO_SINK");
-        std::string sink = (env && *env) ? env : "autoaudiosink";
-        std::string desc =
-            "appsrc name=src format=time is-live=false block=false "
-            "caps=audio/x-raw,format=S16LE,rate=44100,channels=2,layout=interleaved "
-            "! audioconvert ! audioresample ! " + sink;
-        GError* err = nullptr;
-        pipeline_ = gst_parse_launch(desc.c_str(), &err);
-        if (err) {
-            std::fprintf(stderr, "kalvo2-modrender: output: %s\n", err->message);
-            g_error_free(err);
-            if (pipeline_)
-                gst_object_unref(pipeline_);
-            pipeline_ = nullptr;
-            return false;
-        }
-        src_ = gst_bin_get_by_name(GST_BIN(pipeline_), "src");
-        if (!src_)
-            return false;
-        bus_ = gst_element_get_bus(pipeline_);
-        g_object_set(src_, "max-bytes", guint64(2 * BlockBytes), nullptr);
-        GstAppSrcCallbacks cb{};
-        cb.need_data = [](GstAppSrc*, guint, gpointer self) { static_cast<Renderer*>(self)->fill(); };
-        gst_app_src_set_callbacks(GST_APP_SRC(src_), &cb, this, nullptr);
-        const bool ok = gst_element_set_state(pipeline_, GST_STATE_READY) != GST_STATE_CHANGE_FAILURE;
-        gst_element_set_state(pipeline_, GST_STATE_NULL);
-        drainBus();
-        return ok;
-    }
-
-    // The bus of the output pipeline, for the main loop to watch.
-    GstBus* bus() const { return bus_; }
-
-    // Reads every message the output posted. An error (a device unplugged, a
-    // sink that fails) ends the song as a renderer death would: the output
-    // stops, pattern and row read 0, and the player learns the reason.
-    void drainBus() {
-        if (!bus_)
-            return;
-        while (GstMessage* m = gst_bus_pop(bus_)) {
-            if (GST_MESSAGE_TYPE(m) == GST_MESSAGE_ERROR) {
-                GError* err = nullptr;
-                gst_message_parse_error(m, &err, nullptr);
-                outputFailed(err ? err->message : "unknown error");
-                if (err)
-                    g_error_free(err);
-            }
-            gst_message_unref(m);
-        }
-    }
-
-    void closeOutput() {
-        stop();
-        if (pipeline_) {
-            gst_element_set_state(pipeline_, GST_STATE_NULL);
-            gst_object_unref(src_);
-            gst_object_unref(pipeline_);
-        }
-        if (bus_)
-            gst_object_unref(bus_);
-        bus_ = nullptr;
-        pipeline_ = src_ = nullptr;
-    }
+    ~Renderer() { release(); }
 
     bool load(const std::string& path) {
         release();
@@ -120,7 +50,7 @@ public:
             std::abort();
         if (const char* h = std::getenv("KALVO2_MODRENDER_HANG_ON"); h && *h && path.find(h) != std::string::npos)
             for (;;)
-                pause();
+                ::pause();
         std::vector<char> data;
         if (!readWhole(path, data))
             return false;
@@ -136,76 +66,72 @@ public:
         return ok;
     }
 
-    void play() {
-        if (!pipeline_)
-            return;
+    // Renders into the pipe `fd` (taken over) from the module's current
+    // position. A held module goes on instead; it never starts again.
+    void play(int fd) {
         {
             std::lock_guard lk(m_);
-            if (!core_.loaded() || (playing_ && !paused_))
+            if (paused_ && playing_) {
+                paused_ = false;
+                wake_.notify_all();
+                if (fd >= 0)
+                    ::close(fd);
                 return;
+            }
         }
-        if (paused_) {
-            resume();  // a held module goes on; it never starts again
+        if (fd < 0)
+            return;
+        stop();
+        std::lock_guard lk(m_);
+        if (!core_.loaded()) {
+            ::close(fd);
             return;
         }
-        {
-            std::lock_guard lk(m_);
-            playing_ = true;
-            frames_ = 0;
-            shared_->rendering.store(1);
-        }
-        if (gst_element_set_state(pipeline_, GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE) {
-            drainBus();  // the sink's own words, when it posted some
-            if (shared_->rendering.load())
-                outputFailed("the sound output does not start");
-        }
+        fcntl(fd, F_SETPIPE_SZ, PipeBytes);
+        out_ = fd;
+        playing_ = true;
+        stopping_ = false;
+        frames_ = 0;
+        shared_->playedCount.store(0);
+        publish();
+        shared_->rendering.store(1);
+        thread_ = std::thread([this] { renderLoop(); });
     }
 
-    // The pipeline goes to PAUSED: the streaming thread stops at the sink
-    // with the buffers rendered so far, and the sink keeps what it holds (a
-    // sound server's stream is corked), so resume plays on from the very
-    // sample where the pause fell. The module and its position stay as they
-    // are; pattern and row stand still.
-    // True when a module is held now.
+    // The render thread waits before its next block; pattern and row stand
+    // still. True when a module is held now.
     bool pause() {
-        if (!pipeline_ || !playing_ || paused_)
-            return paused_;
+        std::lock_guard lk(m_);
+        if (!playing_ || stopping_)
+            return false;
         paused_ = true;
-        if (gst_element_set_state(pipeline_, GST_STATE_PAUSED) == GST_STATE_CHANGE_FAILURE) {
-            drainBus();
-            if (shared_->rendering.load())
-                outputFailed("the sound output does not pause");
-        }
-        return paused_;
+        return true;
     }
 
     void resume() {
-        if (!pipeline_ || !playing_ || !paused_)
-            return;
+        std::lock_guard lk(m_);
         paused_ = false;
-        if (gst_element_set_state(pipeline_, GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE) {
-            drainBus();
-            if (shared_->rendering.load())
-                outputFailed("the sound output does not start");
-        }
+        wake_.notify_all();
     }
 
     // Returns once the render thread no longer touches the module.
     void stop() {
-        paused_ = false;
         {
             std::lock_guard lk(m_);
-            playing_ = false;
-            shared_->rendering.store(0);
-            shared_->pattern.store(0);
-            shared_->row.store(0);
+            stopping_ = true;
+            paused_ = false;
+            wake_.notify_all();
         }
-        if (!pipeline_)
-            return;
-        // Going to NULL stops the streaming thread and waits for it, so the
-        // module is no longer rendered once this returns; the sink lets go
-        // of its device.
-        gst_element_set_state(pipeline_, GST_STATE_NULL);
+        if (thread_.joinable())
+            thread_.join();
+        std::lock_guard lk(m_);
+        if (out_ >= 0)
+            ::close(out_);
+        out_ = -1;
+        playing_ = false;
+        shared_->rendering.store(0);
+        shared_->pattern.store(0);
+        shared_->row.store(0);
     }
 
     void release() {
@@ -221,33 +147,7 @@ public:
         publish();
     }
 
-    void setVolume(int v) {
-        std::lock_guard lk(m_);
-        core_.setVolume(v);
-    }
-
-    void setLevel(int level) {
-        std::lock_guard lk(m_);
-        core_.setLevel(level);
-    }
-
-    void setGain(int gain) {
-        std::lock_guard lk(m_);
-        core_.setGain(gain);
-    }
-
 private:
-    // Main thread. Stops the song and tells the player why.
-    void outputFailed(const char* what) {
-        std::fprintf(stderr, "kalvo2-modrender: sound output failed: %s\n", what);
-        const bool wasPlaying = shared_->rendering.load() != 0;
-        stop();
-        if (!wasPlaying)
-            return;  // a late word from an output already stopped
-        std::snprintf(shared_->outputError, sizeof shared_->outputError, "%s", what);
-        shared_->outputErrors.fetch_add(1);
-    }
-
     static bool readWhole(const std::string& path, std::vector<char>& out) {
         const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
         if (fd < 0)
@@ -272,57 +172,76 @@ private:
         return ok;
     }
 
-    // Caller holds m_.
+    // Caller holds m_. Pattern and row from frames_ on.
     void publish() {
         if (!playing_)
             return;
         shared_->pattern.store(core_.pattern());
         shared_->row.store(core_.row());
+        const uint32_t n = shared_->playedCount.load();
+        PlayedRow& r = shared_->played[n % PlayedRows];
+        r.frame.store(frames_);
+        r.pattern.store(core_.pattern());
+        r.row.store(core_.row());
+        shared_->playedCount.store(n + 1);
     }
 
-    // Streaming thread (need-data): renders one buffer and queues it.
-    void fill() {
-        // Rendered straight into the buffer's memory: no copy per buffer.
-        GstBuffer* b = gst_buffer_new_allocate(nullptr, BlockBytes, nullptr);
-        GstMapInfo map;
-        if (!gst_buffer_map(b, &map, GST_MAP_WRITE)) {
-            gst_buffer_unref(b);
-            return;
+    // Writes a whole block, in short waits so that a stop is seen. False
+    // when the player closed its end or a stop came.
+    bool writeBlock(const char* data, size_t bytes) {
+        size_t done = 0;
+        while (done < bytes) {
+            if (stopping_.load())
+                return false;
+            pollfd p{out_, POLLOUT, 0};
+            if (::poll(&p, 1, 20) <= 0)
+                continue;
+            const ssize_t n = ::write(out_, data + done, bytes - done);
+            if (n < 0 && (errno == EINTR || errno == EAGAIN))
+                continue;
+            if (n <= 0)
+                return false;
+            done += size_t(n);
         }
-        GstClockTime pts;
-        {
-            std::lock_guard lk(m_);
-            if (!playing_) {
-                gst_buffer_unmap(b, &map);
-                gst_buffer_unref(b);
-                return;
+        return true;
+    }
+
+    // Render thread.
+    void renderLoop() {
+        std::vector<int16_t> block(BlockFrames * ModCore::Channels);
+        for (;;) {
+            {
+                std::unique_lock lk(m_);
+                wake_.wait(lk, [&] { return !paused_ || stopping_; });
+                if (stopping_)
+                    return;
+                shared_->renderSinceMs.store(monotonicMs());
+                if (hangRender_ && frames_ >= ModCore::SampleRate / 2)
+                    for (;;)
+                        ::pause();
+                core_.render(block.data(), BlockFrames);
+                shared_->renderSinceMs.store(0);
+                frames_ += BlockFrames;
+                publish();
             }
-            shared_->renderSinceMs.store(monotonicMs());
-            if (hangRender_ && frames_ >= ModCore::SampleRate / 2)
-                for (;;)
-                    pause();
-            core_.render(reinterpret_cast<int16_t*>(map.data), BlockFrames);
-            shared_->renderSinceMs.store(0);
-            publish();
-            pts = gst_util_uint64_scale(frames_, GST_SECOND, ModCore::SampleRate);
-            frames_ += BlockFrames;
+            // After the natural end the module goes on as silence, with
+            // pattern and row standing still, until it is stopped.
+            if (!writeBlock(reinterpret_cast<const char*>(block.data()), BlockBytes))
+                return;
         }
-        gst_buffer_unmap(b, &map);
-        GST_BUFFER_PTS(b) = pts;
-        GST_BUFFER_DURATION(b) = gst_util_uint64_scale(BlockFrames, GST_SECOND, ModCore::SampleRate);
-        gst_app_src_push_buffer(GST_APP_SRC(src_), b);  // takes the buffer; fails only while stopping
     }
 
     Shared* shared_;
     ModCore core_;
-    std::mutex m_;  // guards core_, playing_, frames_
+    std::mutex m_;  // guards core_, playing_, paused_, frames_, out_
+    std::condition_variable wake_;
+    std::thread thread_;
+    std::atomic<bool> stopping_{false};
     bool playing_ = false;
-    bool paused_ = false;      // main thread only
+    bool paused_ = false;
     bool hangRender_ = false;  // test hook
-    guint64 frames_ = 0;
-    GstElement* pipeline_ = nullptr;
-    GstElement* src_ = nullptr;
-    GstBus* bus_ = nullptr;
+    uint64_t frames_ = 0;
+    int out_ = -1;
 };
 
 bool sendReply(int fd, uint32_t seq, bool ok) {
@@ -376,36 +295,35 @@ int main(int argc, char** argv) {
         return 3;
     auto* shared = static_cast<Shared*>(mem);
 
-    gst_init(nullptr, nullptr);
     Renderer r(shared);
-    const bool output = r.openOutput();
 
     std::vector<char> msg(sizeof(Command) + MaxPath);
-    GPollFD busFd{-1, 0, 0};
-    if (r.bus())
-        gst_bus_get_pollfd(r.bus(), &busFd);
     for (;;) {
-        // Commands and the output's bus, whichever comes first.
-        pollfd fds[2] = {{sock, POLLIN, 0}, {busFd.fd, POLLIN, 0}};
-        if (::poll(fds, busFd.fd >= 0 ? 2 : 1, -1) < 0) {
-            if (errno == EINTR)
-                continue;
-            break;
-        }
-        if (busFd.fd >= 0 && fds[1].revents)
-            r.drainBus();
-        if (!fds[0].revents)
-            continue;
-        const ssize_t n = ::recv(sock, msg.data(), msg.size(), 0);
+        // A Play command carries the pipe to render into.
+        alignas(cmsghdr) char control[CMSG_SPACE(sizeof(int))];
+        iovec iov{msg.data(), msg.size()};
+        msghdr mh{};
+        mh.msg_iov = &iov;
+        mh.msg_iovlen = 1;
+        mh.msg_control = control;
+        mh.msg_controllen = sizeof control;
+        const ssize_t n = ::recvmsg(sock, &mh, MSG_CMSG_CLOEXEC);
         if (n < 0 && errno == EINTR)
             continue;
-        if (n < ssize_t(sizeof(Command)))
+        int pipeFd = -1;
+        for (cmsghdr* cm = CMSG_FIRSTHDR(&mh); cm; cm = CMSG_NXTHDR(&mh, cm))
+            if (cm->cmsg_level == SOL_SOCKET && cm->cmsg_type == SCM_RIGHTS)
+                std::memcpy(&pipeFd, CMSG_DATA(cm), sizeof pipeFd);
+        if (n < ssize_t(sizeof(Command))) {
+            if (pipeFd >= 0)
+                ::close(pipeFd);
             break;  // the player closed the socket (or sent garbage): leave
+        }
         Command c;
         std::memcpy(&c, msg.data(), sizeof c);
         switch (c.op) {
         case Op::Ping:
-            sendReply(sock, c.seq, output);
+            sendReply(sock, c.seq, true);
             break;
         case Op::Load: {
             const size_t len = std::min<size_t>(c.pathLength, size_t(n) - sizeof c);
@@ -414,7 +332,8 @@ int main(int argc, char** argv) {
             break;
         }
         case Op::Play:
-            r.play();
+            r.play(pipeFd);
+            pipeFd = -1;
             break;
         case Op::Pause:
             sendReply(sock, c.seq, r.pause());
@@ -429,21 +348,14 @@ int main(int argc, char** argv) {
         case Op::Seek:
             r.seek(c.arg);
             break;
-        case Op::Volume:
-            r.setVolume(c.arg);
-            break;
-        case Op::Level:
-            r.setLevel(c.arg);
-            break;
-        case Op::Gain:
-            r.setGain(c.arg);
-            break;
         case Op::Release:
             r.release();
             sendReply(sock, c.seq, true);
             break;
         }
+        if (pipeFd >= 0)
+            ::close(pipeFd);
     }
-    r.closeOutput();
+    r.release();
     return 0;
 }
