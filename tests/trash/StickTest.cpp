@@ -1,7 +1,7 @@
 // Songs on removable sticks (FAT32, exFAT: no RENAME_NOREPLACE, no hard
 // links) and in read-only folders, on real mounts. Tests that cannot mount
 // (not root, no driver, no tools) skip and say why.
-#include "trash/ScratchMount.h"
+#include "fixtures/ScratchMount.h"
 #include "trash/TrashTestSupport.h"
 
 #include <QCryptographicHash>

@@ -8,13 +8,12 @@
 #include <QFileInfo>
 #include <QSet>
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include "fakes/Fakes.h"
 #include "base/PreferenceFile.h"
 #include "base/PartialCopy.h"
 #include "trash/Trash.h"
-#include "trash/TrashStoreSupport.h"
+#include "fakes/CrossDeviceFileOps.h"
 
 // Rebuilds the player of t on other file operations (or afresh on the same
 // ones: a restart on the same folders).
@@ -93,12 +92,3 @@ protected:
         return e;
     }
 };
-
-// A tmpfs on another device than the temporary folder, for moves that must
-// copy; empty when there is none.
-inline QString otherFileSystemFolder(const QString& near) {
-    struct stat a {}, b {};
-    if (::stat(QFile::encodeName(near).constData(), &a) != 0) return {};
-    if (::stat("/dev/shm", &b) != 0 || a.st_dev == b.st_dev) return {};
-    return QStringLiteral("/dev/shm");
-}
