@@ -1,6 +1,6 @@
 // A limit below 1, typed into the restore dialog or found in the settings,
 // must never make a delete erase the trash.
-#include "trash/TrashTestSupport.h"
+#include "fixtures/TrashFixture.h"
 #include "shell/RestoreSession.h"
 
 namespace {
