@@ -14,7 +14,7 @@
 namespace {
 
 const QString kHelper = QStringLiteral(KALVO_BINARY_DIR "/tests/helpers/kalvo_crash_helper");
-const QString kHelperSource = QStringLiteral(KALVO_SOURCE_DIR "/tests/shell/helpers/CrashHelper.cpp");
+const QString kHelperSource = QStringLiteral(KALVO_SOURCE_DIR "/tests/base/helpers/CrashHelper.cpp");
 
 // The line of the helper's source that carries "MARK:<name>".
 int markedLine(const QString& name) {
