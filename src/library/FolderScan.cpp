@@ -8,14 +8,14 @@
 #include <memory>
 #include <sys/stat.h>
 
-#include "library/SongLibrary.h"
-#include "library/SongPattern.h"
-#include "base/Clock.h"
-#include "shell/Kalvo.h"
+#include "library/FolderScan.h"
+
+#include "base/DiskWait.h"
 #include "base/RandomSource.h"
 #include "base/ScanProgress.h"
-#include "base/DiskWait.h"
 #include "library/FolderWalk.h"
+#include "library/SongLibrary.h"
+#include "library/SongPattern.h"
 
 // State of one reconciliation: the duplicate index over SongList and the
 // folders already walked (a folder met again through a link is skipped, so
@@ -54,9 +54,8 @@ const QString kLogSilent = QStringLiteral("_ListePfadeScannen: Verzeichnis antwo
 
 // Walks one list folder on a thread of its own and enters what it found
 // into songList once the walk has ended.
-void walkFolder(Kalvo& k, ScanContext& scan, SongList& songList, const QString& directory) {
-    auto walk = std::make_shared<FolderWalk>(
-        songPatternText(k.settings.TrackerModDateiPattern, k.settings.WinMediaDateiPattern), scan.walked);
+void walkFolder(const ScanNeeds& needs, ScanContext& scan, SongList& songList, const QString& directory) {
+    auto walk = std::make_shared<FolderWalk>(needs.patternText, scan.walked);
     auto call = startDiskCall(directory, [walk, directory](DiskCall& c) { walk->run(directory, c); });
     // What the walk delivers is entered only once it has ended: a folder
     // given up half-way counts as not found at all.
@@ -69,15 +68,15 @@ void walkFolder(Kalvo& k, ScanContext& scan, SongList& songList, const QString& 
         if (items.isEmpty() && sinceNews.elapsed() >= KeepShowingMs) {
             // The walk waits on the disk: the window goes on being drawn,
             // naming the folder it waits in.
-            k.s.progress.setDirectory(shown);
+            needs.progress.setDirectory(shown);
             sinceNews.start();
         }
         for (const WalkItem& item : items) {
             if (item.kind == WalkItem::Folder) {
                 shown = item.text;
-                k.s.progress.setDirectory(item.text);
+                needs.progress.setDirectory(item.text);
             } else if (item.kind == WalkItem::Song) {
-                k.s.progress.setFile(item.text.mid(item.nameAt));
+                needs.progress.setFile(item.text.mid(item.nameAt));
             }
         }
         if (!items.isEmpty()) sinceNews.start();
@@ -85,14 +84,14 @@ void walkFolder(Kalvo& k, ScanContext& scan, SongList& songList, const QString& 
         else met.append(std::move(items));
     };
     if (!call || !waitDiskCall(*call, diskWaitMs(), show)) {
-        k.shell.LogLine(kLogSilent + directory);
+        needs.log(kLogSilent + directory);
         return;
     }
     show();
     scan.walked = walk->walkedFolders();
     for (WalkItem& item : met) {
         if (item.kind == WalkItem::Log) {
-            k.shell.LogLine(item.text);
+            needs.log(item.text);
         } else if (item.kind == WalkItem::Song) {
             scan.build();
             auto it = scan.index.constFind(QStringView(item.text));
@@ -104,7 +103,7 @@ void walkFolder(Kalvo& k, ScanContext& scan, SongList& songList, const QString& 
                     for (const SongEntry& e : songList.raw()) scan.keys.insert(e.randomKey);
                     scan.keysGathered = true;
                 }
-                const int32_t key = dealKey(k.s.random, scan.keys);
+                const int32_t key = dealKey(needs.random, scan.keys);
                 SongEntry* added = songList.append(SongEntry{std::move(item.text), key, item.presence});
                 scan.index.insert(QStringView(added->filePath), songList.size() - 1);
             }
@@ -112,7 +111,43 @@ void walkFolder(Kalvo& k, ScanContext& scan, SongList& songList, const QString& 
     }
 }
 
+// Walks one folder with the reconciliation's context.
+void scanWith(ScanContext& scan, SongList& songs, const QString& directory, const ScanNeeds& needs) {
+    // Names are joined to the directory as they are: make sure it ends with
+    // the separator (a hand-edited list may lack it).
+    QString base = directory;
+    if (!base.isEmpty() && !base.endsWith(QLatin1Char('/'))) base += QLatin1Char('/');
+    if (!needs.trashFolder.isEmpty() && base.startsWith(needs.trashFolder)) {
+        needs.log(QStringLiteral("_ListePfadeScannen: der Papierkorb wird nicht durchsucht: ") + base);
+    } else {
+        walkFolder(needs, scan, songs, base);
+    }
+}
+
 }  // namespace
+
+void scanFolder(SongList& songs, const QString& directory, const ScanNeeds& needs) {
+    ScanContext scan(songs);
+    scan.leaveOut(needs.trashFolder);
+    scanWith(scan, songs, directory, needs);
+}
+
+void reconcileSongs(const PathList& paths, SongList& songs, const ScanNeeds& needs) {
+    for (SongEntry& e : songs.raw())
+        e.presence = e.presence > 0 ? -1 : (e.presence == INT32_MIN ? INT32_MIN : e.presence - 1);
+
+    ScanContext scan(songs);
+    scan.leaveOut(needs.trashFolder);
+    for (const QString& directory : paths.raw()) scanWith(scan, songs, directory, needs);
+
+    const SongPattern pattern(needs.patternText);
+    QVector<SongEntry>& raw = songs.raw();
+    auto gone = std::remove_if(raw.begin(), raw.end(), [&](const SongEntry& e) {
+        return e.presence <= -30 || !pattern.takes(extensionOf(e.filePath));
+    });
+    raw.erase(gone, raw.end());
+    songs.reset();
+}
 
 QString songPatternText(const QString& modulePatterns, const QString& mediaPatterns) {
     return modulePatterns + QLatin1Char(';') + mediaPatterns;
@@ -129,66 +164,8 @@ int32_t presenceOfSize(qint64 size) {
     return size < 0 ? 0 : int32_t(size);
 }
 
-void SongLibrary::ListePfadeScannen(const QString& directory) {
-    std::unique_ptr<ScanContext> own;
-    if (!scan) {
-        own = std::make_unique<ScanContext>(songList);
-        own->leaveOut(k.shell.TrashFolder);
-        scan = own.get();
-    }
-    // Names are joined to the directory as they are: make sure it ends with
-    // the separator (a hand-edited list may lack it).
-    QString base = directory;
-    if (!base.isEmpty() && !base.endsWith(QLatin1Char('/'))) base += QLatin1Char('/');
-    if (!k.shell.TrashFolder.isEmpty() && base.startsWith(k.shell.TrashFolder)) {
-        k.shell.LogLine(QStringLiteral("_ListePfadeScannen: der Papierkorb wird nicht durchsucht: ") + base);
-    } else {
-        walkFolder(k, *scan, songList, base);
-    }
-    if (own) scan = nullptr;
-}
-
-void SongLibrary::purge() {
-    const SongPattern pattern(songPatternText(k.settings.TrackerModDateiPattern, k.settings.WinMediaDateiPattern));
-    QVector<SongEntry>& raw = songList.raw();
-    auto gone = std::remove_if(raw.begin(), raw.end(), [&](const SongEntry& e) {
-        return e.presence <= -30 || !pattern.takes(extensionOf(e.filePath));
-    });
-    raw.erase(gone, raw.end());
-    songList.reset();
-}
-
-void SongLibrary::ListeAbgleichen() {
-    if (!k.s.progress.open()) {
-        k.shell.ShowMessage(QStringLiteral("Fehler - Kann Fenster WndPfadEru nicht öffnen!"));
-        return;
-    }
-    PassSuspension quiet(k.shell);  // the scan blocks: no pass runs meanwhile
-    const uint32_t started = k.s.clock.tickMs();
-
-    for (SongEntry& e : songList.raw())
-        e.presence = e.presence > 0 ? -1 : (e.presence == INT32_MIN ? INT32_MIN : e.presence - 1);
-
-    ScanContext context(songList);
-    context.leaveOut(k.shell.TrashFolder);
-    scan = &context;
-    for (const QString& directory : pathList.raw()) ListePfadeScannen(directory);
-    scan = nullptr;
-
-    purge();
-    LiederSortieren();
-
-    const int32_t elapsed = tickDiff(k.s.clock.tickMs(), started);
-    if (elapsed > 3000)
-        k.shell.LogLine(QStringLiteral("Pfad eruiren Dauer ca: %1ms - Anzahl Dateien: %2").arg(elapsed).arg(songList.size()));
-    k.s.progress.close();
-}
-
-void showSilentFolders(Kalvo& k) {
-    for (const QString& folder : k.library.pathList.raw()) {
-        if (isStalled(folder)) {
-            k.shell.ShowSongText(QStringLiteral("Verzeichnis antwortet nicht: ") + folder);
-            return;
-        }
-    }
+QString firstSilentFolder(const PathList& paths) {
+    for (const QString& folder : paths.raw())
+        if (isStalled(folder)) return folder;
+    return {};
 }

@@ -1,16 +1,9 @@
-#include <QFile>
-#include <QFileInfo>
-#include <QStringList>
 #include <string>
 
-#include "library/SongLibrary.h"
-#include "base/Clock.h"
-#include "base/FileDialogs.h"
-#include "library/FolderWalk.h"
-#include "shell/Kalvo.h"
-#include "base/MainView.h"
+#include "library/ListFile.h"
+
 #include "base/PreferenceFile.h"
-#include "base/Windows.h"
+#include "library/SongLibrary.h"
 
 namespace {
 const QString kGroupKalvo = QStringLiteral("Kalvo");
@@ -19,7 +12,6 @@ const QString kGroupSongs = QStringLiteral("Lieder");
 const QString kKeyLastSong = QStringLiteral("ZuletztGespielt");
 const QString kKeyLastKey = QStringLiteral("ZuletztZufaelligGespielt");
 const QString kKeyVolume = QStringLiteral("Lautstaerke");
-const QString kFilter = QStringLiteral("Text-Listen|*.txt");
 
 int digitValue(QChar c) {
     const char16_t u = c.unicode();
@@ -81,92 +73,40 @@ int32_t readListNumber(const QString& text) {
     return static_cast<int32_t>(value);
 }
 
-void SongLibrary::ListeLeeren() {
-    pathList.clear();
-    songList.clear();
-    k.playback.lastSongPath.clear();
-    k.playback.offeredSong.clear();
-    k.playback.lastSongKey = 0;
-    k.s.view.setListName(QString());
-    k.s.view.setPathText(QString());
-    k.s.view.setSongText(QString());
-    k.s.view.setTimeText(QString());
-    k.s.view.setCounterText(QString());
-}
 
-void SongLibrary::ListeLaden(const QString& fileName) {
-    k.playback.Stoppen();
-    listFileName = fileName;
-    listNeedsName = false;
-    ListeLeeren();
-    if (listFileName.isEmpty()) {
-        listFileName = k.shell.dataFolder + QStringLiteral("Standard.txt");
-        k.shell.ShowMessage(QStringLiteral("Erster Start - fügen Sie mindestens ein Verzeichnis zur Standardliste.\r\n"
-                                           "Verwenden Sie dazu das Menü 'Liste - Bearbeiten.'\r\n"));
-        QFile standard(listFileName);
-        if (!standard.exists() && standard.open(QIODevice::WriteOnly | QIODevice::NewOnly)) standard.close();
-    }
-    k.settings.LetzteListenDatei = listFileName;
-    k.s.view.setListName(filePart(listFileName));
-    // The list may come from another folder: the panel lists that one now.
-    k.s.windows.refreshListPanel();
-
+bool readListFile(const QString& fileName, ListResume& resume, PathList& paths, SongList& songs) {
     PreferenceFile file;
-    if (!file.openPreferences(listFileName)) {
+    if (!file.openPreferences(fileName)) {
         file.closePreferences();
-        k.shell.ShowMessage(QStringLiteral("Err - Kann Liste nicht öffnen: ") + listFileName);
-        return;
+        return false;
     }
     file.selectGroup(kGroupKalvo);
-    k.playback.lastSongPath = file.readString(kKeyLastSong, QString());
-    k.playback.lastSongKey = file.readInteger(kKeyLastKey, 0);
-    k.playback.volume = file.readInteger(kKeyVolume, 50);
-    k.s.view.setVolumeSlider(k.playback.volume);
+    resume.lastSongPath = file.readString(kKeyLastSong, QString());
+    resume.lastSongKey = file.readInteger(kKeyLastKey, 0);
+    resume.volume = file.readInteger(kKeyVolume, 50);
 
     if (file.selectGroup(kGroupPaths) && file.examineKeys())
-        while (file.nextKey()) pathList.append(file.keyValue());
+        while (file.nextKey()) paths.append(file.keyValue());
     if (file.selectGroup(kGroupSongs) && file.examineKeys()) {
-        QVector<SongEntry>& raw = songList.raw();
+        QVector<SongEntry>& raw = songs.raw();
         while (file.nextKey()) raw.append(songFromValue(file.keyValue()));
     }
     file.closePreferences();
-
-    ListeAbgleichen();
-    k.playback.LiedBestimmen(QString());
-    k.playback.currentSong.clear();
-    showSilentFolders(k);
+    return true;
 }
 
-bool SongLibrary::ListeSpeichern(bool quiet) {
-    if (pathList.isEmpty()) return true;
-    if (listNeedsName) {
-        // The old name belongs to the list that "Neue Liste" left.
-        if (quiet) return false;
-        const QString name = askListName();
-        if (name.isEmpty()) return false;
-        listFileName = name;
-        listNeedsName = false;
-        k.settings.LetzteListenDatei = listFileName;
-        k.s.view.setListName(filePart(listFileName));
-    }
-    const QString failed = QStringLiteral("Fehler - Kann Liste nicht speichern: ") + listFileName;
+bool writeListFile(const QString& fileName, const ListResume& resume, const PathList& pathList,
+                   const SongList& songList, QString& why) {
     PreferenceFile file;
-    // A failed save keeps the old file byte for byte; the log says why.
-    auto report = [&] {
-        k.shell.LogLine(QStringLiteral("ListeSpeichern: Konnte Datei nicht schreiben: ") + listFileName +
-                        QStringLiteral(" (") + file.errorString() + QLatin1Char(')'));
-        if (!quiet) k.shell.ShowMessage(failed);
-        return false;
-    };
-    const bool newFile = !QFileInfo::exists(listFileName);
-    if (!file.createPreferences(listFileName)) {
+    if (!file.createPreferences(fileName)) {
         file.closePreferences();
-        return report();
+        why = file.errorString();
+        return false;
     }
     file.selectGroup(kGroupKalvo);
-    file.writeString(kKeyLastSong, k.playback.lastSongPath);
-    file.writeInteger(kKeyLastKey, k.playback.lastSongKey);
-    file.writeInteger(kKeyVolume, k.playback.volume);
+    file.writeString(kKeyLastSong, resume.lastSongPath);
+    file.writeInteger(kKeyLastKey, resume.lastSongKey);
+    file.writeInteger(kKeyVolume, resume.volume);
 
     file.selectGroup(kGroupPaths);
     const QVector<QString>& paths = pathList.raw();
@@ -197,52 +137,9 @@ bool SongLibrary::ListeSpeichern(bool quiet) {
         }
     }
     // The file is replaced whole on close; a failed write leaves the old one.
-    if (!file.closePreferences()) return report();
-    k.shell.lastListSave = k.s.clock.localSeconds();
-    // An open list panel shows the new file at once.
-    if (newFile) k.s.windows.refreshListPanel();
+    if (!file.closePreferences()) {
+        why = file.errorString();
+        return false;
+    }
     return true;
-}
-
-QString SongLibrary::askListName() {
-    QString name;
-    {
-        PassSuspension modal(k.shell);
-        name = k.s.fileDialogs.saveFile(QStringLiteral("Liste speichern unter"), listFileName, kFilter);
-    }
-    if (!name.isEmpty() && name.right(4).toLower() != QLatin1String(".txt")) name += QStringLiteral(".txt");
-    return name;
-}
-
-void SongLibrary::ListeSpeichernUnter(bool newList) {
-    if (newList) ListeLeeren();
-    const QString name = askListName();
-    if (name.isEmpty()) {
-        if (newList) listNeedsName = true;
-        return;
-    }
-    const QString oldName = listFileName;
-    const bool oldNeedsName = listNeedsName;
-    listFileName = name;
-    listNeedsName = false;
-    if (!ListeSpeichern(false)) {
-        // Nothing was written under the new name: the old one stays current.
-        listFileName = oldName;
-        listNeedsName = oldNeedsName;
-        return;
-    }
-    k.settings.LetzteListenDatei = listFileName;
-    k.s.view.setListName(filePart(listFileName));
-    // The list may lie in another folder, whose lists the panel shows now.
-    k.s.windows.refreshListPanel();
-}
-
-void SongLibrary::ListeOeffnen() {
-    QString name;
-    {
-        PassSuspension modal(k.shell);
-        name = k.s.fileDialogs.openFile(QStringLiteral("Liste öffnen"), listFileName, kFilter);
-    }
-    if (name.isEmpty()) return;
-    ListeLaden(name);
 }
