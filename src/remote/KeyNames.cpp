@@ -1,4 +1,4 @@
-#include "control/KeyNames.h"
+#include "remote/KeyNames.h"
 
 const QStringList& KeyFunctionNames() {
     static const QStringList names =

@@ -1,8 +1,8 @@
 // Triggers the desktop is offered for the keys a binding can hold.
 #include <gtest/gtest.h>
 
-#include "control/VirtualKeys.h"
-#include "platform/X11Keysyms.h"
+#include "remote/VirtualKeys.h"
+#include "remote/platform/X11Keysyms.h"
 
 #include <X11/Xlib.h>
 #include <X11/keysym.h>

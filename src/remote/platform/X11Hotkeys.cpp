@@ -1,4 +1,4 @@
-#include "platform/X11Hotkeys.h"
+#include "remote/platform/X11Hotkeys.h"
 
 #include <QCoreApplication>
 #include <QMetaObject>
@@ -9,7 +9,7 @@
 #include <cstdlib>
 #include <utility>
 
-#include "platform/X11Keysyms.h"
+#include "remote/platform/X11Keysyms.h"
 
 namespace {
 // The modifiers a binding names; Num Lock, Caps Lock and the rest are ignored.

@@ -1,4 +1,4 @@
-#include "platform/MprisService.h"
+#include "remote/platform/MprisService.h"
 #include "platform/WindowActivation.h"
 
 #include <QDBusConnectionInterface>

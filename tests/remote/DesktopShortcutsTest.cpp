@@ -5,7 +5,7 @@
 #include <QFile>
 #include <QFileInfo>
 
-#include "control/KeyConfig.h"
+#include "remote/KeyConfig.h"
 
 #include "fakes/Fakes.h"
 

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "control/KeyConfig.h"
+#include "remote/KeyConfig.h"
 #include "fakes/Fakes.h"
 
 namespace {

@@ -1,6 +1,6 @@
-#include "shell/RemoteAction.h"
+#include "remote/RemoteAction.h"
 
-#include "control/KeyNames.h"
+#include "remote/KeyNames.h"
 #include "shell/Kalvo.h"
 
 const QVector<RemoteActionInfo>& remoteActions() {

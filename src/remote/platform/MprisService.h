@@ -7,7 +7,7 @@
 #include <QVariantMap>
 #include <functional>
 
-#include "shell/MprisControl.h"
+#include "remote/MprisControl.h"
 
 // The player on the session bus as org.mpris.MediaPlayer2.kalvo2 at
 // /org/mpris/MediaPlayer2. Thin: every decision lives in MprisControl.

@@ -2,7 +2,7 @@
 // and what it refuses, since any program of the user may write to it.
 #include <gtest/gtest.h>
 
-#include "shell/RemoteAction.h"
+#include "remote/RemoteAction.h"
 
 TEST(RemoteAction, EveryActionTravelsAsOneLineAndComesBackTheSame) {
     EXPECT_EQ(remoteActions().size(), 14);

@@ -1,4 +1,4 @@
-#include "control/KeyConfig.h"
+#include "remote/KeyConfig.h"
 
 #include "shell/Kalvo.h"
 

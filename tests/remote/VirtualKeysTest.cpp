@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "control/VirtualKeys.h"
+#include "remote/VirtualKeys.h"
 
 TEST(VirtualKeys, CommonKeysMapToTheirWindowsCodes) {
     EXPECT_EQ(virtualKeyFromQt(Qt::Key_A), 0x41);

@@ -1,4 +1,4 @@
-#include "platform/X11Keysyms.h"
+#include "remote/platform/X11Keysyms.h"
 
 #include <QStringList>
 #define XK_MISCELLANY

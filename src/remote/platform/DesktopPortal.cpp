@@ -1,4 +1,4 @@
-#include "platform/DesktopPortal.h"
+#include "remote/platform/DesktopPortal.h"
 
 #include <QDBusArgument>
 #include <QDBusMessage>

@@ -1,4 +1,4 @@
-#include "control/VirtualKeys.h"
+#include "remote/VirtualKeys.h"
 
 #include <iterator>
 

@@ -1,4 +1,4 @@
-#include "control/KeyBindings.h"
+#include "remote/KeyBindings.h"
 
 #include "base/Messages.h"
 

@@ -8,7 +8,7 @@
 
 #include "base/Desktop.h"
 
-#include "control/KeyNames.h"
+#include "remote/KeyNames.h"
 
 class Kalvo;
 class PreferenceFile;

@@ -1,4 +1,4 @@
-#include "shell/MprisControl.h"
+#include "remote/MprisControl.h"
 
 #include <QCryptographicHash>
 #include <QDir>
