@@ -2,15 +2,7 @@
 
 namespace {
 
-class DeleteSong : public TrashFixture {
-protected:
-    QString a, b, c;
-    void SetUp() override {
-        a = addSong(QStringLiteral("A.mp3"), 30);
-        b = addSong(QStringLiteral("B.mp3"), 10);
-        c = addSong(QStringLiteral("C.mp3"), 20);
-    }
-};
+class DeleteSong : public ThreeSongsFixture {};
 
 TEST_F(DeleteSong, MovesThePlayingSongRecordsItAndStartsTheNext) {
     load(1);

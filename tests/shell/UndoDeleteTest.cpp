@@ -2,13 +2,10 @@
 
 namespace {
 
-class UndoDelete : public TrashFixture {
+class UndoDelete : public ThreeSongsFixture {
 protected:
-    QString a, b, c;
     void SetUp() override {
-        a = addSong(QStringLiteral("A.mp3"), 30);
-        b = addSong(QStringLiteral("B.mp3"), 10);
-        c = addSong(QStringLiteral("C.mp3"), 20);
+        ThreeSongsFixture::SetUp();
         k().library.pathList.append(music() + "/");
     }
     int keyOf(const QString& path) {
