@@ -2,7 +2,7 @@
 #include <QString>
 #include <QStringList>
 
-#include "shell/RemoteAction.h"
+#include "remote/RemoteAction.h"
 
 // What the command line asks for. Qt's own options (-platform, -style,
 // -display, ...) are left for QApplication; anything else is refused.

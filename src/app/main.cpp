@@ -18,7 +18,7 @@
 #include "dialogs/QtWindows.h"
 #include "dialogs/ScanProgressWindow.h"
 #include "platform/InstanceLock.h"
-#include "platform/MprisService.h"
+#include "remote/platform/MprisService.h"
 #include "platform/WindowActivation.h"
 #include "platform/QtDesktop.h"
 #include "platform/QtMessages.h"

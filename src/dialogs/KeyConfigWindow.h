@@ -1,7 +1,7 @@
 #pragma once
 #include <QDialog>
 
-#include "control/KeyConfig.h"
+#include "remote/KeyConfig.h"
 
 class Kalvo;
 class QCheckBox;

@@ -5,7 +5,7 @@
 #include <QMouseEvent>
 #include <QWidget>
 
-#include "control/VirtualKeys.h"
+#include "remote/VirtualKeys.h"
 #include "shell/Kalvo.h"
 
 namespace {

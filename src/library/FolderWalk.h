@@ -13,11 +13,6 @@
 #include "library/SongPattern.h"
 
 class DiskCall;
-class Kalvo;
-
-// After a scan and the choice of the song: names in the song field the first
-// list folder that does not answer (its walk is still waiting), if any.
-void showSilentFolders(Kalvo& k);
 
 // One thing the walk met, in walk order.
 struct WalkItem {

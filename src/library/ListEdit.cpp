@@ -7,7 +7,6 @@
 
 #include "base/DiskWait.h"
 #include "base/Paths.h"
-#include "library/FolderWalk.h"
 #include "shell/Kalvo.h"
 
 namespace {
@@ -81,7 +80,7 @@ void ListEdit::ListeBearbeiten() {
     k.library.ListeAbgleichen();
     k.library.ListeSpeichern(false);
     k.playback.LiedBestimmen(QString());
-    showSilentFolders(k);
+    k.library.showSilentFolders();
     view.closeWindow();
 }
 

@@ -6,10 +6,14 @@
 
 class Kalvo;
 class RandomSource;
-struct ScanContext;
+struct ScanNeeds;
 
 // The catalogue: PathList, SongList, the list file in use, scans, list
 // files and the random order. UI thread only; every call blocks until done.
+// Its parts live in SongLibrary.cpp (the lists and the list files),
+// SongLibraryScan.cpp (scans), RandomOrder.cpp (the order) and
+// ReenterSong.cpp (one song entered again); the scan and the list file
+// themselves are functions over the lists (FolderScan.h, ListFile.h).
 class SongLibrary {
 public:
     explicit SongLibrary(Kalvo& k);
@@ -64,15 +68,17 @@ public:
     void ZufallswerteNeu();
     // Called by the "Zufall" box: the order in force may have changed.
     void RandomOrderChanged() { LiederSortieren(); }
+    // After a scan and the choice of the song: names in the song field the
+    // first list folder that does not answer (its walk still waits), if any.
+    void showSilentFolders();
 
 private:
     Kalvo& k;
-    ScanContext* scan = nullptr;  // set while a walk runs
     bool listNeedsName = false;   // a "Neue Liste" whose name was cancelled
     // The save dialog's answer with ".txt" made sure of; empty on cancel.
     QString askListName();
-    void walkDirectory(const QString& directory, int parentFd, const char* name);
-    void purge();
+    // What the scan functions take from the player.
+    ScanNeeds scanNeeds();
 };
 
 // The pattern text: module patterns, ";", media patterns, in the case given.

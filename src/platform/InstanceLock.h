@@ -6,7 +6,7 @@
 #include <functional>
 #include <sys/types.h>
 
-#include "shell/RemoteAction.h"
+#include "remote/RemoteAction.h"
 
 class QLocalServer;
 class QLocalSocket;

@@ -8,11 +8,11 @@
 #include <QDBusConnection>
 #include <QGuiApplication>
 
-#include "platform/DesktopPortal.h"
+#include "remote/platform/DesktopPortal.h"
 #include "platform/MonitorPower.h"
 #include "platform/ScreenSaverInhibitor.h"
-#include "platform/X11Hotkeys.h"
-#include "platform/X11Keysyms.h"
+#include "remote/platform/X11Hotkeys.h"
+#include "remote/platform/X11Keysyms.h"
 
 QtDesktop::QtDesktop()
     : hotkeys(std::make_unique<X11Hotkeys>()),

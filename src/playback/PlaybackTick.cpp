@@ -40,7 +40,7 @@ void PlaybackTick::MusCheckPlay() {
         return;
     }
 
-    if (sleepTimerExpired(now)) {
+    if (sleepTimerExpired(k.settings.Snooze, now, k.shell.lastActivityTime)) {
         k.shell.LogLine(QStringLiteral("Snooze tritt ein - Musik stoppt"));
         k.shell.ShowSongText(QStringLiteral("Snooze... ZZzzz..."));
         pb.Stoppen();
@@ -80,42 +80,13 @@ void PlaybackTick::MusCheckPlay() {
     }
 }
 
-bool PlaybackTick::sleepTimerExpired(uint32_t now) const {
-    // A negative setting can come only from a hand-edited file; it would stop
-    // every song at once, so it counts as off like 0.
-    const int32_t minutes = k.settings.Snooze;
-    if (minutes <= 0) return false;
-    return qint64(tickDiff(now, k.shell.lastActivityTime)) > qint64(minutes) * 60000;
-}
-
-double PlaybackTick::levelCurve(double x) {
-    x = std::clamp(x, 0.0, 1.0);
-    return x * x;
-}
-
 void PlaybackTick::beginRise() {
-    rising = true;
-    riseStart = k.s.clock.tickMs();
-    riseActivity = k.shell.lastActivityTime;
+    ramp.beginRise(k.s.clock.tickMs(), k.shell.lastActivityTime);
     applyLevel(0.0);
 }
 
 double PlaybackTick::outputLevel(uint32_t now) {
-    double level = 1.0;
-    if (rising) {
-        const int32_t age = tickDiff(now, riseStart);
-        if (k.shell.lastActivityTime != riseActivity || age < 0 || age >= RiseMs)
-            rising = false;
-        else
-            level = levelCurve(double(age) / RiseMs);
-    }
-    // The same reckoning as the stop: the fade ends exactly where it stops.
-    const int32_t minutes = k.settings.Snooze;
-    if (minutes > 0) {
-        const qint64 left = qint64(minutes) * 60000 - qint64(tickDiff(now, k.shell.lastActivityTime));
-        if (left < FadeMs) level *= levelCurve(double(std::max<qint64>(left, 0)) / FadeMs);
-    }
-    return level;
+    return ramp.level(now, k.shell.lastActivityTime, k.settings.Snooze);
 }
 
 void PlaybackTick::applyLevel(double level) {

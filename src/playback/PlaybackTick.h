@@ -1,4 +1,7 @@
 #pragma once
+// The sleep timer's fade and the alarm's rise live in LevelRamp.
+#include "timers/LevelRamp.h"
+
 #include <QHash>
 #include <QString>
 #include <QVector>
@@ -27,25 +30,13 @@ public:
     // entered again after its first entry in this song. O(1).
     int32_t LoopZaehlen(int32_t pattern);
 
-    // Over the last FadeMs before the sleep timer stops the music, the
-    // engines' output level falls from 1 to 0; after the alarm's start it
-    // rises from 0 to 1 over RiseMs. Both follow levelCurve of the part of
-    // the period gone and end with any activity (a new lastActivityTime):
-    // the level is 1 again at that tick. The volume stays as it is.
-    static constexpr int32_t FadeMs = 30000;
-    static constexpr int32_t RiseMs = 60000;
-    // The level at fraction x (0..1) of full: x squared, so that the sound
-    // falls evenly to the ear and each tick's step stays far below a jump.
-    static double levelCurve(double x);
     // The alarm calls this right before it starts its song (after it marked
     // the activity): the engines go silent at once and the rise begins.
     void beginRise();
-    // The level the fade and the rise ask for at tick time now.
+    // The level the sleep timer's fade and the alarm's rise ask for at tick
+    // time now (timers/LevelRamp.h).
     double outputLevel(uint32_t now);
     double appliedLevel = 1.0;  // what the engines were last told
-    bool rising = false;
-    uint32_t riseStart = 0;     // tick ms
-    uint32_t riseActivity = 0;  // lastActivityTime when the rise began
 
     uint32_t lastTickTime = 0;
     QString tickSong;
@@ -65,7 +56,8 @@ private:
     bool saveAttempted = false;
     qint64 lastSaveAttempt = 0;      // local seconds of the last periodic save try
 
-    bool sleepTimerExpired(uint32_t now) const;
+    LevelRamp ramp;
+
     void applyLevel(double level);
     void periodicSave();
     void moduleStep(int32_t age);

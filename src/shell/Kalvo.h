@@ -1,11 +1,11 @@
 #pragma once
 #include "control/Blackscreen.h"
-#include "control/KeyBindings.h"
+#include "remote/KeyBindings.h"
 #include "library/SongLibrary.h"
 #include "playback/PlaybackController.h"
 #include "playback/PlaybackTick.h"
 #include "playback/SongSelection.h"
-#include "shell/MprisControl.h"
+#include "remote/MprisControl.h"
 #include "shell/Settings.h"
 #include "shell/SongActions.h"
 #include "shell/Shell.h"

@@ -1,4 +1,4 @@
-#include "control/KeyBindings.h"
+#include "remote/KeyBindings.h"
 #include "shell/Kalvo.h"
 #include "base/MainView.h"
 #include "base/PreferenceFile.h"

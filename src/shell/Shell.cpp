@@ -12,7 +12,7 @@
 #include "base/FileOps.h"
 #include "base/Folders.h"
 #include "shell/Kalvo.h"
-#include "shell/RemoteAction.h"
+#include "remote/RemoteAction.h"
 #include "base/Log.h"
 #include "base/MainView.h"
 #include "base/Messages.h"

@@ -1,6 +1,13 @@
-#include "trash/TrashTestSupport.h"
+#include <gtest/gtest.h>
 
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+
+#include "base/PartialCopy.h"
 #include "base/SafeMove.h"
+#include "fakes/CrossDeviceFileOps.h"
 
 namespace {
 

@@ -1,18 +1,13 @@
-#include <gtest/gtest.h>
-
-#include <QTemporaryDir>
-
 #include "PrefTestUtil.h"
-#include "base/PreferenceFile.h"
 
 // Lists write long runs of keys named 0, 1, 2 ... into fresh groups; the
 // writer takes a fast road for them. Writing one of those names again, in
 // any group, must still replace the key rather than add a second one.
-TEST(NumberedKeys, RewritingANumberedKeyReplacesItInItsOwnGroup) {
-    QTemporaryDir dir;
-    const QString file = dir.path() + QStringLiteral("/list.txt");
+class NumberedKeys : public PreferenceDocumentTest {};
+
+TEST_F(NumberedKeys, RewritingANumberedKeyReplacesItInItsOwnGroup) {
     PreferenceFile f;
-    ASSERT_TRUE(f.createPreferences(file));
+    create(f);
     f.selectGroup(QStringLiteral("Pfade"));
     f.writeString(QStringLiteral("0"), QStringLiteral("/a/"));
     f.writeString(QStringLiteral("1"), QStringLiteral("/b/"));
@@ -27,21 +22,17 @@ TEST(NumberedKeys, RewritingANumberedKeyReplacesItInItsOwnGroup) {
     f.selectGroup(QStringLiteral("Lieder"));
     EXPECT_EQ(f.readString(QStringLiteral("1"), QString()), QStringLiteral("neu|5|6"));
     EXPECT_EQ(f.readString(QStringLiteral("3"), QString()), QStringLiteral("s3|1|2"));
-    ASSERT_TRUE(f.closePreferences());
-    EXPECT_EQ(readBytes(file), written("[Pfade]\r\n0 = /c/\r\n1 = /b/\r\n[Lieder]\r\n0 = s0|1|2\r\n"
+    EXPECT_EQ(closeAndRead(f), written("[Pfade]\r\n0 = /c/\r\n1 = /b/\r\n[Lieder]\r\n0 = s0|1|2\r\n"
                                        "1 = neu|5|6\r\n2 = s2|1|2\r\n5 = s5|1|2\r\n3 = s3|1|2\r\n"));
 }
 
-TEST(NumberedKeys, NonAsciiValuesAndNamesAreWrittenAsUtf8) {
-    QTemporaryDir dir;
-    const QString file = dir.path() + QStringLiteral("/list.txt");
+TEST_F(NumberedKeys, NonAsciiValuesAndNamesAreWrittenAsUtf8) {
     PreferenceFile f;
-    ASSERT_TRUE(f.createPreferences(file));
+    create(f);
     f.selectGroup(QStringLiteral("Lieder"));
     f.writeString(QStringLiteral("0"), QStringLiteral("/Musik/Kübel/ä.mp3|1|2"));
     f.writeString(QStringLiteral("Größe"), QStringLiteral("x"));
     f.writeString(QStringLiteral("GRößE"), QStringLiteral("y"));  // ASCII letters fold: same key
-    ASSERT_TRUE(f.closePreferences());
-    EXPECT_EQ(readBytes(file), written("[Lieder]\r\n0 = /Musik/K\xC3\xBC" "bel/\xC3\xA4.mp3|1|2\r\n"
+    EXPECT_EQ(closeAndRead(f), written("[Lieder]\r\n0 = /Musik/K\xC3\xBC" "bel/\xC3\xA4.mp3|1|2\r\n"
                                        "GR\xC3\xB6\xC3\x9F" "E = y\r\n"));
 }

@@ -10,31 +10,20 @@
 
 namespace {
 
-class PreferenceFileTest : public ::testing::Test {
-protected:
-    QTemporaryDir dir;
-    QString file = dir.path() + QStringLiteral("/test.ini");
-
-    // Opens bytes as a document.
-    void openWith(PreferenceFile& f, const QByteArray& bytes) {
-        writeBytes(file, bytes);
-        ASSERT_TRUE(f.openPreferences(file));
-    }
-};
+class PreferenceFileTest : public PreferenceDocumentTest {};
 
 TEST_F(PreferenceFileTest, CreatedDocumentIsWrittenByteExact) {
     PreferenceFile f;
-    ASSERT_TRUE(f.createPreferences(file));
+    create(f);
     f.selectGroup(QStringLiteral("Generell"));
     f.writeComment(QString());
     f.writeInteger(QStringLiteral("SprungwertWM"), 30);
-    ASSERT_TRUE(f.closePreferences());
-    EXPECT_EQ(readBytes(file), QByteArray("\xEF\xBB\xBF\r\n[Generell]\r\n; \r\nSprungwertWM = 30\r\n"));
+    EXPECT_EQ(closeAndRead(f), QByteArray("\xEF\xBB\xBF\r\n[Generell]\r\n; \r\nSprungwertWM = 30\r\n"));
 }
 
 TEST_F(PreferenceFileTest, EntriesAppearInCallOrderAcrossPendingGroups) {
     PreferenceFile f;
-    ASSERT_TRUE(f.createPreferences(file));
+    create(f);
     EXPECT_FALSE(f.selectGroup(QStringLiteral("A")));
     f.writeComment(QStringLiteral("eins"));
     f.writeString(QStringLiteral("k1"), QStringLiteral("v1"));
@@ -43,15 +32,14 @@ TEST_F(PreferenceFileTest, EntriesAppearInCallOrderAcrossPendingGroups) {
     EXPECT_FALSE(f.selectGroup(QStringLiteral("B")));
     f.writeInteger(QStringLiteral("k1"), 7);
     f.writeComment(QStringLiteral("zwei"));
-    ASSERT_TRUE(f.closePreferences());
-    EXPECT_EQ(readBytes(file), written("[A]\r\n; eins\r\nk1 = v1\r\nk2 = -2147483648\r\nk3 = Gr\xC3\xB6\xC3\x9F"
+    EXPECT_EQ(closeAndRead(f), written("[A]\r\n; eins\r\nk1 = v1\r\nk2 = -2147483648\r\nk3 = Gr\xC3\xB6\xC3\x9F"
                                        "e = 3\r\n[B]\r\nk1 = 7\r\n; zwei\r\n"));
 }
 
 TEST_F(PreferenceFileTest, CreateKeepsOldFileUntilCloseAndEmptyCloseLeavesZeroBytes) {
     writeBytes(file, "old content");
     PreferenceFile f;
-    ASSERT_TRUE(f.createPreferences(file));
+    create(f);
     EXPECT_EQ(readBytes(file), QByteArray("old content"));  // not cut before the save
     ASSERT_TRUE(f.closePreferences());
     EXPECT_TRUE(QFile::exists(file));
@@ -85,8 +73,7 @@ TEST_F(PreferenceFileTest, Latin1WithoutBomIsReadAndRewrittenAsUtf8) {
     f.selectGroup(QStringLiteral("G"));
     EXPECT_EQ(f.readString(QStringLiteral("Name"), QString()), QStringLiteral("Bär"));
     f.writeInteger(QStringLiteral("Neu"), 1);
-    ASSERT_TRUE(f.closePreferences());
-    EXPECT_EQ(readBytes(file), written("[G]\r\nName = B\xC3\xA4r\r\nNeu = 1\r\n"));
+    EXPECT_EQ(closeAndRead(f), written("[G]\r\nName = B\xC3\xA4r\r\nNeu = 1\r\n"));
     // With a BOM the same two bytes are one UTF-8 letter.
     openWith(f, "\xEF\xBB\xBF[G]\nName=B\xC3\xA4r");
     EXPECT_EQ(f.readString(QStringLiteral("Name"), QString()), QString());  // unnamed group
@@ -102,8 +89,7 @@ TEST_F(PreferenceFileTest, BomlessUtf8IsReadAsUtf8AndOneStrayByteMakesTheFileLat
     EXPECT_EQ(f.readString(QStringLiteral("0"), QString()), QStringLiteral("/home/jörg/Musik/"));
     EXPECT_EQ(f.readString(QStringLiteral("1"), QString()), QString::fromUtf8("/M\xC3\xBCll/\xF0\x9F\x8E\xB5/"));
     f.writeInteger(QStringLiteral("2"), 2);
-    ASSERT_TRUE(f.closePreferences());
-    EXPECT_EQ(readBytes(file), written("[Pfade]\r\n0 = /home/j\xC3\xB6rg/Musik/\r\n1 = /M\xC3\xBCll/\xF0\x9F\x8E\xB5/\r\n"
+    EXPECT_EQ(closeAndRead(f), written("[Pfade]\r\n0 = /home/j\xC3\xB6rg/Musik/\r\n1 = /M\xC3\xBCll/\xF0\x9F\x8E\xB5/\r\n"
                                        "2 = 2\r\n"));
     // Not UTF-8 as a whole (a lone E4, an overlong form, a surrogate): every byte is Latin-1.
     for (const char* bytes : {"a = j\xC3\xB6rg\nb = B\xE4r\n", "a = j\xC3\xB6rg\nb = \xC0\xAF\n",
@@ -145,8 +131,7 @@ TEST_F(PreferenceFileTest, CrOnlyAndMixedLineEndsSplitLikeCrLf) {
     EXPECT_EQ(f.readInteger(QStringLiteral("y"), -1), 2);
     f.selectGroup(QStringLiteral("G"));
     f.writeInteger(QStringLiteral("k0"), 0);
-    ASSERT_TRUE(f.closePreferences());
-    EXPECT_EQ(readBytes(file), written("[G]\r\n" + crLf + "[H]\r\nx = 1\r\ny = 2\r\n"));
+    EXPECT_EQ(closeAndRead(f), written("[G]\r\n" + crLf + "[H]\r\nx = 1\r\ny = 2\r\n"));
 }
 
 TEST_F(PreferenceFileTest, KeyLineSpellingsAllReadTheSameInteger) {
@@ -179,8 +164,7 @@ TEST_F(PreferenceFileTest, HeaderLinesAndCommentsAreNormalised) {
     EXPECT_TRUE(f.selectGroup(QStringLiteral("Zwei")));
     EXPECT_EQ(f.readString(QStringLiteral("k"), QString()), QStringLiteral("v"));
     f.writeString(QStringLiteral("k"), QStringLiteral("w"));
-    ASSERT_TRUE(f.closePreferences());
-    EXPECT_EQ(readBytes(file), written("[Eins]\r\n; ohne\r\n; mit\r\n;  zwei\r\n[Zwei]\r\nk = w\r\n[]\r\n"));
+    EXPECT_EQ(closeAndRead(f), written("[Eins]\r\n; ohne\r\n; mit\r\n;  zwei\r\n[Zwei]\r\nk = w\r\n[]\r\n"));
 }
 
 TEST_F(PreferenceFileTest, MissingGroupIsPendingAndReadsGiveDefaults) {
@@ -195,8 +179,7 @@ TEST_F(PreferenceFileTest, MissingGroupIsPendingAndReadsGiveDefaults) {
     // A write creates the group at the end.
     f.writeString(QStringLiteral("Key"), QStringLiteral("neu"));
     EXPECT_EQ(f.readString(QStringLiteral("Key"), QString()), QStringLiteral("neu"));
-    ASSERT_TRUE(f.closePreferences());
-    EXPECT_EQ(readBytes(file), written("Key = unnamed\r\n[G]\r\nKey = g\r\n[Nope]\r\nKey = neu\r\n"));
+    EXPECT_EQ(closeAndRead(f), written("Key = unnamed\r\n[G]\r\nKey = g\r\n[Nope]\r\nKey = neu\r\n"));
 }
 
 TEST_F(PreferenceFileTest, FirstOfDuplicateGroupsAndKeysWins) {
@@ -207,8 +190,7 @@ TEST_F(PreferenceFileTest, FirstOfDuplicateGroupsAndKeysWins) {
     EXPECT_EQ(f.readInteger(QStringLiteral("x"), 0), 0);  // only in the second "g"
     f.writeString(QStringLiteral("K"), QStringLiteral("9"));  // replaces the first, in place
     f.writeString(QStringLiteral("x"), QStringLiteral("5"));  // new: end of the first group
-    ASSERT_TRUE(f.closePreferences());
-    EXPECT_EQ(readBytes(file), written("[G]\r\nK = 9\r\nK = 2\r\nx = 5\r\n[g]\r\nk = 3\r\nx = 4\r\n"));
+    EXPECT_EQ(closeAndRead(f), written("[G]\r\nK = 9\r\nK = 2\r\nx = 5\r\n[g]\r\nk = 3\r\nx = 4\r\n"));
 }
 
 TEST_F(PreferenceFileTest, NamesFoldOnlyAsciiLetters) {
@@ -231,8 +213,7 @@ TEST_F(PreferenceFileTest, UnnamedGroupKeysGoBeforeTheFirstHeader) {
     f.writeInteger(QStringLiteral("z"), 3);
     f.selectGroup(QString());
     f.writeInteger(QStringLiteral("3"), 30);
-    ASSERT_TRUE(f.closePreferences());
-    EXPECT_EQ(readBytes(file), written("1 = 10\r\n2 = 20\r\n3 = 30\r\n[G]\r\nk = 1\r\nz = 3\r\n"));
+    EXPECT_EQ(closeAndRead(f), written("1 = 10\r\n2 = 20\r\n3 = 30\r\n[G]\r\nk = 1\r\nz = 3\r\n"));
 }
 
 TEST_F(PreferenceFileTest, CommentsGoAfterTheCursor) {
@@ -244,8 +225,7 @@ TEST_F(PreferenceFileTest, CommentsGoAfterTheCursor) {
     f.writeComment(QStringLiteral("nach a"));
     f.writeComment(QStringLiteral("und noch"));
     f.writeString(QStringLiteral("d"), QStringLiteral("4"));  // after the group's last entry
-    ASSERT_TRUE(f.closePreferences());
-    EXPECT_EQ(readBytes(file),
+    EXPECT_EQ(closeAndRead(f),
               written("[A]\r\n; nach Kopf\r\na = 1\r\n; nach a\r\n; und noch\r\nb = 2\r\nd = 4\r\n[B]\r\nc = 3\r\n"));
 }
 
@@ -323,8 +303,7 @@ TEST_F(PreferenceFileTest, ValuesRoundTripByteExact) {
     openWith(f, "\xEF\xBB\xBF\r\n[G]\r\nbad = \xFF\xFE\x80 \r\ntrail = x  \t\r\n");
     f.selectGroup(QStringLiteral("G"));
     f.writeInteger(QStringLiteral("n"), 1);
-    ASSERT_TRUE(f.closePreferences());
-    EXPECT_EQ(readBytes(file), written("[G]\r\nbad = \xFF\xFE\x80 \r\ntrail = x  \t\r\nn = 1\r\n"));
+    EXPECT_EQ(closeAndRead(f), written("[G]\r\nbad = \xFF\xFE\x80 \r\ntrail = x  \t\r\nn = 1\r\n"));
 }
 
 TEST(ReadAtoi, FollowsAtoiAndWrapsInsteadOfOverflowing) {

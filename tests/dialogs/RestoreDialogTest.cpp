@@ -11,7 +11,7 @@
 #include <QTreeWidget>
 
 #include "dialogs/RestoreDialog.h"
-#include "trash/TrashTestSupport.h"
+#include "fixtures/TrashFixture.h"
 
 namespace {
 

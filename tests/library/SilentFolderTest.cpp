@@ -107,7 +107,7 @@ TEST(SilentFolder, ScanAgesTheSilentFoldersSongsAndFindsThemOnceItAnswers) {
     EXPECT_LE(settledThreads(threads), threads) << "a stalled share must not gather waiting threads";
     EXPECT_EQ(presence(share + QStringLiteral("b.mp3")), std::pair(77, -2));
     EXPECT_EQ(t.logLines().count(silentLine), 2);
-    showSilentFolders(k);
+    k.library.showSilentFolders();
     EXPECT_EQ(t.view.songText(), QStringLiteral("Verzeichnis antwortet nicht: ") + share);
 
     silent.end();

@@ -3,7 +3,7 @@
 #include <QtEndian>
 
 #include "fakes/Fakes.h"
-#include "control/KeyNames.h"
+#include "remote/KeyNames.h"
 #include "shell/Info.h"
 
 namespace {

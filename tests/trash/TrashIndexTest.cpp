@@ -1,4 +1,4 @@
-#include "trash/TrashTestSupport.h"
+#include "fixtures/TrashFixture.h"
 
 #include <QDateTime>
 

@@ -7,25 +7,9 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include "fakes/CrossDeviceFileOps.h"
 #include "fakes/Fakes.h"
 #include "trash/Trash.h"
-
-// Renames only inside one folder, as if every folder were its own file
-// system: a move between folders must copy. Failures as in FaultyFileOps,
-// plus a count of copy calls.
-class CrossDeviceFileOps : public FaultyFileOps {
-public:
-    int copies = 0;
-    bool crossDevice = true;  // false: renames work everywhere
-    bool copyFile(const QString& from, const QString& to) override {
-        ++copies;
-        return FaultyFileOps::copyFile(from, to);
-    }
-    bool renameNoReplace(const QString& from, const QString& to) override {
-        if (crossDevice && QFileInfo(from).absolutePath() != QFileInfo(to).absolutePath()) return false;
-        return FaultyFileOps::renameNoReplace(from, to);
-    }
-};
 
 class TrashStoreFixture : public ::testing::Test {
 protected:
