@@ -291,3 +291,30 @@ TEST(WindowManagerE2E, FileDialogOfALowMainWindowIsShownWhole) {
     waitUntilGone(QStringLiteral("Liste öffnen"));
     p.quit();
 }
+
+// Below a main window low on the screen, the song selection window opens
+// just below the main window's frame and gives up height rather than its
+// place: its whole frame, the list's bottom edge included, is on the screen.
+TEST(WindowManagerE2E, SongSelectionWindowOfALowMainWindowIsShownWhole) {
+    ManagedPlayer p;
+    if (!p.display.ok()) GTEST_SKIP() << p.display.problem.toStdString();
+    p.prepare({}, "");
+    QFile ini(p.data + "Kalvo2.ini");
+    ASSERT_TRUE(ini.open(QIODevice::Append));
+    ini.write("[Window]\r\nWinX = 300\r\nWinY = 560\r\n");
+    ini.close();
+    ASSERT_TRUE(p.up());
+    const QRect screen(0, 0, 1280, 1024);
+
+    clickMain(p, 25, 65);  // "Lied:"
+    const QString selection = waitForWindow(QStringLiteral("Lied ausw"));
+    ASSERT_FALSE(selection.isEmpty());
+    QThread::msleep(800);
+    screenshot(p, QStringLiteral("song-selection-low"));
+    const QRect main = frameOf(p, p.window), below = frameOf(p, selection);
+    EXPECT_TRUE(screen.contains(below)) << "song selection frame " << below.x() << "," << below.y() << " "
+                                        << below.width() << "x" << below.height();
+    EXPECT_GT(below.top(), main.bottom()) << "title bar over the main window: " << below.top() << " <= " << main.bottom();
+    EXPECT_LE(below.top(), main.bottom() + 8);
+    p.quit();
+}
