@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QRegularExpression>
 #include <csignal>
 
 #include "e2e/RemotePlayer.h"
@@ -316,5 +317,11 @@ TEST(WindowManagerE2E, SongSelectionWindowOfALowMainWindowIsShownWhole) {
                                         << below.width() << "x" << below.height();
     EXPECT_GT(below.top(), main.bottom()) << "title bar over the main window: " << below.top() << " <= " << main.bottom();
     EXPECT_LE(below.top(), main.bottom() + 8);
+    EXPECT_LT(below.height(), 300) << "not cut";
     p.quit();
+    // The height the screen took is not stored as the user's.
+    QFile settings(p.data + "Kalvo2.ini");
+    ASSERT_TRUE(settings.open(QIODevice::ReadOnly));
+    const QString stored = QString::fromUtf8(settings.readAll());
+    EXPECT_TRUE(stored.contains(QRegularExpression("WinYDLied *= *300\\b"))) << stored.toStdString();
 }
