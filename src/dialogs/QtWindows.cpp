@@ -77,7 +77,15 @@ void QtWindows::placeSongSelection(const WindowRect& r) {
         cutHeight = height;
     };
     if (place.height() < r.height) cut(place.height());
-    keepBottomOnScreen(selection, place.top() - frame.top(), shortest, cut);
+    // Just below the main window stays just below it as the window manager
+    // frames it: the main window's frame is surely known by then.
+    const QPoint asked = place.topLeft() - QPoint(frame.left(), frame.top());
+    const bool belowOwner = r.y == belowMainWindow();
+    auto wanted = [this, asked, belowOwner] {
+        const int below = belowOwner ? belowMainWindow() : Unknown;
+        return below != Unknown ? QPoint(asked.x(), below) : asked;
+    };
+    keepBottomOnScreen(selection, wanted, shortest, cut);
     selection->move(place.topLeft());
     selection->resize(place.size());
     selection->show();

@@ -4,6 +4,7 @@
 #include <QScreen>
 #include <QWidget>
 #include <algorithm>
+#include <cstdlib>
 
 QRect fitFrameInto(const QRect& frame, const QRect& area) {
     QRect r = frame;
@@ -100,24 +101,28 @@ void keepWholeOnScreen(QWidget* window) {
     });
 }
 
-void keepBottomOnScreen(QWidget* window, int frameTop, int minHeight, std::function<void(int)> cut) {
+void keepBottomOnScreen(QWidget* window, std::function<QPoint()> place, int minHeight, std::function<void(int)> cut) {
     if (!window || watchedAlready(window)) return;
-    new AfterShow(window, [window, frameTop, minHeight, cut](bool) {
+    new AfterShow(window, [window, place, minHeight, cut](bool) {
         const QScreen* screen = window->screen();
         // Until it is framed the window stands where it was placed, and its
         // place was chosen with the owner's frame in mind.
         if (!screen || !framed(window)) return false;
-        const QRect inner = window->geometry();
         const QRect frame = window->frameGeometry();
-        const QSize border = frame.size() - inner.size();
-        QRect placed = frame;
-        if (frame.top() < frameTop) placed.moveTop(frameTop);  // pushed up over its owner
-        const QRect fitted = fitHeightInto(placed, screen->availableGeometry(), minHeight + border.height());
-        if (fitted != frame) {
-            if (cut && fitted.height() != frame.height()) cut(fitted.height() - border.height());
+        const QPoint frameTopLeft = place();
+        // While the window manager frames a window, Qt may report a passing
+        // place (the frame's own corner): wait for the real one.
+        if (std::abs(frame.left() - frameTopLeft.x()) > 8) return false;
+        QRect wanted = frame;
+        // Pushed up over its owner; a pixel either way is the frame's border.
+        if (frame.top() < frameTopLeft.y() - 1) wanted.moveTop(frameTopLeft.y());
+        const QSize border = frame.size() - window->size();
+        const QRect fitted = fitHeightInto(wanted, screen->availableGeometry(), minHeight + border.height());
+        if (fitted.height() != frame.height()) {
+            if (cut) cut(fitted.height() - border.height());
             window->resize(fitted.size() - border);
-            if (fitted.top() != frame.top()) window->move(window->pos().x(), fitted.top());
         }
+        if (fitted.top() != frame.top()) window->move(window->pos().x(), fitted.top());
         return true;
     });
 }

@@ -14,13 +14,13 @@ QRect fitFrameInto(const QRect& frame, const QRect& area);
 // its bottom edge is on area, its top never above area's.
 QRect fitHeightInto(const QRect& frame, const QRect& area, int minHeight);
 
-// Keeps the bottom edge of a top-level window on its screen's free area
-// once the window manager has framed it: its frame's top goes back to
-// frameTop (a window manager may push a window that reaches past the screen
-// up over its owner), and its height is cut as fitHeightInto does
+// Keeps a top-level window's frame at the top left place() tells once the
+// window manager has framed it (a window manager may push a window that reaches past the
+// screen up over its owner), with its height cut as fitHeightInto does
 // (minHeight is the inner one), for the one show that follows. cut learns
 // each inner height before it is set.
-void keepBottomOnScreen(QWidget* window, int frameTop, int minHeight, std::function<void(int)> cut = {});
+void keepBottomOnScreen(QWidget* window, std::function<QPoint()> place, int minHeight,
+                        std::function<void(int)> cut = {});
 
 // Keeps the whole of a top-level window, title bar and border included, on
 // its screen's free area each time it is shown. A window manager adds its
