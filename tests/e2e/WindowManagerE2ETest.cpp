@@ -59,31 +59,30 @@ void clickIn(const QString& window, int x, int y) {
     QThread::msleep(300);
 }
 
-// Opens a menu item: the menu "Datei" is clicked, Right and Left make its
-// first item the active one, then Down moves down steps items.
 // A click at x, y of the main window's area below the menu bar.
 void clickMain(ManagedPlayer& p, int x, int y) {
     clickIn(p.window, x, inner(p.window).height() - 180 + y);
 }
 
-void openFromDatei(ManagedPlayer& p, int steps) {
+// Opens the menu "menu" steps to the right of "Datei" and its item steps
+// down: the menu is clicked, and once its popup is up, Right and Left make
+// its first item the active one. Keys sent before the popup is up go to the
+// main window: on a loaded machine a "Down" lost there opened the item above
+// the one meant.
+void openMenuItem(ManagedPlayer& p, int menu, int steps) {
     const int menuBar = inner(p.window).height() - 180;
     clickIn(p.window, 15, menuBar / 2);
-    // Keys sent before the menu is up go to the main window: on a loaded
-    // machine a "Down" lost there opened the item above the one meant.
-    QThread::msleep(300);
+    ASSERT_FALSE(waitForPopupMenu(p.process.processId()).isEmpty()) << "the menu did not open";
     QStringList keys{"key", "Right", "Left"};
+    for (int i = 0; i < menu; ++i) keys << "Right";
     for (int i = 0; i < steps; ++i) keys << "Down";
     keys << "Return";
     xdotool(keys);
 }
 
-void openKeyConfig(ManagedPlayer& p) {
-    const int menuBar = inner(p.window).height() - 180;
-    clickIn(p.window, 15, menuBar / 2);
-    QThread::msleep(300);  // the menu is up before its keys come
-    xdotool({"key", "Right", "Right", "Return"});
-}
+void openFromDatei(ManagedPlayer& p, int steps) { openMenuItem(p, 0, steps); }
+
+void openKeyConfig(ManagedPlayer& p) { openMenuItem(p, 2, 0); }  // "Extras", its first item
 
 // A box appears, is closed by its close box (as OK), and goes.
 bool boxComesAndGoes() {
@@ -283,7 +282,8 @@ TEST(WindowManagerE2E, FileDialogOfALowMainWindowIsShownWhole) {
     openFromDatei(p, 0);  // "Liste öffnen"
     const QString dialog = waitForWindow(QStringLiteral("Liste öffnen"));
     ASSERT_FALSE(dialog.isEmpty());
-    QThread::msleep(800);
+    ASSERT_TRUE(waitUntilActive(dialog));
+    QThread::msleep(300);  // the window manager's last move
     screenshot(p, QStringLiteral("file-dialog-low"));
     const QRect d = frameOf(p, dialog);
     EXPECT_TRUE(screen.contains(d)) << "file dialog frame " << d.x() << "," << d.y() << " " << d.width() << "x"
