@@ -116,14 +116,36 @@ QStringList stacking(const ManagedPlayer& p) {
     return ids;
 }
 
+// The settings' [Window] group: the main window's top left at x, y.
+void placeMainWindow(const ManagedPlayer& p, int x, int y) {
+    QFile ini(p.data + "Kalvo2.ini");
+    ASSERT_TRUE(ini.open(QIODevice::Append));
+    ini.write(QStringLiteral("[Window]\r\nWinX = %1\r\nWinY = %2\r\n").arg(x).arg(y).toLatin1());
+}
+
+// "Lied:" opens the song selection window; its id once it is up.
+QString openSongSelection(ManagedPlayer& p) {
+    clickMain(p, 25, 65);
+    const QString selection = waitForWindow(QStringLiteral("Lied ausw"));
+    QThread::msleep(500);  // the window manager's last move
+    return selection;
+}
+
 }  // namespace
+
+// Each test has a player of its own on a display of its own with openbox.
+class WindowManagerE2E : public ::testing::Test {
+protected:
+    ManagedPlayer p;
+    void SetUp() override {
+        if (!p.display.ok()) GTEST_SKIP() << p.display.problem.toStdString();
+    }
+};
 
 // After each message box the key configuration window takes clicks again:
 // a second click on "Löschen" with nothing selected brings the next box.
 // Each opening is a new window, visited by the box in a new order.
-TEST(WindowManagerE2E, KeyConfigurationWindowStaysUsableAfterMessageBoxes) {
-    ManagedPlayer p;
-    if (!p.display.ok()) GTEST_SKIP() << p.display.problem.toStdString();
+TEST_F(WindowManagerE2E, KeyConfigurationWindowStaysUsableAfterMessageBoxes) {
     p.prepare({});
     ASSERT_TRUE(p.up());
     for (int opening = 0; opening < 4; ++opening) {
@@ -143,16 +165,10 @@ TEST(WindowManagerE2E, KeyConfigurationWindowStaysUsableAfterMessageBoxes) {
 
 // The restore dialog opens centred on the main window (where it fits on the
 // screen), and after its counts message "Fertig" still closes it.
-TEST(WindowManagerE2E, RestoreDialogIsCentredAndFertigWorksAfterItsCountsMessage) {
-    ManagedPlayer p;
-    if (!p.display.ok()) GTEST_SKIP() << p.display.problem.toStdString();
+TEST_F(WindowManagerE2E, RestoreDialogIsCentredAndFertigWorksAfterItsCountsMessage) {
     p.prepare({}, "");
-    // The settings' [Window] group: a main window where an 800 x 400 dialog
-    // can be centred on it.
-    QFile ini(p.data + "Kalvo2.ini");
-    ASSERT_TRUE(ini.open(QIODevice::Append));
-    ini.write("[Window]\r\nWinX = 300\r\nWinY = 300\r\n");
-    ini.close();
+    // A main window where an 800 x 400 dialog can be centred on it.
+    placeMainWindow(p, 300, 300);
     ASSERT_TRUE(p.up());
     const QString title = QStringLiteral("Kalvo2 Dateien wiederherstellen");
     for (int opening = 0; opening < 4; ++opening) {
@@ -175,15 +191,11 @@ TEST(WindowManagerE2E, RestoreDialogIsCentredAndFertigWorksAfterItsCountsMessage
 // "Lied:" opens the song selection window as a window owned by the main
 // window, just below the main window's frame, and it stays above the main
 // window when that is clicked.
-TEST(WindowManagerE2E, SongSelectionWindowIsOwnedAndOpensBelowTheMainWindow) {
-    ManagedPlayer p;
-    if (!p.display.ok()) GTEST_SKIP() << p.display.problem.toStdString();
+TEST_F(WindowManagerE2E, SongSelectionWindowIsOwnedAndOpensBelowTheMainWindow) {
     p.prepare({});
     ASSERT_TRUE(p.up());
-    clickMain(p, 25, 65);  // "Lied:"
-    const QString selection = waitForWindow(QStringLiteral("Lied ausw"));
+    const QString selection = openSongSelection(p);
     ASSERT_FALSE(selection.isEmpty());
-    QThread::msleep(300);
     const QString owner = p.display.run("xprop", {"-id", selection, "WM_TRANSIENT_FOR"});
     EXPECT_TRUE(owner.contains("window id #")) << owner.toStdString();
     EXPECT_EQ(owner.section('#', 1).trimmed().toULong(nullptr, 16), p.window.toULong()) << owner.toStdString();
@@ -202,9 +214,7 @@ TEST(WindowManagerE2E, SongSelectionWindowIsOwnedAndOpensBelowTheMainWindow) {
 // A crash while the black screen is up: the crashed player is gone with its
 // windows before the report shows, the report is on top, and a new start
 // runs at once (the lock is free).
-TEST(WindowManagerE2E, CrashWithTheBlackScreenUpLeavesNothingBehind) {
-    ManagedPlayer p;
-    if (!p.display.ok()) GTEST_SKIP() << p.display.problem.toStdString();
+TEST_F(WindowManagerE2E, CrashWithTheBlackScreenUpLeavesNothingBehind) {
     p.prepare({"1|27|0|6"}, "GBlackScreen = 1\r\n");
     ASSERT_TRUE(p.up());
     clickMain(p, 30, 117);  // "Spielen"
@@ -249,15 +259,11 @@ void screenshot(const ManagedPlayer& p, const QString& name) {
 
 // The title bars and the task switcher show the player's icon: the main
 // window and the song selection window carry it (_NET_WM_ICON).
-TEST(WindowManagerE2E, WindowsCarryTheProgramIcon) {
-    ManagedPlayer p;
-    if (!p.display.ok()) GTEST_SKIP() << p.display.problem.toStdString();
+TEST_F(WindowManagerE2E, WindowsCarryTheProgramIcon) {
     p.prepare({});
     ASSERT_TRUE(p.up());
-    clickMain(p, 25, 65);  // "Lied:"
-    const QString selection = waitForWindow(QStringLiteral("Lied ausw"));
+    const QString selection = openSongSelection(p);
     ASSERT_FALSE(selection.isEmpty());
-    QThread::msleep(500);
     screenshot(p, QStringLiteral("window-icons"));
     for (const QString& w : {p.window, selection}) {
         const QString icon = p.display.run("xprop", {"-id", w, "_NET_WM_ICON"});
@@ -268,14 +274,9 @@ TEST(WindowManagerE2E, WindowsCarryTheProgramIcon) {
 
 // Below a main window low on the screen, the file dialog "Liste öffnen"
 // shows whole: title bar and bottom border on the screen (1280 x 1024).
-TEST(WindowManagerE2E, FileDialogOfALowMainWindowIsShownWhole) {
-    ManagedPlayer p;
-    if (!p.display.ok()) GTEST_SKIP() << p.display.problem.toStdString();
+TEST_F(WindowManagerE2E, FileDialogOfALowMainWindowIsShownWhole) {
     p.prepare({}, "");
-    QFile ini(p.data + "Kalvo2.ini");
-    ASSERT_TRUE(ini.open(QIODevice::Append));
-    ini.write("[Window]\r\nWinX = 300\r\nWinY = 760\r\n");
-    ini.close();
+    placeMainWindow(p, 300, 760);
     ASSERT_TRUE(p.up());
     const QRect screen(0, 0, 1280, 1024);
 
@@ -296,21 +297,14 @@ TEST(WindowManagerE2E, FileDialogOfALowMainWindowIsShownWhole) {
 // Below a main window low on the screen, the song selection window opens
 // just below the main window's frame and gives up height rather than its
 // place: its whole frame, the list's bottom edge included, is on the screen.
-TEST(WindowManagerE2E, SongSelectionWindowOfALowMainWindowIsShownWhole) {
-    ManagedPlayer p;
-    if (!p.display.ok()) GTEST_SKIP() << p.display.problem.toStdString();
+TEST_F(WindowManagerE2E, SongSelectionWindowOfALowMainWindowIsShownWhole) {
     p.prepare({}, "");
-    QFile ini(p.data + "Kalvo2.ini");
-    ASSERT_TRUE(ini.open(QIODevice::Append));
-    ini.write("[Window]\r\nWinX = 300\r\nWinY = 560\r\n");
-    ini.close();
+    placeMainWindow(p, 300, 560);
     ASSERT_TRUE(p.up());
     const QRect screen(0, 0, 1280, 1024);
 
-    clickMain(p, 25, 65);  // "Lied:"
-    const QString selection = waitForWindow(QStringLiteral("Lied ausw"));
+    const QString selection = openSongSelection(p);
     ASSERT_FALSE(selection.isEmpty());
-    QThread::msleep(800);
     screenshot(p, QStringLiteral("song-selection-low"));
     const QRect main = frameOf(p, p.window), below = frameOf(p, selection);
     EXPECT_TRUE(screen.contains(below)) << "song selection frame " << below.x() << "," << below.y() << " "

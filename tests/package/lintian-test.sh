@@ -2,17 +2,7 @@
 # Builds the Debian package from a built tree and runs Debian's package
 # checker on it and on its debug package: no error and no warning.
 #   lintian-test.sh <build folder> <version>
-set -eu
-build=$1
-version=$2
-tmp=$(mktemp -d)
-trap 'rm -rf "$tmp"' EXIT
-
-if ! cpack -G DEB --config "$build/CPackConfig.cmake" -B "$tmp/out" >"$tmp/cpack.log" 2>&1; then
-  cat "$tmp/cpack.log"
-  exit 1
-fi
-deb=$(ls "$tmp"/out/kalvo2_"$version"_*.deb)
+. "$(dirname "$0")/build-package.sh"
 ddeb=$(ls "$tmp"/out/kalvo2-dbgsym_"$version"_*.ddeb)
 
 # The programs go stripped, their debug information in the debug package
