@@ -114,8 +114,7 @@ void keepBottomOnScreen(QWidget* window, std::function<QPoint()> place, int minH
         // place (the frame's own corner): wait for the real one.
         if (std::abs(frame.left() - frameTopLeft.x()) > 8) return false;
         QRect wanted = frame;
-        // Pushed up over its owner; a pixel either way is the frame's border.
-        if (frame.top() < frameTopLeft.y() - 1) wanted.moveTop(frameTopLeft.y());
+        if (frame.top() < frameTopLeft.y()) wanted.moveTop(frameTopLeft.y());  // pushed up over its owner
         const QSize border = frame.size() - window->size();
         const QRect fitted = fitHeightInto(wanted, screen->availableGeometry(), minHeight + border.height());
         if (fitted.height() != frame.height()) {
