@@ -1,8 +1,10 @@
-# The package build (preset "deb", `make deb`) takes the compiler and linker
-# flags Debian builds its packages with (dpkg-buildflags, every hardening
-# feature on: fortified functions, stack protector, PIE, full RELRO with
-# immediate binding), so the package holds what Debian's own checks expect.
-# The development builds keep their own flags and share the compiler cache.
+# The package build (preset "deb", `make deb`) and the test build (preset
+# "default", whose package the package tests check) take the compiler and
+# linker flags Debian builds its packages with (dpkg-buildflags, every
+# hardening feature on: fortified functions, stack protector, PIE, full RELRO
+# with immediate binding), so the package holds what Debian's own checks
+# expect and the tests run the programs that ship. The sanitizer and fuzz
+# builds (Debug) keep their own flags.
 option(KALVO_DEB_BUILDFLAGS "Add the flags of dpkg-buildflags to release builds" OFF)
 find_program(KALVO_DPKG_BUILDFLAGS dpkg-buildflags)
 if(KALVO_DEB_BUILDFLAGS AND KALVO_DPKG_BUILDFLAGS AND CMAKE_BUILD_TYPE MATCHES "^(Release|RelWithDebInfo)$")

@@ -55,6 +55,9 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
   "gstreamer1.0-plugins-base, gstreamer1.0-plugins-good, gstreamer1.0-plugins-bad, gstreamer1.0-pulseaudio | gstreamer1.0-pipewire | gstreamer1.0-alsa, timgm6mb-soundfont | sf2-soundfont-gm")
 # System-wide shortcuts and the inhibitions of suspend and idle go through
-# the desktop portal where the desktop has one.
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "gstreamer1.0-libav, gstreamer1.0-plugins-ugly, xdg-desktop-portal, qt6-wayland")
+# the desktop portal where the desktop has one. The crash report names its
+# source line through addr2line (binutils): recommended, not required, as
+# the player runs without it and the report then says that it is missing.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS
+  "gstreamer1.0-libav, gstreamer1.0-plugins-ugly, xdg-desktop-portal, qt6-wayland, binutils")
 include(CPack)

@@ -214,8 +214,11 @@ QString faultDescription(int32_t faultCode) {
 }
 
 QString errorReportText(int line, int32_t faultCode) {
-    return QStringLiteral("Error at line %1\r\nError number: %2\r\nError description: %3")
-        .arg(line)
+    const QString where = line == NoLineTool
+                              ? QStringLiteral("Error at line unknown: addr2line (package binutils) is not installed")
+                              : QStringLiteral("Error at line %1").arg(line);
+    return QStringLiteral("%1\r\nError number: %2\r\nError description: %3")
+        .arg(where)
         .arg(faultCode)
         .arg(faultDescription(faultCode));
 }

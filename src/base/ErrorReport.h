@@ -11,7 +11,12 @@
 // Main thread; call once, before other threads start.
 void InstallErrorReport(const char* programPath);
 
-// "Error at line N\r\nError number: C\r\nError description: D".
+// The line errorReportText takes when no program to tell source lines
+// (addr2line, from binutils) is installed.
+constexpr int NoLineTool = -1;
+
+// "Error at line N\r\nError number: C\r\nError description: D"; for
+// NoLineTool the first line says that addr2line is missing.
 QString errorReportText(int line, int32_t faultCode);
 // The description of a fault code ("Unknown error code" for others).
 QString faultDescription(int32_t faultCode);

@@ -6,6 +6,7 @@
 #include <QMessageBox>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QStandardPaths>
 #include <QTimer>
 #include <memory>
 
@@ -15,9 +16,12 @@
 #include "platform/QtMessages.h"
 
 int sourceLineOf(const QString& programFile, uint64_t address) {
+    // The package only recommends binutils: without it the report says so.
+    const QString tool = QStandardPaths::findExecutable(QStringLiteral("addr2line"));
+    if (tool.isEmpty()) return NoLineTool;
     QProcess p;
-    p.start(QStringLiteral("addr2line"),
-            {QStringLiteral("-e"), programFile, QStringLiteral("0x") + QString::number(address, 16)});
+    p.start(tool, {QStringLiteral("-e"), programFile, QStringLiteral("0x") + QString::number(address, 16)});
+    if (!p.waitForStarted(30000)) return NoLineTool;
     if (!p.waitForFinished(30000)) {
         p.kill();
         p.waitForFinished();

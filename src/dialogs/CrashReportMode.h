@@ -12,5 +12,6 @@
 int runCrashReportMode(int argc, char** argv);
 
 // The source line of an address in the program file (addr2line); 0 when
-// it cannot be told. Blocks while addr2line runs.
+// it cannot be told, NoLineTool when addr2line is not installed. Blocks
+// while addr2line runs.
 int sourceLineOf(const QString& programFile, uint64_t address);

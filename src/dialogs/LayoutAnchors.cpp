@@ -6,6 +6,7 @@
 #include <QObject>
 #include <QPointer>
 #include <QWidget>
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
@@ -26,6 +27,7 @@ public:
     static void add(WindowLayout* layout);
 
     void setDesigned(const AnchorValues& values) { designed = values; }
+    void allowLower(int height) { lowest = height; }
     void anchor(QWidget* control, const AnchorValues& values);
     void resizeLayout();
     int recordCount();
@@ -42,6 +44,7 @@ private:
     };
     QWidget* window;
     AnchorValues designed;
+    int lowest = INT_MAX;  // below the designed height, where the screen allows no more
     std::vector<ControlRecord> controls;
     bool busy = false;  // the size correction resizes the window again
 
@@ -92,13 +95,14 @@ AnchorValues anchorRecord(const QString& letters, int x, int y, int width, int h
     return v;
 }
 
-ResizePlan planResize(int designedWidth, int designedHeight, int innerWidth, int innerHeight) {
+ResizePlan planResize(int designedWidth, int designedHeight, int innerWidth, int innerHeight, int lowestHeight) {
+    const int lowest = std::min(designedHeight, lowestHeight);
     ResizePlan p;
     p.dw = innerWidth - designedWidth;
     p.dh = innerHeight - designedHeight;
-    p.disable = p.dw < -5 || p.dh < -5;
+    p.disable = p.dw < -5 || innerHeight - lowest < -5;
     if (p.dw < 0) { p.fixWidth = true; p.dw = 0; }
-    if (p.dh < 0) { p.fixHeight = true; p.dh = 0; }
+    if (innerHeight < lowest) { p.fixHeight = true; p.dh = lowest - designedHeight; }
     return p;
 }
 
@@ -128,7 +132,7 @@ void WindowLayout::anchor(QWidget* control, const AnchorValues& values) {
 void WindowLayout::resizeLayout() {
     if (busy) return;
     busy = true;
-    const ResizePlan plan = planResize(designed.width, designed.height, window->width(), window->height());
+    const ResizePlan plan = planResize(designed.width, designed.height, window->width(), window->height(), lowest);
 
     QWidget* top = window->window();
     const bool wasEnabled = top->isEnabled();
@@ -136,7 +140,7 @@ void WindowLayout::resizeLayout() {
     if (plan.fixWidth || plan.fixHeight) {
         // Grow the top-level window by what the inner area lacks.
         const int addW = plan.fixWidth ? designed.width - window->width() : 0;
-        const int addH = plan.fixHeight ? designed.height - window->height() : 0;
+        const int addH = plan.fixHeight ? designed.height + plan.dh - window->height() : 0;
         top->resize(top->width() + addW, top->height() + addH);
         if (window != top) window->resize(window->width() + addW, window->height() + addH);
     }
@@ -172,6 +176,10 @@ void AnchorControl(const QString& letters, QWidget* window, QWidget* control, in
 
 void ResizeLayout(QWidget* window) {
     if (WindowLayout* layout = WindowLayout::of(window)) layout->resizeLayout();
+}
+
+void AllowLowerWindow(QWidget* window, int height) {
+    if (WindowLayout* layout = WindowLayout::of(window)) layout->allowLower(height);
 }
 
 int anchorRecordCount(QWidget* window) {

@@ -6,7 +6,8 @@ class QWidget;
 class QFont;
 
 // Layout anchoring: every window is held at no less than its designed inner
-// size, and chosen controls follow the window's edges when it grows.
+// size (or the lower height the screen left it, see AllowLowerWindow), and
+// chosen controls follow the window's edges when it grows.
 // Changes are always measured from the designed layout, so repeated resizing
 // never accumulates errors. UI thread only.
 
@@ -30,11 +31,13 @@ AnchorValues anchorRecord(const QString& letters, int x, int y, int width, int h
 struct ResizePlan {
     bool disable = false;   // made more than 5 px smaller: disable while correcting
     bool fixWidth = false;  // narrower than designed: set the designed width back
-    bool fixHeight = false; // lower than designed: set the designed height back
+    bool fixHeight = false; // lower than allowed: set the lowest height allowed back
     int dw = 0;             // width change to apply to the anchored controls (>= 0)
-    int dh = 0;             // height change (>= 0)
+    int dh = 0;             // height change (below 0 only for a window allowed lower than designed)
 };
-ResizePlan planResize(int designedWidth, int designedHeight, int innerWidth, int innerHeight);
+// lowestHeight: how low the window may be where that is less than designed.
+ResizePlan planResize(int designedWidth, int designedHeight, int innerWidth, int innerHeight,
+                      int lowestHeight = INT_MAX);
 
 // A control record moved by the changes; ignored values stay ignored.
 AnchorValues anchoredGeometry(const AnchorValues& record, int dw, int dh);
@@ -56,5 +59,9 @@ void AnchorControl(const QString& letters, QWidget* window, QWidget* control, in
 // Applies the anchoring after a size change of window; nothing when the
 // window has no record or no longer exists.
 void ResizeLayout(QWidget* window);
+// Lets window be as low as height, less than its designed height, because
+// the screen leaves no more room: its anchored controls follow the bottom
+// edge up. Not lower than that: a smaller height is set back to it.
+void AllowLowerWindow(QWidget* window, int height);
 // Number of records held for window (its own record included); for tests.
 int anchorRecordCount(QWidget* window);

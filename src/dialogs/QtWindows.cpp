@@ -1,14 +1,18 @@
 #include "dialogs/QtWindows.h"
 #include "dialogs/WindowPlacement.h"
 
+#include <QGuiApplication>
 #include <QLineEdit>
+#include <QScreen>
 
 #include "dialogs/InfoWindow.h"
+#include "dialogs/LayoutAnchors.h"
 #include "dialogs/BlackWindow.h"
 #include "dialogs/KeyConfigWindow.h"
 #include "dialogs/ListEditWindow.h"
 #include "dialogs/MainWindow.h"
 #include "dialogs/RestoreDialog.h"
+#include "dialogs/ScreenFit.h"
 #include "dialogs/SongSelectionWindow.h"
 #include "shell/Kalvo.h"
 
@@ -48,11 +52,42 @@ void QtWindows::placeSongSelection(const WindowRect& r) {
     // Until the window manager has framed a new window, a place given to it
     // is taken as its inner area's. The main window wears the same kind of
     // frame: its margins turn the outer place into the inner one.
-    QPoint margins;
-    if (!selection->isVisible() && owner && owner->isVisible())
-        margins = owner->geometry().topLeft() - owner->frameGeometry().topLeft();
-    selection->move(r.x + margins.x(), r.y + margins.y());
-    selection->resize(r.width, r.height);
+    QMargins frame;
+    if (!selection->isVisible() && owner && owner->isVisible()) {
+        const QRect inner = owner->geometry(), outer = owner->frameGeometry();
+        frame = QMargins(inner.left() - outer.left(), inner.top() - outer.top(), outer.right() - inner.right(),
+                         outer.bottom() - inner.bottom());
+    }
+    // Low on the screen the window keeps its place just below the main
+    // window and gives up height instead, so its bottom edge stays in
+    // sight; the height asked is the one kept for the next opening.
+    QRect place(r.x + frame.left(), r.y + frame.top(), r.width, r.height);
+    const int shortest = selection->shortestUsefulHeight();
+    const QScreen* screen = QGuiApplication::screenAt(place.topLeft());
+    if (!screen) screen = selection->screen();
+    if (screen) {
+        const QRect outer = fitHeightInto(place.marginsAdded(frame), screen->availableGeometry(),
+                                          shortest + frame.top() + frame.bottom());
+        place = outer.marginsRemoved(frame);
+    }
+    askedHeight = r.height;
+    cutHeight = -1;
+    auto cut = [this](int height) {
+        AllowLowerWindow(selection, height);
+        cutHeight = height;
+    };
+    if (place.height() < r.height) cut(place.height());
+    // Just below the main window stays just below it as the window manager
+    // frames it: the main window's frame is surely known by then.
+    const QPoint asked = place.topLeft() - QPoint(frame.left(), frame.top());
+    const bool belowOwner = r.y == belowMainWindow();
+    auto wanted = [this, asked, belowOwner] {
+        const int below = belowOwner ? belowMainWindow() : Unknown;
+        return below != Unknown ? QPoint(asked.x(), below) : asked;
+    };
+    keepBottomOnScreen(selection, wanted, shortest, cut);
+    selection->move(place.topLeft());
+    selection->resize(place.size());
     selection->show();
 }
 
@@ -63,8 +98,10 @@ int QtWindows::belowMainWindow() const {
 
 WindowRect QtWindows::songSelectionGeometry() const {
     if (!selection) return {};
-    if (!windowPlacesKnown()) return {Unknown, Unknown, selection->width(), selection->height()};
-    return {selection->x(), selection->y(), selection->width(), selection->height()};
+    // A height cut to the screen and left so by the user is not the user's.
+    const int height = selection->height() == cutHeight ? askedHeight : selection->height();
+    if (!windowPlacesKnown()) return {Unknown, Unknown, selection->width(), height};
+    return {selection->x(), selection->y(), selection->width(), height};
 }
 
 QString QtWindows::songSelectionSearchText() const { return selection ? selection->search->text() : QString(); }

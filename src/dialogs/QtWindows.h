@@ -56,6 +56,8 @@ private:
     Kalvo* k = nullptr;
     std::function<void(const PassEvent&)> sink;
     QPointer<SongSelectionWindow> selection;
+    int askedHeight = 0;  // the song selection window's, by its place
+    int cutHeight = -1;   // what the screen left of it; -1: not cut
     BlackWindow* black = nullptr;  // owned; open while not null
     std::unique_ptr<ListPanelAdapter> panelView;
     std::unique_ptr<ListPanel> panel;

@@ -16,6 +16,8 @@ namespace {
 
 constexpr int kDesignedWidth = 460;
 constexpr int kDesignedHeight = 300;
+// The top row, a few rows of the list and its horizontal scroll bar.
+constexpr int kShortestUsefulHeight = 120;
 
 // The largest pixel size, from the widget's font down to 7, at which text
 // fits width less the control's own margins.
@@ -65,7 +67,7 @@ SongSelectionWindow::SongSelectionWindow(QWidget* owner, float s, EventSink sink
     // A dialog-type window: the window manager learns its owner
     // (WM_TRANSIENT_FOR) and keeps it above the main window.
     : QWidget(owner, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
-      sink(std::move(sink)) {
+      sink(std::move(sink)), shortest(scaled(kShortestUsefulHeight, s)) {
     auto place = [s](QWidget* w, int x, int y, int width, int height) {
         w->setGeometry(scaled(x, s), scaled(y, s), scaled(width, s), scaled(height, s));
     };

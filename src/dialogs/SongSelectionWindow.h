@@ -49,6 +49,9 @@ public:
     void showRows(const QVector<QString>& rows);
     void selectRow(int row);  // -1: no selection; focus to the list
     int selectedRow() const;
+    // Below this inner height the window is no longer of use: a place that
+    // leaves less room gets this height all the same.
+    int shortestUsefulHeight() const { return shortest; }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -56,5 +59,6 @@ protected:
 
 private:
     EventSink sink;
+    int shortest;
     void emitControl(int control, int subType) const;
 };

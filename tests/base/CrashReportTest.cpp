@@ -29,12 +29,14 @@ struct Crash {
     QStringList report;  // the report's lines
 };
 
-Crash runHelper(const QString& mode) {
+// path: the PATH the helper runs with, if not this process's.
+Crash runHelper(const QString& mode, const QString& path = {}) {
     QTemporaryDir dir;
     const QString reportFile = dir.path() + QStringLiteral("/report.txt");
     QProcess p;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("KALVO2_CRASH_REPORT_FILE"), reportFile);
+    if (!path.isNull()) env.insert(QStringLiteral("PATH"), path);
     p.setProcessEnvironment(env);
     p.start(kHelper, {mode});
     Crash c;
@@ -82,6 +84,17 @@ TEST(CrashReport, StackOverflowIsReportedFromTheAlternateStack) {
     EXPECT_GE(line, markedLine(QStringLiteral("stack-begin"))) << c.report[0].toStdString();
     EXPECT_LE(line, markedLine(QStringLiteral("stack"))) << c.report[0].toStdString();
     EXPECT_EQ(c.report[2], QStringLiteral("Error description: Stack overflow"));
+}
+
+// binutils is only recommended: without addr2line the first line says what
+// is missing instead of naming line 0.
+TEST(CrashReport, WithoutAddr2lineTheFirstLineSaysWhatIsMissing) {
+    QTemporaryDir noTools;
+    const Crash c = runHelper(QStringLiteral("null"), noTools.path());
+    EXPECT_EQ(c.exitCode, 128 + SIGSEGV);
+    ASSERT_EQ(c.report.size(), 3);
+    EXPECT_EQ(c.report[0], QStringLiteral("Error at line unknown: addr2line (package binutils) is not installed"));
+    EXPECT_EQ(c.report[1], QStringLiteral("Error number: -1073741819"));
 }
 
 TEST(CrashReport, TextAndFaultTable) {

@@ -35,6 +35,18 @@ TEST(LayoutAnchors, ShrinkingIsUndoneAndOnlyLargeShrinksDisable) {
     EXPECT_EQ(p.dh, 0);
     EXPECT_TRUE(p.fixHeight);
 
+    // A window the screen allows lower: down to that height its controls
+    // follow the bottom edge up; below it the height is set back to it.
+    p = planResize(400, 300, 400, 240, 220);
+    EXPECT_FALSE(p.fixHeight);
+    EXPECT_FALSE(p.disable);
+    EXPECT_EQ(p.dh, -60);
+    p = planResize(400, 300, 400, 200, 220);
+    EXPECT_TRUE(p.fixHeight);
+    EXPECT_TRUE(p.disable);
+    EXPECT_EQ(p.dh, -80);
+    EXPECT_EQ(planResize(400, 300, 400, 320, 220).dh, 20);
+
     EXPECT_EQ(scaled(105, 1.0f), 105);
     EXPECT_EQ(scaled(105, 1.5f), 158);  // 157.5 to the nearest integer
 }

@@ -18,3 +18,18 @@ TEST(ScreenFit, FramesAreMovedOntoTheAreaAndCutWhereTooLarge) {
     EXPECT_EQ(fitFrameInto(QRect(10, 10, 300, 200), free), QRect(10, 30, 300, 200));
     EXPECT_EQ(fitFrameInto(QRect(10, 900, 300, 1200), free), QRect(10, 30, 300, 994));
 }
+
+// Low on the screen a window gives up height, not its place; below its
+// shortest useful height it keeps that height and moves up instead, never
+// above the free area's top.
+TEST(ScreenFit, HeightIsCutAtTheBottomDownToAShortestHeight) {
+    const QRect area(0, 0, 1280, 1024);
+    EXPECT_EQ(fitHeightInto(QRect(97, 600, 462, 325), area, 145), QRect(97, 600, 462, 325));
+    EXPECT_EQ(fitHeightInto(QRect(97, 800, 462, 325), area, 145), QRect(97, 800, 462, 224));
+    EXPECT_EQ(fitHeightInto(QRect(97, 950, 462, 325), area, 145), QRect(97, 879, 462, 145));
+    EXPECT_EQ(fitHeightInto(QRect(97, 1100, 462, 325), area, 145), QRect(97, 879, 462, 145));
+    // A window shorter than the shortest height keeps its own.
+    EXPECT_EQ(fitHeightInto(QRect(97, 1000, 462, 100), area, 145), QRect(97, 924, 462, 100));
+    // A screen too low for even the shortest height: the top stays on it.
+    EXPECT_EQ(fitHeightInto(QRect(0, 50, 300, 325), QRect(0, 30, 1280, 100), 145), QRect(0, 30, 300, 100));
+}

@@ -29,15 +29,6 @@ const QString kAccel = QStringLiteral("org.kde.kglobalaccel");
 const QString kPolicy = QStringLiteral("org.kde.Solid.PowerManagement.PolicyAgent");
 constexpr int kCtrl = 0x04000000, kAlt = 0x08000000, kShift = 0x02000000;
 
-bool waitFor(const std::function<bool()>& done, int ms = 30000) {
-    QElapsedTimer clock;
-    clock.start();
-    while (!done()) {
-        if (clock.elapsed() > ms) return false;
-        QThread::msleep(50);
-    }
-    return true;
-}
 
 QString readFile(const QString& path) {
     QFile f(path);
@@ -119,7 +110,7 @@ struct KdeDesktop {
         p.setStandardOutputFile(QProcess::nullDevice());
         p.setStandardErrorFile(dir.path() + "/" + QFileInfo(program).fileName() + ".log");
         p.start(program, {});
-        if (waitFor([&] { return bus->interface()->isServiceRegistered(name).value(); })) return true;
+        if (pollUntil([&] { return bus->interface()->isServiceRegistered(name).value(); })) return true;
         problem = program + " did not come up: " + readFile(dir.path() + "/" + QFileInfo(program).fileName() + ".log");
         return false;
     }
@@ -217,7 +208,7 @@ TEST(KdePortal, ShortcutsLiveInKglobalaccelActFromAnotherWindowAndSurviveARestar
         RemotePlayer p;
         p.prepare(bindings);
         ASSERT_TRUE(p.up());
-        ASSERT_TRUE(waitFor([&] { return p.log().contains("HotkeyID 3 "); })) << p.log().toStdString();
+        ASSERT_TRUE(pollUntil([&] { return p.log().contains("HotkeyID 3 "); })) << p.log().toStdString();
         component = desktop.component();
         ASSERT_FALSE(component.isEmpty());
         EXPECT_EQ(desktop.shortcuts(component),
@@ -231,10 +222,10 @@ TEST(KdePortal, ShortcutsLiveInKglobalaccelActFromAnotherWindowAndSurviveARestar
         // Music plays: powerdevil holds it off; the press from the xterm acts.
         desktop.mpris("Play");
         ASSERT_TRUE(p.hears(1));
-        EXPECT_TRUE(waitFor([&] { return desktop.inhibitions() >= 1; })) << desktop.inhibitions();
+        EXPECT_TRUE(pollUntil([&] { return desktop.inhibitions() >= 1; })) << desktop.inhibitions();
         EXPECT_TRUE(pressFromWindow(focus, "ctrl+alt+n", p, 2)) << p.log().toStdString();
         desktop.mpris("Stop");
-        EXPECT_TRUE(waitFor([&] { return desktop.inhibitions() == 0; })) << desktop.inhibitions();
+        EXPECT_TRUE(pollUntil([&] { return desktop.inhibitions() == 0; })) << desktop.inhibitions();
         p.quit();
     }
     EXPECT_EQ(desktop.binds(), 0) << desktop.backEndLog().toStdString();
@@ -244,13 +235,13 @@ TEST(KdePortal, ShortcutsLiveInKglobalaccelActFromAnotherWindowAndSurviveARestar
     const int changed = kCtrl | kAlt | 'X';
     desktop.accelCall("setForeignShortcut",
                       {QStringList{component, "hotkey-1", component, "nächstes Lied"}, QVariant::fromValue(QList<int>{changed})});
-    ASSERT_TRUE(waitFor([&] { return desktop.shortcuts(component).value(0).endsWith(hexKeys(changed)); }));
+    ASSERT_TRUE(pollUntil([&] { return desktop.shortcuts(component).value(0).endsWith(hexKeys(changed)); }));
 
     // A restart: no box, no bind, no settings page; the changed trigger holds.
     RemotePlayer p;
     p.prepare(bindings);
     ASSERT_TRUE(p.up());
-    ASSERT_TRUE(waitFor([&] { return p.log().contains("HotkeyID 3 "); })) << p.log().toStdString();
+    ASSERT_TRUE(pollUntil([&] { return p.log().contains("HotkeyID 3 "); })) << p.log().toStdString();
     EXPECT_TRUE(p.log().contains("HotkeyID 1 (nächstes Lied): Ctrl+Alt+X\r\n")) << p.log().toStdString();
     EXPECT_EQ(desktop.shortcuts(component).value(0), "hotkey-1|nächstes Lied|" + hexKeys(changed));
     EXPECT_EQ(desktop.binds(), 0);
@@ -264,7 +255,7 @@ TEST(KdePortal, ShortcutsLiveInKglobalaccelActFromAnotherWindowAndSurviveARestar
     const int again = kCtrl | kAlt | 'Y';
     desktop.accelCall("setForeignShortcut",
                       {QStringList{component, "hotkey-1", component, "nächstes Lied"}, QVariant::fromValue(QList<int>{again})});
-    EXPECT_TRUE(waitFor([&] { return p.log().contains("HotkeyID 1 (nächstes Lied): Ctrl+Alt+Y\r\n"); }))
+    EXPECT_TRUE(pollUntil([&] { return p.log().contains("HotkeyID 1 (nächstes Lied): Ctrl+Alt+Y\r\n"); }))
         << p.log().toStdString();
     p.quit();
     qunsetenv("DBUS_SESSION_BUS_ADDRESS");

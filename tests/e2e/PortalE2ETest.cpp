@@ -25,7 +25,8 @@ const QString kBackEnd = QStringLiteral(KALVO_SOURCE_DIR "/tests/e2e/portal/stan
 struct PortalDesktop {
     QTemporaryDir dir;
     QString backLog = dir.path() + "/backend.log";
-    QProcess daemon, backEnd, frontEnd;
+    std::unique_ptr<PrivateBus> daemon;
+    QProcess backEnd, frontEnd;
     QString address;
     std::unique_ptr<QDBusConnection> bus;
 
@@ -46,11 +47,9 @@ struct PortalDesktop {
         if (providerBroken) env.insert("STAND_IN_PROVIDER_BROKEN", "1");
         env.remove("DBUS_SESSION_BUS_ADDRESS");
         // Services the bus starts (the permission store) see the same.
-        daemon.setProcessEnvironment(env);
-        daemon.start("dbus-daemon", {"--session", "--nofork", "--print-address=1"});
-        if (!daemon.waitForStarted(20000)) return;
-        while (!daemon.canReadLine() && daemon.waitForReadyRead(20000)) {}
-        address = QString::fromLocal8Bit(daemon.readLine()).trimmed();
+        daemon = std::make_unique<PrivateBus>(env);
+        address = daemon->address;
+        if (address.isEmpty()) return;
         env.insert("DBUS_SESSION_BUS_ADDRESS", address);
         backEnd.setProcessEnvironment(env);
         backEnd.setProcessChannelMode(QProcess::ForwardedChannels);
@@ -60,17 +59,18 @@ struct PortalDesktop {
         frontEnd.setStandardErrorFile(dir.path() + "/frontend.log");
         bus = std::make_unique<QDBusConnection>(QDBusConnection::connectToBus(address, "portal-test"));
         // The back end first: the front end looks for it as it starts.
-        if (!waitFor([this] { return backendLog().contains("ready"); })) return;
+        if (!pollUntil([this] { return backendLog().contains("ready"); })) return;
         frontEnd.start(kFrontEnd, {});
-        waitFor([this] { return bus->interface()->isServiceRegistered("org.freedesktop.portal.Desktop").value(); });
+        pollUntil([this] { return bus->interface()->isServiceRegistered("org.freedesktop.portal.Desktop").value(); });
     }
     ~PortalDesktop() {
         bus.reset();
         QDBusConnection::disconnectFromBus("portal-test");
-        for (QProcess* p : {&frontEnd, &backEnd, &daemon}) {
+        for (QProcess* p : {&frontEnd, &backEnd}) {
             p->kill();
             p->waitForFinished();
         }
+        daemon.reset();
     }
     bool up() const {
         return bus && bus->isConnected() &&
@@ -117,15 +117,6 @@ struct PortalDesktop {
                                                  "org.mpris.MediaPlayer2.Player", method),
                   QDBus::Block, 20000);
     }
-    static bool waitFor(const std::function<bool()>& done, int ms = 30000) {
-        QElapsedTimer clock;
-        clock.start();
-        while (!done()) {
-            if (clock.elapsed() > ms) return false;
-            QThread::msleep(50);
-        }
-        return true;
-    }
 };
 
 }  // namespace
@@ -142,7 +133,7 @@ TEST(Portal, OffscreenShortcutsPlayTheNextSongAndMusicAndBlackScreenHoldOffSuspe
               "GBlackScreen = 1\r\nGBlackScrMonOff = 0\r\n");
     p.platform = "offscreen";
     p.start();
-    ASSERT_TRUE(PortalDesktop::waitFor([&] { return !desktop.lines("BindShortcuts").isEmpty(); }))
+    ASSERT_TRUE(pollUntil([&] { return !desktop.lines("BindShortcuts").isEmpty(); }))
         << desktop.backendLog().toStdString();
     // Exactly the bindings with modifiers, in list order, one session.
     EXPECT_EQ(desktop.lines("Shortcut "), (QStringList{"Shortcut hotkey-1|nächstes Lied|CTRL+ALT+n",
@@ -150,7 +141,7 @@ TEST(Portal, OffscreenShortcutsPlayTheNextSongAndMusicAndBlackScreenHoldOffSuspe
                                                        "Shortcut hotkey-4|vorwärts springen|ALT+Page_Down",
                                                        "Shortcut hotkey-5|Stopp / Blackscreen verlassen|CTRL+SHIFT+s"}));
     EXPECT_EQ(desktop.lines("CreateSession").size(), 1);
-    ASSERT_TRUE(PortalDesktop::waitFor([&] { return p.log().contains("HotkeyID 5"); })) << p.log().toStdString();
+    ASSERT_TRUE(pollUntil([&] { return p.log().contains("HotkeyID 5"); })) << p.log().toStdString();
     const QString log = p.log();
     EXPECT_TRUE(log.contains("RegisterHotkeys: system-wide hotkeys through the desktop's shortcuts "
                              "(org.freedesktop.portal.GlobalShortcuts version 1)\r\n"))
@@ -161,7 +152,7 @@ TEST(Portal, OffscreenShortcutsPlayTheNextSongAndMusicAndBlackScreenHoldOffSuspe
     EXPECT_TRUE(desktop.lines("Inhibit ").isEmpty());  // nothing plays yet
     // The user changes a trigger on the desktop: the log follows.
     EXPECT_EQ(desktop.setTrigger("hotkey-1", "CTRL+ALT+x"), 1);
-    EXPECT_TRUE(PortalDesktop::waitFor([&] { return p.log().contains("HotkeyID 1 (nächstes Lied): Ctrl+Alt+X\r\n"); }))
+    EXPECT_TRUE(pollUntil([&] { return p.log().contains("HotkeyID 1 (nächstes Lied): Ctrl+Alt+X\r\n"); }))
         << p.log().toStdString();
 
     // A pressed shortcut: the next song, the black screen over it.
@@ -169,23 +160,23 @@ TEST(Portal, OffscreenShortcutsPlayTheNextSongAndMusicAndBlackScreenHoldOffSuspe
     EXPECT_TRUE(p.hears(2));
     EXPECT_EQ(desktop.activate("hotkey-1"), 1);
     EXPECT_TRUE(p.hears(3));
-    ASSERT_TRUE(PortalDesktop::waitFor([&] { return desktop.held(4) == 1 && desktop.held(8) == 1; }))
+    ASSERT_TRUE(pollUntil([&] { return desktop.held(4) == 1 && desktop.held(8) == 1; }))
         << desktop.backendLog().toStdString();
     EXPECT_FALSE(desktop.lines("Inhibit 4 Kalvo2 spielt Musik /").isEmpty()) << desktop.backendLog().toStdString();
 
     // The stop shortcut ends the music and the black screen: both released.
     EXPECT_EQ(desktop.activate("hotkey-5"), 1);
-    ASSERT_TRUE(PortalDesktop::waitFor([&] { return desktop.held(4) == 0 && desktop.held(8) == 0; }))
+    ASSERT_TRUE(pollUntil([&] { return desktop.held(4) == 0 && desktop.held(8) == 0; }))
         << desktop.backendLog().toStdString();
     EXPECT_EQ(p.heard(), 0);
 
     // Music again, then the player is killed: the portal lets go for it.
     desktop.mpris("Play");
-    ASSERT_TRUE(PortalDesktop::waitFor([&] { return desktop.held(4) == 1; })) << desktop.backendLog().toStdString();
+    ASSERT_TRUE(pollUntil([&] { return desktop.held(4) == 1; })) << desktop.backendLog().toStdString();
     p.stop(SIGKILL);
-    ASSERT_TRUE(PortalDesktop::waitFor([&] { return desktop.held(4) == 0 && desktop.held(8) == 0; }))
+    ASSERT_TRUE(pollUntil([&] { return desktop.held(4) == 0 && desktop.held(8) == 0; }))
         << desktop.backendLog().toStdString();
-    EXPECT_TRUE(PortalDesktop::waitFor([&] { return desktop.lines("SessionClosed").size() == 1; }));
+    EXPECT_TRUE(pollUntil([&] { return desktop.lines("SessionClosed").size() == 1; }));
     qunsetenv("DBUS_SESSION_BUS_ADDRESS");
 }
 
@@ -245,7 +236,7 @@ TEST(Portal, ABindTheDesktopFailsCostsOneNoticeAndHoldsNothingUp) {
     p.start();
     const QString line = "RegisterHotkeys: system-wide hotkeys are not available: the desktop holds no trigger for: "
                          "nächstes Lied, voriges Lied\r\n";
-    ASSERT_TRUE(PortalDesktop::waitFor([&] { return p.log().contains(line); })) << p.log().toStdString();
+    ASSERT_TRUE(pollUntil([&] { return p.log().contains(line); })) << p.log().toStdString();
     EXPECT_TRUE(p.log().contains("RegisterHotkeys: the desktop refused the shortcuts: BindShortcuts answered 2\r\n"));
     EXPECT_EQ(desktop.lines("BindShortcuts provider failed").size(), 1);
     desktop.mpris("Play");
@@ -268,10 +259,10 @@ TEST(Portal, ADesktopThatNeverAnswersCostsOneLogLine) {
     p.prepare({"1|78|3|1"});
     p.platform = "offscreen";
     p.start();
-    ASSERT_TRUE(PortalDesktop::waitFor([&] { return !desktop.lines("BindShortcuts unanswered").isEmpty(); }))
+    ASSERT_TRUE(pollUntil([&] { return !desktop.lines("BindShortcuts unanswered").isEmpty(); }))
         << desktop.backendLog().toStdString();
     const QString line = "RegisterHotkeys: the desktop did not answer the shortcuts: no answer within 5 s\r\n";
-    ASSERT_TRUE(PortalDesktop::waitFor([&] { return p.log().contains(line); })) << p.log().toStdString();
+    ASSERT_TRUE(pollUntil([&] { return p.log().contains(line); })) << p.log().toStdString();
     desktop.mpris("Play");
     EXPECT_TRUE(p.hears(1));
     EXPECT_EQ(p.log().count(line), 1);
@@ -302,7 +293,7 @@ TEST(Portal, DesktopServicesThatNeverAnswerHoldNothingUp) {
         QFile f(frozenLog);
         return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
     };
-    ASSERT_TRUE(PortalDesktop::waitFor([&] { return frozenCalls().contains("ready"); }));
+    ASSERT_TRUE(pollUntil([&] { return frozenCalls().contains("ready"); }));
     qputenv("DBUS_SESSION_BUS_ADDRESS", bus.address.toLocal8Bit());
     std::unique_ptr<QDBusConnection> client =
         std::make_unique<QDBusConnection>(QDBusConnection::connectToBus(bus.address, "frozen-test"));
@@ -316,13 +307,13 @@ TEST(Portal, DesktopServicesThatNeverAnswerHoldNothingUp) {
     p.prepare({"1|78|3|1", "2|46|0|6"}, "GBlackScreen = 1\r\nGBlackScrMonOff = 0\r\n");
     p.platform = "offscreen";
     p.start();
-    ASSERT_TRUE(PortalDesktop::waitFor([&] {
+    ASSERT_TRUE(pollUntil([&] {
         return client->interface()->isServiceRegistered("org.mpris.MediaPlayer2.kalvo2").value();
     }));
     mpris("Play");
     ASSERT_TRUE(p.hears(1));
     // The black screen asked the frozen screensaver; the player answers on.
-    ASSERT_TRUE(PortalDesktop::waitFor([&] { return frozenCalls().contains("call org.freedesktop.ScreenSaver.Inhibit"); }))
+    ASSERT_TRUE(pollUntil([&] { return frozenCalls().contains("call org.freedesktop.ScreenSaver.Inhibit"); }))
         << frozenCalls().toStdString();
     mpris("Next");
     EXPECT_TRUE(p.hears(2));

@@ -2,9 +2,12 @@
 // A session bus of the test's own, and the Qt application object that the
 // D-Bus client side of a test needs.
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QString>
+#include <QThread>
+#include <functional>
 
 // A dbus-daemon of this test alone; the services it starts see env.
 struct PrivateBus {
@@ -29,4 +32,16 @@ inline QCoreApplication& app() {
     static char* argv[] = {name, nullptr};
     if (!QCoreApplication::instance()) new QCoreApplication(argc, argv);
     return *QCoreApplication::instance();
+}
+
+// Asks done every 50 ms until it holds (true) or ms have passed (false):
+// for services on the bus that answer in their own time.
+inline bool pollUntil(const std::function<bool()>& done, int ms = 30000) {
+    QElapsedTimer clock;
+    clock.start();
+    while (!done()) {
+        if (clock.elapsed() > ms) return false;
+        QThread::msleep(50);
+    }
+    return true;
 }

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QRegularExpression>
 #include <csignal>
 
 #include "e2e/RemotePlayer.h"
@@ -58,31 +59,35 @@ void clickIn(const QString& window, int x, int y) {
     QThread::msleep(300);
 }
 
-// Opens a menu item: the menu "Datei" is clicked, Right and Left make its
-// first item the active one, then Down moves down steps items.
 // A click at x, y of the main window's area below the menu bar.
 void clickMain(ManagedPlayer& p, int x, int y) {
     clickIn(p.window, x, inner(p.window).height() - 180 + y);
 }
 
-void openFromDatei(ManagedPlayer& p, int steps) {
+// Opens the menu "menu" steps to the right of "Datei" and its item steps
+// down: "Datei" is clicked, and once its popup is up, Right and Left make its
+// first item the active one. Keys reach an open menu through the window that
+// has the focus, the main window: keys sent before the popup is up, or
+// before the main window has the focus again after a dialog, are lost or
+// land elsewhere.
+void openMenuItem(ManagedPlayer& p, int menu, int steps) {
     const int menuBar = inner(p.window).height() - 180;
+    waitUntilActive(p.window);
     clickIn(p.window, 15, menuBar / 2);
-    // Keys sent before the menu is up go to the main window: on a loaded
-    // machine a "Down" lost there opened the item above the one meant.
-    QThread::msleep(300);
+    // A popup not seen in time is given the keys all the same: an opening
+    // that failed shows as the missing window that follows.
+    waitForPopupMenu(p.process.processId(), 4000);
+    waitUntilActive(p.window);
     QStringList keys{"key", "Right", "Left"};
+    for (int i = 0; i < menu; ++i) keys << "Right";
     for (int i = 0; i < steps; ++i) keys << "Down";
     keys << "Return";
     xdotool(keys);
 }
 
-void openKeyConfig(ManagedPlayer& p) {
-    const int menuBar = inner(p.window).height() - 180;
-    clickIn(p.window, 15, menuBar / 2);
-    QThread::msleep(300);  // the menu is up before its keys come
-    xdotool({"key", "Right", "Right", "Return"});
-}
+void openFromDatei(ManagedPlayer& p, int steps) { openMenuItem(p, 0, steps); }
+
+void openKeyConfig(ManagedPlayer& p) { openMenuItem(p, 2, 0); }  // "Extras", its first item
 
 // A box appears, is closed by its close box (as OK), and goes.
 bool boxComesAndGoes() {
@@ -116,14 +121,36 @@ QStringList stacking(const ManagedPlayer& p) {
     return ids;
 }
 
+// The settings' [Window] group: the main window's top left at x, y.
+void placeMainWindow(const ManagedPlayer& p, int x, int y) {
+    QFile ini(p.data + "Kalvo2.ini");
+    ASSERT_TRUE(ini.open(QIODevice::Append));
+    ini.write(QStringLiteral("[Window]\r\nWinX = %1\r\nWinY = %2\r\n").arg(x).arg(y).toLatin1());
+}
+
+// "Lied:" opens the song selection window; its id once it is up.
+QString openSongSelection(ManagedPlayer& p) {
+    clickMain(p, 25, 65);
+    const QString selection = waitForWindow(QStringLiteral("Lied ausw"));
+    QThread::msleep(500);  // the window manager's last move
+    return selection;
+}
+
 }  // namespace
+
+// Each test has a player of its own on a display of its own with openbox.
+class WindowManagerE2E : public ::testing::Test {
+protected:
+    ManagedPlayer p;
+    void SetUp() override {
+        if (!p.display.ok()) GTEST_SKIP() << p.display.problem.toStdString();
+    }
+};
 
 // After each message box the key configuration window takes clicks again:
 // a second click on "Löschen" with nothing selected brings the next box.
 // Each opening is a new window, visited by the box in a new order.
-TEST(WindowManagerE2E, KeyConfigurationWindowStaysUsableAfterMessageBoxes) {
-    ManagedPlayer p;
-    if (!p.display.ok()) GTEST_SKIP() << p.display.problem.toStdString();
+TEST_F(WindowManagerE2E, KeyConfigurationWindowStaysUsableAfterMessageBoxes) {
     p.prepare({});
     ASSERT_TRUE(p.up());
     for (int opening = 0; opening < 4; ++opening) {
@@ -143,16 +170,10 @@ TEST(WindowManagerE2E, KeyConfigurationWindowStaysUsableAfterMessageBoxes) {
 
 // The restore dialog opens centred on the main window (where it fits on the
 // screen), and after its counts message "Fertig" still closes it.
-TEST(WindowManagerE2E, RestoreDialogIsCentredAndFertigWorksAfterItsCountsMessage) {
-    ManagedPlayer p;
-    if (!p.display.ok()) GTEST_SKIP() << p.display.problem.toStdString();
+TEST_F(WindowManagerE2E, RestoreDialogIsCentredAndFertigWorksAfterItsCountsMessage) {
     p.prepare({}, "");
-    // The settings' [Window] group: a main window where an 800 x 400 dialog
-    // can be centred on it.
-    QFile ini(p.data + "Kalvo2.ini");
-    ASSERT_TRUE(ini.open(QIODevice::Append));
-    ini.write("[Window]\r\nWinX = 300\r\nWinY = 300\r\n");
-    ini.close();
+    // A main window where an 800 x 400 dialog can be centred on it.
+    placeMainWindow(p, 300, 300);
     ASSERT_TRUE(p.up());
     const QString title = QStringLiteral("Kalvo2 Dateien wiederherstellen");
     for (int opening = 0; opening < 4; ++opening) {
@@ -175,15 +196,11 @@ TEST(WindowManagerE2E, RestoreDialogIsCentredAndFertigWorksAfterItsCountsMessage
 // "Lied:" opens the song selection window as a window owned by the main
 // window, just below the main window's frame, and it stays above the main
 // window when that is clicked.
-TEST(WindowManagerE2E, SongSelectionWindowIsOwnedAndOpensBelowTheMainWindow) {
-    ManagedPlayer p;
-    if (!p.display.ok()) GTEST_SKIP() << p.display.problem.toStdString();
+TEST_F(WindowManagerE2E, SongSelectionWindowIsOwnedAndOpensBelowTheMainWindow) {
     p.prepare({});
     ASSERT_TRUE(p.up());
-    clickMain(p, 25, 65);  // "Lied:"
-    const QString selection = waitForWindow(QStringLiteral("Lied ausw"));
+    const QString selection = openSongSelection(p);
     ASSERT_FALSE(selection.isEmpty());
-    QThread::msleep(300);
     const QString owner = p.display.run("xprop", {"-id", selection, "WM_TRANSIENT_FOR"});
     EXPECT_TRUE(owner.contains("window id #")) << owner.toStdString();
     EXPECT_EQ(owner.section('#', 1).trimmed().toULong(nullptr, 16), p.window.toULong()) << owner.toStdString();
@@ -202,9 +219,7 @@ TEST(WindowManagerE2E, SongSelectionWindowIsOwnedAndOpensBelowTheMainWindow) {
 // A crash while the black screen is up: the crashed player is gone with its
 // windows before the report shows, the report is on top, and a new start
 // runs at once (the lock is free).
-TEST(WindowManagerE2E, CrashWithTheBlackScreenUpLeavesNothingBehind) {
-    ManagedPlayer p;
-    if (!p.display.ok()) GTEST_SKIP() << p.display.problem.toStdString();
+TEST_F(WindowManagerE2E, CrashWithTheBlackScreenUpLeavesNothingBehind) {
     p.prepare({"1|27|0|6"}, "GBlackScreen = 1\r\n");
     ASSERT_TRUE(p.up());
     clickMain(p, 30, 117);  // "Spielen"
@@ -249,15 +264,11 @@ void screenshot(const ManagedPlayer& p, const QString& name) {
 
 // The title bars and the task switcher show the player's icon: the main
 // window and the song selection window carry it (_NET_WM_ICON).
-TEST(WindowManagerE2E, WindowsCarryTheProgramIcon) {
-    ManagedPlayer p;
-    if (!p.display.ok()) GTEST_SKIP() << p.display.problem.toStdString();
+TEST_F(WindowManagerE2E, WindowsCarryTheProgramIcon) {
     p.prepare({});
     ASSERT_TRUE(p.up());
-    clickMain(p, 25, 65);  // "Lied:"
-    const QString selection = waitForWindow(QStringLiteral("Lied ausw"));
+    const QString selection = openSongSelection(p);
     ASSERT_FALSE(selection.isEmpty());
-    QThread::msleep(500);
     screenshot(p, QStringLiteral("window-icons"));
     for (const QString& w : {p.window, selection}) {
         const QString icon = p.display.run("xprop", {"-id", w, "_NET_WM_ICON"});
@@ -268,21 +279,17 @@ TEST(WindowManagerE2E, WindowsCarryTheProgramIcon) {
 
 // Below a main window low on the screen, the file dialog "Liste öffnen"
 // shows whole: title bar and bottom border on the screen (1280 x 1024).
-TEST(WindowManagerE2E, FileDialogOfALowMainWindowIsShownWhole) {
-    ManagedPlayer p;
-    if (!p.display.ok()) GTEST_SKIP() << p.display.problem.toStdString();
+TEST_F(WindowManagerE2E, FileDialogOfALowMainWindowIsShownWhole) {
     p.prepare({}, "");
-    QFile ini(p.data + "Kalvo2.ini");
-    ASSERT_TRUE(ini.open(QIODevice::Append));
-    ini.write("[Window]\r\nWinX = 300\r\nWinY = 760\r\n");
-    ini.close();
+    placeMainWindow(p, 300, 760);
     ASSERT_TRUE(p.up());
     const QRect screen(0, 0, 1280, 1024);
 
     openFromDatei(p, 0);  // "Liste öffnen"
     const QString dialog = waitForWindow(QStringLiteral("Liste öffnen"));
     ASSERT_FALSE(dialog.isEmpty());
-    QThread::msleep(800);
+    ASSERT_TRUE(waitUntilActive(dialog));
+    QThread::msleep(300);  // the window manager's last move
     screenshot(p, QStringLiteral("file-dialog-low"));
     const QRect d = frameOf(p, dialog);
     EXPECT_TRUE(screen.contains(d)) << "file dialog frame " << d.x() << "," << d.y() << " " << d.width() << "x"
@@ -290,4 +297,30 @@ TEST(WindowManagerE2E, FileDialogOfALowMainWindowIsShownWhole) {
     xdotool({"key", "Escape"});
     waitUntilGone(QStringLiteral("Liste öffnen"));
     p.quit();
+}
+
+// Below a main window low on the screen, the song selection window opens
+// just below the main window's frame and gives up height rather than its
+// place: its whole frame, the list's bottom edge included, is on the screen.
+TEST_F(WindowManagerE2E, SongSelectionWindowOfALowMainWindowIsShownWhole) {
+    p.prepare({}, "");
+    placeMainWindow(p, 300, 560);
+    ASSERT_TRUE(p.up());
+    const QRect screen(0, 0, 1280, 1024);
+
+    const QString selection = openSongSelection(p);
+    ASSERT_FALSE(selection.isEmpty());
+    screenshot(p, QStringLiteral("song-selection-low"));
+    const QRect main = frameOf(p, p.window), below = frameOf(p, selection);
+    EXPECT_TRUE(screen.contains(below)) << "song selection frame " << below.x() << "," << below.y() << " "
+                                        << below.width() << "x" << below.height();
+    EXPECT_GT(below.top(), main.bottom()) << "title bar over the main window: " << below.top() << " <= " << main.bottom();
+    EXPECT_LE(below.top(), main.bottom() + 8);
+    EXPECT_LT(below.height(), 300) << "not cut";
+    p.quit();
+    // The height the screen took is not stored as the user's.
+    QFile settings(p.data + "Kalvo2.ini");
+    ASSERT_TRUE(settings.open(QIODevice::ReadOnly));
+    const QString stored = QString::fromUtf8(settings.readAll());
+    EXPECT_TRUE(stored.contains(QRegularExpression("WinYDLied *= *300\\b"))) << stored.toStdString();
 }

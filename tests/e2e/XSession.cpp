@@ -34,6 +34,33 @@ bool waitUntilGone(const QString& name) {
     return false;
 }
 
+QString waitForPopupMenu(qint64 pid, int timeoutMs) {
+    QElapsedTimer t;
+    t.start();
+    while (t.elapsed() < timeoutMs) {
+        const QStringList ids = xdotool({"search", "--onlyvisible", "--pid", QString::number(pid)})
+                                    .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        for (const QString& id : ids) {
+            QProcess p;
+            p.start(QStringLiteral("xprop"), {"-id", id, "_NET_WM_WINDOW_TYPE"});
+            p.waitForFinished(5000);
+            if (p.readAllStandardOutput().contains("_MENU")) return id;
+        }
+        QThread::msleep(50);
+    }
+    return QString();
+}
+
+bool waitUntilActive(const QString& window, int timeoutMs) {
+    QElapsedTimer t;
+    t.start();
+    while (t.elapsed() < timeoutMs) {
+        if (xdotool({"getactivewindow"}) == window) return true;
+        QThread::msleep(50);
+    }
+    return false;
+}
+
 QRect geometry(const QString& window) {
     // "X=..\nY=..\nWIDTH=..\nHEIGHT=..\n..." with --shell
     const QStringList lines = xdotool({"getwindowgeometry", "--shell", window}).split(QLatin1Char('\n'));

@@ -19,6 +19,13 @@ QString xdotool(const QStringList& args);
 QString waitForWindow(const QString& name, int timeoutMs = 10000);
 // True when no window title matches name any more, waiting up to five seconds.
 bool waitUntilGone(const QString& name);
+// The popup menu a process has open (a visible window of its own whose
+// type is a menu), waiting up to timeoutMs; "" if none. Keys sent before it
+// is up go to the window below it.
+QString waitForPopupMenu(qint64 pid, int timeoutMs = 5000);
+// True once window is the window manager's active window, waiting up to
+// timeoutMs: keys typed before then reach another window.
+bool waitUntilActive(const QString& window, int timeoutMs = 5000);
 // Position and size of a window.
 QRect geometry(const QString& window);
 // The window that has the keyboard focus.

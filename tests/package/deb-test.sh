@@ -2,17 +2,7 @@
 # Builds the Debian package from a built tree, lists it, unpacks it into a
 # temporary folder and runs the unpacked program from there.
 #   deb-test.sh <build folder> <version>
-set -eu
-build=$1
-version=$2
-tmp=$(mktemp -d)
-trap 'rm -rf "$tmp"' EXIT
-
-if ! cpack -G DEB --config "$build/CPackConfig.cmake" -B "$tmp/out" >"$tmp/cpack.log" 2>&1; then
-  cat "$tmp/cpack.log"
-  exit 1
-fi
-deb=$(ls "$tmp"/out/kalvo2_"$version"_*.deb)
+. "$(dirname "$0")/build-package.sh"
 
 dpkg-deb -c "$deb" >"$tmp/list"
 for f in usr/bin/kalvo2 usr/libexec/kalvo2/kalvo2-modrender usr/share/applications/io.github.kalvo2.Kalvo2.desktop \
