@@ -87,8 +87,11 @@ TEST(RemoteActions, ActionsReachTheRunningPlayerAsTheirKeysDo) {
     EXPECT_FALSE(QFileInfo::exists(song2));
     EXPECT_TRUE(QFileInfo::exists(p.data + "Kalvo-Kübel/lied2.wav"));
 
+    // The action runs once its answer has gone out: the restored song is
+    // heard when the undo has run.
     r = runCli(p, {"--undo"});
     EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_TRUE(p.hears(2));
     EXPECT_TRUE(QFileInfo::exists(song2));
 
     // Back to a song before the third (the restored one or the first).
