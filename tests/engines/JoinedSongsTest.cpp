@@ -1,7 +1,8 @@
 // Continuous play through a real PulseAudio server of the test's own,
 // recorded from its null sink: a song joined to the one heard follows it
-// without a hole, each is heard whole, and the engine reports the join
-// when the new song is heard, not when it was decoded.
+// without a hole, media songs and modules alike, each is heard whole, and
+// the engine reports the join when the new song is heard, not when it was
+// decoded.
 #include <gtest/gtest.h>
 
 #include <QElapsedTimer>
@@ -197,66 +198,83 @@ TEST_F(JoinedSongs, WithoutJoiningTheSilenceBetweenSongsIsPrinted) {
         std::printf("unjoined: silence between song %d and %d: %.2f ms\n", i + 1, i + 2, gapMs(h, i));
 }
 
-// The silence where a module meets a media song or another module, started
-// as the tick starts them: a media song has ended when its position stands
-// still at a look every 100 ms, a module when its row has stood still for
-// 20 looks. Printed, not asserted: these changes are not joined yet.
-TEST_F(JoinedSongs, ChangesWithModulesLeaveTheseSilences) {
-    const QString module = dir.filePath("step.mod");
-    ASSERT_TRUE(fixtures::writeFixture(module, fixtures::protrackerSteps(1, 16, 3)));
-    const QString first = song(1, 1.0), last = song(2, 1.0);
-    RendererModuleEngine modules;
+// Where modules meet media songs and each other, joined as continuous play
+// joins them (each next song offered to the engine that plays it, the join
+// taken when heard): no hole at any change, at both latencies, and every
+// song heard whole (the sound lasts exactly as long as the four songs).
+TEST_F(JoinedSongs, ModulesJoinAndAreJoinedWithoutAHole) {
+    QVector<QString> order{song(1, 1.0)};
+    for (const char* name : {"a.mod", "b.mod"}) {
+        order << dir.filePath(name);
+        ASSERT_TRUE(fixtures::writeFixture(order.last(), fixtures::protrackerSteps(1, 16, 3)));
+    }
+    order << song(2, 1.0);
+    const auto isModule = [&](int i) { return order[i].endsWith(".mod"); };
+    RendererModuleEngine modules(engine);
     modules.rendererPath = rendererPath();
     modules.logger = engine.logger;
+    // As the player offers the song to follow song i.
+    const auto offer = [&](int i) {
+        const bool last = i + 1 >= order.size();
+        if (!last && isModule(i + 1)) {
+            EXPECT_TRUE(modules.prepareNext(order[i + 1]));
+            return;
+        }
+        const bool follows = engine.prepareNext(last ? QString() : order[i + 1]) && !last;
+        if (isModule(i)) modules.endStreamAtEnd(follows);
+    };
     for (const QString sink : {QStringLiteral("pulsesink"), QStringLiteral("pulsesink buffer-time=1000000 latency-time=50000")}) {
+        SCOPED_TRACE(sink.toStdString());
         useSink(sink);
         const QString recording = dir.filePath(QStringLiteral("mixed%1.raw").arg(sink.size()));
         ASSERT_TRUE(server.record(recording));
-        for (const QString& path : {first, module, module, last}) {
-            const bool isModule = path == module;
-            MediaHandle h = 0;
-            if (isModule) {
-                engine.release();
-                ASSERT_TRUE(modules.load(path));
-                modules.play();
-            } else {
-                modules.release();
-                h = engine.load(path);
-                ASSERT_NE(h, 0);
-                engine.play();
+        engine.prepareNext(QString());  // offers will follow
+        MediaHandle h = engine.load(order[0]);
+        ASSERT_NE(h, 0);
+        offer(0);
+        engine.play();
+        int current = 0;
+        qint64 last = -1;
+        QElapsedTimer sincePlay;
+        sincePlay.start();
+        for (int poll = 0; sincePlay.elapsed() < 10000; ++poll) {
+            sleepMs(10);
+            if (const MediaHandle joined = engine.takeJoined()) {
+                ++current;
+                if (isModule(current)) {
+                    EXPECT_TRUE(modules.adoptNext(order[current]));
+                } else {
+                    h = joined;
+                    modules.release();  // the stream plays on
+                }
+                offer(current);
+                continue;
             }
-            qint64 last = -1;
-            for (int still = 0; still <= (isModule ? 20 : 0);) {
-                sleepMs(100);
-                const qint64 now = isModule ? qint64(modules.currentPattern()) << 16 | modules.currentRow() : engine.position(h);
-                still = now == last ? still + 1 : 0;
-                last = now;
-            }
+            if (current + 1 < order.size() || poll % 10) continue;
+            const qint64 pos = engine.position(h);
+            if (pos == last) break;  // the last song has ended
+            last = pos;
         }
+        EXPECT_EQ(current, order.size() - 1) << "every change joined";
         modules.release();
         engine.release();
         sleepMs(300);
         server.stopRecording();
-        // Silences of 1 ms or more between the first and the last sound.
         const QByteArray rec = readAll(recording);
-        const int n = int(rec.size() / 2);
-        const auto quiet = [&](int i) { return std::abs(qFromLittleEndian<qint16>(rec.constData() + 2 * i)) <= 2; };
-        int begin = 0, end = n;
-        while (begin < n && quiet(begin)) ++begin;
-        while (end > begin && quiet(end - 1)) --end;
-        const char* names[] = {"media -> module", "module -> module", "module -> media"};
-        int change = 0;
-        for (int i = begin; i < end;) {
-            if (!quiet(i)) { ++i; continue; }
-            int j = i;
-            while (j < end && quiet(j)) ++j;
-            if (j - i >= fixtures::PulseServer::RecordRate / 1000 && change < 3)
-                std::printf("%s: silence %s: %.1f ms\n", qPrintable(sink), names[change++],
-                            1000.0 * (j - i) / fixtures::PulseServer::RecordRate);
-            i = j;
+        const fixtures::HeardSound sound = fixtures::heardSound(rec, fixtures::PulseServer::RecordRate);
+        for (const auto& q : sound.silences) {
+            std::printf("%s: silence at %.3f s: %.1f ms\n", qPrintable(sink), q.atSeconds, q.ms);
+            EXPECT_LT(q.ms, fixtures::OneStepModuleTailMs + 5.0) << "a hole at " << q.atSeconds << " s";
         }
-        EXPECT_EQ(change, 3) << "each change is heard";
+        // From the end of the first song (whose start the server may cut)
+        // to the end of the last.
+        int second = sound.first + fixtures::PulseServer::RecordRate / 100;
+        while (second < sound.end && std::abs(qFromLittleEndian<qint16>(rec.constData() + 2 * second) - 1000) < 100) ++second;
+        const double heard = double(sound.end - second) / fixtures::PulseServer::RecordRate;
+        std::printf("%s: the songs after the first heard for %.4f s\n", qPrintable(sink), heard);
+        EXPECT_NEAR(heard, 2 * fixtures::OneStepModuleSeconds + 1.0, 0.005) << "every song heard whole";
     }
+    EXPECT_TRUE(logs.isEmpty()) << logs.join('\n').toStdString();
 }
 
 }  // namespace

@@ -235,7 +235,9 @@ void GstMediaEngine::pollBus() {
             if (!takenPath_.isEmpty()) {
                 // The taken song's stream has reached the sink.
                 joinPath_ = takenPath_;
+                joinFeed_ = takenFeed_;
                 takenPath_.clear();
+                takenFeed_ = false;
                 joinPending_ = true;
             }
         }

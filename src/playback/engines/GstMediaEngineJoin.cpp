@@ -5,6 +5,8 @@
 #include <QFile>
 #include <QFileInfo>
 #include <chrono>
+#include <unistd.h>
+#include <utility>
 #include <gst/gst.h>
 
 #include "playback/engines/GstTagReader.h"
@@ -45,6 +47,13 @@ void GstMediaEngine::aboutToFinish(GstElement* playbin, void* self) {
     }
     if (e->nextUri_.isEmpty() || e->stopping_)
         return;  // the stream ends
+    // A feed's source takes its pipe when the stream sets it up.
+    e->takenFeed_ = e->nextFeedFd_ >= 0;
+    if (e->takenFeed_) {
+        if (e->feedFd_ >= 0)
+            ::close(e->feedFd_);
+        e->feedFd_ = std::exchange(e->nextFeedFd_, -1);
+    }
     g_object_set(playbin, "uri", e->nextUri_.constData(), nullptr);
     e->takenPath_ = e->nextPath_;
     e->awaitingOffer_ = true;
@@ -71,8 +80,15 @@ bool GstMediaEngine::prepareNext(const QString& path) {
         uri = u;
         g_free(u);
     }
+    return offer(uri, path, -1);
+}
+
+bool GstMediaEngine::offer(const QByteArray& uri, const QString& path, int feedFd) {
     {
         std::lock_guard lock(joinMutex_);
+        if (nextFeedFd_ >= 0)
+            ::close(nextFeedFd_);
+        nextFeedFd_ = uri.isEmpty() ? -1 : feedFd;
         nextUri_ = uri;
         nextPath_ = uri.isEmpty() ? QString() : path;
         ++offers_;
@@ -97,6 +113,12 @@ MediaHandle GstMediaEngine::takeJoined() {
     joinPending_ = false;
     path_ = joinPath_;
     joinPath_.clear();
+    // The stage now holds what joined: a feed or a file.
+    feed_ = joinFeed_;
+    joinFeed_ = false;
+    feedFailed_ = false;
+    feedFramesHeard_ = -1;
+    applyVolume();
     handle_ = nextHandle_++;
     if (nextHandle_ <= 0)
         nextHandle_ = 1;
@@ -202,12 +224,17 @@ void GstMediaEngine::forgetJoin() {
         std::lock_guard lock(joinMutex_);
         nextUri_.clear();
         nextPath_.clear();
+        if (nextFeedFd_ >= 0)
+            ::close(nextFeedFd_);
+        nextFeedFd_ = -1;
         takenPath_.clear();
+        takenFeed_ = false;
         awaitingOffer_ = true;
         stopping_ = false;
     }
     joinPath_.clear();
     joinPending_ = false;
+    joinFeed_ = false;
     joinTags_ = SongTags{};
     if (joinImage_)
         gst_sample_unref(joinImage_);

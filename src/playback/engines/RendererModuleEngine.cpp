@@ -290,7 +290,8 @@ bool RendererModuleEngine::startOutput() {
         log("ModuleEngine: cannot create the sound pipe");
         return false;
     }
-    const bool sent = send(quint32(Op::Play), 0, {}, nullptr, ends[1]);
+    song_ = newSong();
+    const bool sent = send(quint32(Op::Play), int(song_), {}, nullptr, ends[1]);
     ::close(ends[1]);
     if (!sent) {
         ::close(ends[0]);
@@ -329,6 +330,7 @@ bool RendererModuleEngine::loadOnce(const QByteArray& path, const QString& what)
 bool RendererModuleEngine::load(const QString& path) {
     if (loaded_)
         stage_->stopFeed();
+    nextPath_.clear();  // the renderer lets go of it with the load
     loaded_ = false;
     paused_ = false;
     dropHungRenderer();
@@ -405,13 +407,18 @@ std::pair<int, int> RendererModuleEngine::heardPatternRow() const {
     const uint32_t count = shared_->playedCount.load();
     if (heard < 0 || count == 0)
         return {shared_->pattern.load(), shared_->row.load()};
+    // Of the module heard only: the one to follow may be rendered already.
     const uint32_t oldest = count > PlayedRows ? count - PlayedRows : 0;
+    const PlayedRow* first = nullptr;
     for (uint32_t i = count; i > oldest; --i) {
         const PlayedRow& r = shared_->played[(i - 1) % PlayedRows];
-        if (qint64(r.frame.load()) <= heard || i - 1 == oldest)
+        if (r.song.load() != song_)
+            continue;
+        if (qint64(r.frame.load()) <= heard)
             return {r.pattern.load(), r.row.load()};
+        first = &r;
     }
-    return {0, 0};
+    return first ? std::pair{int(first->pattern.load()), int(first->row.load())} : std::pair{0, 0};
 }
 
 int RendererModuleEngine::currentPattern() const { return heardPatternRow().first; }
@@ -420,6 +427,7 @@ int RendererModuleEngine::currentRow() const { return heardPatternRow().second; 
 
 void RendererModuleEngine::stop() {
     paused_ = false;
+    nextPath_.clear();  // the renderer lets go of it with the stop
     if (loaded_)
         stage_->stopFeed();
     dropHungRenderer();
@@ -429,6 +437,7 @@ void RendererModuleEngine::stop() {
 
 void RendererModuleEngine::release() {
     paused_ = false;
+    nextPath_.clear();
     if (loaded_)
         stage_->stopFeed();
     dropHungRenderer();
@@ -436,4 +445,81 @@ void RendererModuleEngine::release() {
         request(quint32(Op::Release), 0, {}, commandTimeoutMs, "release");
     loaded_ = false;
     loadedPath_.clear();
+}
+
+quint32 RendererModuleEngine::newSong() {
+    if (++songs_ == 0)
+        ++songs_;
+    return songs_;
+}
+
+bool RendererModuleEngine::prepareNext(const QString& path) {
+    withdrawNext();
+    if (path.isEmpty())
+        return true;
+    dropHungRenderer();
+    const QByteArray p = QFile::encodeName(path);
+    if (p.isEmpty() || p.size() > int(MaxPath) || !ensureRenderer())
+        return false;
+    fresh_ = false;
+    if (!request(quint32(Op::LoadNext), 0, p, loadTimeoutMs, ("load " + path).toLocal8Bit().constData()))
+        return false;
+    QByteArray title;
+    if (shared_) {
+        const int n = std::clamp(int(shared_->titleLength.load()), 0, int(sizeof shared_->title));
+        title = QByteArray(shared_->title, n);
+    }
+    int ends[2];
+    if (pipe2(ends, O_CLOEXEC) != 0) {
+        log("ModuleEngine: cannot create the sound pipe");
+        send(quint32(Op::Follow), 0);
+        return false;
+    }
+    const quint32 song = newSong();
+    const bool sent = send(quint32(Op::PlayNext), int(song), {}, nullptr, ends[1]);
+    ::close(ends[1]);
+    if (!sent) {
+        ::close(ends[0]);
+        return false;
+    }
+    nextPath_ = path;
+    nextTitle_ = title;
+    nextSong_ = song;
+    if (!stage_->offerFeed(ends[0], path)) {
+        withdrawNext();
+        return false;
+    }
+    return true;
+}
+
+// The renderer lets go of the prepared module; one that already renders
+// because nothing played before it is stopped.
+void RendererModuleEngine::withdrawNext() {
+    if (nextPath_.isEmpty())
+        return;
+    nextPath_.clear();
+    stage_->offerFeed(-1, {});
+    if (!alive())
+        return;
+    if (loaded_)
+        send(quint32(Op::Follow), 0);
+    else
+        request(quint32(Op::Stop), 0, {}, commandTimeoutMs, "stop");
+}
+
+void RendererModuleEngine::endStreamAtEnd(bool mediaFollows) {
+    if (loaded_ && alive())
+        send(quint32(Op::Follow), mediaFollows ? 1 : 0);
+}
+
+bool RendererModuleEngine::adoptNext(const QString& path) {
+    if (nextPath_.isEmpty() || nextPath_ != path || !alive())
+        return false;
+    loaded_ = true;
+    paused_ = false;
+    loadedPath_ = nextPath_;
+    title_ = nextTitle_;
+    song_ = nextSong_;
+    nextPath_.clear();
+    return true;
 }

@@ -12,7 +12,8 @@ namespace modrender {
 enum class Op : uint32_t {
     Load = 1,     // payload: UTF-8 path; answer: Ok/Failed
     Play = 2,     // carries (SCM_RIGHTS) the write end of the pipe to render
-                  // into, or none to resume a held module; no answer
+                  // into, or none to resume a held module; arg: the song's
+                  // number in PlayedRow; no answer
     Stop = 3,     // answer Ok once the render thread has let go of the module
     Seek = 4,     // arg: milliseconds; no answer
     Release = 6,  // answer Ok once the module is freed
@@ -20,6 +21,18 @@ enum class Op : uint32_t {
     Pause = 8,    // holds the output where it is, module and position kept;
                   // answer Ok when a module is held, Failed when none plays
     Resume = 9,   // goes on from where Pause held it; no answer
+    // Continuous play: what follows the module that plays.
+    LoadNext = 10,  // payload: UTF-8 path; loads the module to follow into a
+                    // second slot, the one that plays going on; answer Ok/Failed
+    PlayNext = 11,  // carries the pipe for the module loaded by LoadNext; arg:
+                    // its song number. The pipe of the module that plays ends
+                    // with its last sample, and the next one is rendered into
+                    // its own pipe from then on (at once when none plays); no
+                    // answer
+    Follow = 12,    // arg 1: something else follows, so the pipe of the
+                    // module that plays ends with its last sample; arg 0:
+                    // nothing follows (the module goes on as silence after
+                    // its end) and the prepared module is let go; no answer
 };
 
 enum class Answer : uint32_t { Ok = 1, Failed = 2 };
@@ -39,8 +52,10 @@ struct Reply {
 
 constexpr uint32_t MaxPath = 8192;
 
-// Pattern and row from `frame` on (frames counted from the last Play).
+// Pattern and row of song `song` from `frame` on (frames counted from the
+// song's first sample in its pipe).
 struct PlayedRow {
+    std::atomic<uint32_t> song;
     std::atomic<uint64_t> frame;
     std::atomic<int32_t> pattern;
     std::atomic<int32_t> row;
@@ -53,9 +68,9 @@ struct Shared {
     // Of the last block rendered: ahead of what is heard.
     std::atomic<int32_t> pattern;
     std::atomic<int32_t> row;
-    // What each block rendered since the last Play begins with, newest at
-    // playedCount - 1 (modulo PlayedRows), so that the player can tell the
-    // pattern and row of the sample it hears.
+    // What each block rendered begins with, newest at playedCount - 1
+    // (modulo PlayedRows), so that the player can tell the pattern and row
+    // of the sample it hears, also while a song that followed is rendered.
     PlayedRow played[PlayedRows];
     std::atomic<uint32_t> playedCount;
     std::atomic<int32_t> rendering;  // 1 while the render thread plays a module
@@ -80,7 +95,9 @@ inline int64_t monotonicMs() {
 
 // Command-line of the renderer: kalvo2-modrender --fd <socket> --shm <memfd>
 // The renderer writes signed 16-bit stereo PCM at 44,100 Hz into the pipe
-// of the last Play, as silence after the module's natural end, until Stop.
+// of the last Play, as silence after the module's natural end, until Stop;
+// with something to follow (PlayNext, Follow 1) the pipe ends with the
+// module's last sample.
 // Environment read by the renderer:
 //   KALVO2_MODRENDER_CRASH_ON  test hook: abort when this text occurs in a loaded path
 //   KALVO2_MODRENDER_HANG_ON   test hook: hang when this text occurs in a loaded path
