@@ -2,6 +2,7 @@
 // one stream: media songs and modules alike.
 #include "playback/PlaybackController.h"
 
+#include "base/DiskWait.h"
 #include "library/SongPattern.h"
 #include "playback/engines/ModuleEngine.h"
 #include "shell/Kalvo.h"
@@ -30,20 +31,21 @@ int PlaybackController::songKind(const QString& path) const {
 }
 
 void PlaybackController::prepareContinuation() {
-    const QString next = continuationSong();
+    QString next = continuationSong();
     if (offered && next == preparedSong) return;
     offered = true;
     // What an engine refuses is offered again only once the choice changes;
-    // it then starts as usual at the end.
+    // it then starts as usual at the end, as does a song on a share that
+    // does not answer (whose start says so).
     if (preparedModule) k.s.modules.prepareNext(QString());
     preparedSong = next;
     preparedModule = !next.isEmpty() && songKind(next) == 1;
-    if (preparedModule) {
-        // The renderer ends the module heard with its last sample itself.
-        k.s.modules.prepareNext(next);
-        return;
-    }
-    const bool follows = k.s.media.prepareNext(next) && !next.isEmpty();
+    if (!next.isEmpty() && probePath(next) == PathKind::Silent) next.clear();
+    // The renderer ends the module heard with its last sample itself.
+    if (preparedModule && !next.isEmpty() && k.s.modules.prepareNext(next)) return;
+    const bool follows = !preparedModule && k.s.media.prepareNext(next) && !next.isEmpty();
+    // Every engine hears what follows, or that nothing does.
+    if (preparedModule) k.s.media.prepareNext(QString());
     if (moduleSong == 1) k.s.modules.endStreamAtEnd(follows);
 }
 

@@ -277,4 +277,50 @@ TEST_F(JoinedSongs, ModulesJoinAndAreJoinedWithoutAHole) {
     EXPECT_TRUE(logs.isEmpty()) << logs.join('\n').toStdString();
 }
 
+// A module to follow that crashes the renderer as it loads costs nothing of
+// the module heard: the renderer loads it only once that one is rendered
+// whole, so it plays to its last sample, and the one that crashed is never
+// joined.
+TEST_F(JoinedSongs, AModuleToFollowThatCrashesTheRendererCostsNothingOfTheOneHeard) {
+    qputenv("KALVO2_MODRENDER_CRASH_ON", "crash");
+    const QString first = song(1, 1.0), heard = dir.filePath("a.mod"), damaged = dir.filePath("crash.mod");
+    for (const QString& path : {heard, damaged})
+        ASSERT_TRUE(fixtures::writeFixture(path, fixtures::protrackerSteps(1, 16, 3)));
+    RendererModuleEngine modules(engine);
+    modules.rendererPath = rendererPath();
+    modules.logger = engine.logger;
+    useSink("pulsesink");
+    const QString recording = dir.filePath("crash.raw");
+    ASSERT_TRUE(server.record(recording));
+    engine.prepareNext(QString());
+    ASSERT_NE(engine.load(first), 0);
+    EXPECT_TRUE(modules.prepareNext(heard));
+    engine.play();
+    int joins = 0;
+    for (int t = 0; t < 4000; t += 10) {
+        sleepMs(10);
+        if (engine.takeJoined() == 0) continue;
+        // The module is heard; the damaged one is offered to follow it.
+        if (++joins == 1) {
+            EXPECT_TRUE(modules.adoptNext(heard));
+            EXPECT_TRUE(modules.prepareNext(damaged));
+        }
+    }
+    EXPECT_EQ(joins, 1) << "the damaged module is never joined";
+    EXPECT_FALSE(modules.adoptNext(damaged));
+    modules.release();
+    engine.release();
+    sleepMs(300);
+    server.stopRecording();
+    qunsetenv("KALVO2_MODRENDER_CRASH_ON");
+    const QByteArray rec = readAll(recording);
+    const fixtures::HeardSound sound = fixtures::heardSound(rec, fixtures::PulseServer::RecordRate);
+    int second = sound.first + fixtures::PulseServer::RecordRate / 100;
+    while (second < sound.end && std::abs(qFromLittleEndian<qint16>(rec.constData() + 2 * second) - 1000) < 100) ++second;
+    const double seconds = double(sound.end - second) / fixtures::PulseServer::RecordRate;
+    std::printf("the module before the damaged one heard for %.4f s\n", seconds);
+    EXPECT_NEAR(seconds, fixtures::OneStepModuleSeconds - fixtures::OneStepModuleTailMs / 1000, 0.005);
+    EXPECT_TRUE(logs.join('\n').contains("renderer died")) << logs.join('\n').toStdString();
+}
+
 }  // namespace

@@ -462,28 +462,21 @@ bool RendererModuleEngine::prepareNext(const QString& path) {
     if (p.isEmpty() || p.size() > int(MaxPath) || !ensureRenderer())
         return false;
     fresh_ = false;
-    if (!request(quint32(Op::LoadNext), 0, p, loadTimeoutMs, ("load " + path).toLocal8Bit().constData()))
-        return false;
-    QByteArray title;
-    if (shared_) {
-        const int n = std::clamp(int(shared_->titleLength.load()), 0, int(sizeof shared_->title));
-        title = QByteArray(shared_->title, n);
-    }
     int ends[2];
     if (pipe2(ends, O_CLOEXEC) != 0) {
         log("ModuleEngine: cannot create the sound pipe");
-        send(quint32(Op::Follow), 0);
         return false;
     }
+    // The renderer loads it once the module that plays is rendered whole,
+    // so nothing here waits for the file.
     const quint32 song = newSong();
-    const bool sent = send(quint32(Op::PlayNext), int(song), {}, nullptr, ends[1]);
+    const bool sent = send(quint32(Op::Next), int(song), p, nullptr, ends[1]);
     ::close(ends[1]);
     if (!sent) {
         ::close(ends[0]);
         return false;
     }
     nextPath_ = path;
-    nextTitle_ = title;
     nextSong_ = song;
     if (!stage_->offerFeed(ends[0], path)) {
         withdrawNext();
@@ -513,12 +506,14 @@ void RendererModuleEngine::endStreamAtEnd(bool mediaFollows) {
 }
 
 bool RendererModuleEngine::adoptNext(const QString& path) {
-    if (nextPath_.isEmpty() || nextPath_ != path || !alive())
+    if (nextPath_.isEmpty() || nextPath_ != path || !alive() || shared_->failedSong.load() == nextSong_)
         return false;
     loaded_ = true;
     paused_ = false;
     loadedPath_ = nextPath_;
-    title_ = nextTitle_;
+    // Written before its first sample was rendered, so long before it is heard.
+    const int n = std::clamp(int(shared_->titleLength.load()), 0, int(sizeof shared_->title));
+    title_ = QByteArray(shared_->title, n);
     song_ = nextSong_;
     nextPath_.clear();
     return true;

@@ -26,8 +26,11 @@ class PcmStage;
 // named in the log. A renderer that dies mid-song, or a sound output that
 // fails, leaves a stopped module: still loaded, pattern and row 0, so the
 // player's end rule ends the song. A module prepared to follow the song
-// heard is loaded into the renderer's second slot and rendered into a pipe
-// of its own that the stage joins to its stream. pattern/row/isLoaded read shared memory
+// heard is handed to the renderer, which loads it into its second slot once
+// the module before is rendered whole (a module that crashes or hangs the
+// renderer then costs nothing of the one heard, and nothing here waits for
+// its file) and renders it into a pipe of its own that the stage joins to
+// its stream. pattern/row/isLoaded read shared memory
 // and never wait for the renderer. A pause holds the renderer and the
 // stage where they are (the module and its position kept); pause waits for
 // the renderer's answer, as stop does; a renderer that dies while paused
@@ -104,10 +107,10 @@ private:
     // rows rendered for one are never taken for another's.
     quint32 song_ = 0;
     quint32 songs_ = 0;
-    // The module prepared to follow: loaded and rendering (or waiting to)
-    // in the renderer's second slot, offered to the stage.
+    // The module prepared to follow: given to the renderer, which loads it
+    // into its second slot once the module that plays is rendered whole,
+    // and offered to the stage.
     QString nextPath_;
-    QByteArray nextTitle_;
     quint32 nextSong_ = 0;
     std::unique_ptr<PcmStage> ownStage_;
     PcmStage* stage_;

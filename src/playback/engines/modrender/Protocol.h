@@ -22,14 +22,17 @@ enum class Op : uint32_t {
                   // answer Ok when a module is held, Failed when none plays
     Resume = 9,   // goes on from where Pause held it; no answer
     // Continuous play: what follows the module that plays.
-    LoadNext = 10,  // payload: UTF-8 path; loads the module to follow into a
-                    // second slot, the one that plays going on; answer Ok/Failed
-    PlayNext = 11,  // carries the pipe for the module loaded by LoadNext; arg:
-                    // its song number. The pipe of the module that plays ends
-                    // with its last sample, and the next one is rendered into
-                    // its own pipe from then on (at once when none plays); no
-                    // answer
-    Follow = 12,    // arg 1: something else follows, so the pipe of the
+    Next = 10,      // payload: UTF-8 path of the module to follow the one
+                    // that plays; carries the pipe to render it into; arg:
+                    // its song number. The pipe of the module that plays
+                    // ends with its last sample; then the next module is
+                    // loaded (by the render thread, so that neither a
+                    // damaged module nor a silent share can cut the one
+                    // before or hold up a command) and rendered into its
+                    // pipe, at once when none plays. One that does not load
+                    // has its pipe closed unwritten and its number put in
+                    // failedSong. No answer
+    Follow = 11,    // arg 1: something else follows, so the pipe of the
                     // module that plays ends with its last sample; arg 0:
                     // nothing follows (the module goes on as silence after
                     // its end) and the prepared module is let go; no answer
@@ -79,9 +82,11 @@ struct Shared {
     // 0 while none runs. A value far in the past means the render hangs.
     std::atomic<int64_t> renderSinceMs;
     // The loaded module's title, as many bytes as titleLength says; written
-    // before the answer to Load.
+    // before the answer to Load, and before a module to follow plays.
     std::atomic<int32_t> titleLength;
     char title[128];
+    // The song number of the last module to follow that did not load.
+    std::atomic<uint32_t> failedSong;
 };
 static_assert(std::atomic<int32_t>::is_always_lock_free);
 static_assert(std::atomic<int64_t>::is_always_lock_free);
@@ -96,7 +101,7 @@ inline int64_t monotonicMs() {
 // Command-line of the renderer: kalvo2-modrender --fd <socket> --shm <memfd>
 // The renderer writes signed 16-bit stereo PCM at 44,100 Hz into the pipe
 // of the last Play, as silence after the module's natural end, until Stop;
-// with something to follow (PlayNext, Follow 1) the pipe ends with the
+// with something to follow (Next, Follow 1) the pipe ends with the
 // module's last sample.
 // Environment read by the renderer:
 //   KALVO2_MODRENDER_CRASH_ON  test hook: abort when this text occurs in a loaded path

@@ -1,7 +1,8 @@
 #pragma once
 // The renderer's two module slots and its render thread: the module that
-// plays is rendered block by block into the player's pipe; the one loaded to
-// follow it starts in a pipe of its own right after its last sample.
+// plays is rendered block by block into the player's pipe; the one to follow
+// it is loaded into the other slot once that is done and starts in a pipe
+// of its own right after its last sample.
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -52,21 +53,6 @@ public:
         return ok;
     }
 
-    // Loads the module to follow the one that plays into the other slot,
-    // letting go of one loaded there before.
-    bool loadNext(const std::string& path) {
-        std::vector<char> data;
-        const bool read = readModule(path, data);
-        std::lock_guard lk(m_);
-        dropNextLocked();
-        if (!read)
-            return false;
-        hangs_[1 - cur_] = hangsOnRender(path);
-        nextLoaded_ = next().load(data.data(), data.size());
-        publishTitle(nextLoaded_ ? next().name() : "");
-        return nextLoaded_;
-    }
-
     // Renders into the pipe `fd` (taken over) from the module's current
     // position. A held module goes on instead; it never starts again.
     void play(int fd, uint32_t song) {
@@ -95,21 +81,17 @@ public:
         startLocked();
     }
 
-    // The module loaded by loadNext follows in the pipe `fd` (taken over):
-    // right after the last sample of the one that plays, or at once when
-    // none plays.
-    void playNext(int fd, uint32_t song) {
+    // The module at path follows in the pipe `fd` (taken over): loaded once
+    // the one that plays has been rendered to its last sample (at once when
+    // none plays), and rendered right after it. Replaces one given before.
+    void queueNext(const std::string& path, int fd, uint32_t song) {
         if (fd < 0)
             return;
         {
             std::lock_guard lk(m_);
-            if (!nextLoaded_) {
-                ::close(fd);
-                return;
-            }
+            dropNextLocked();
             fcntl(fd, F_SETPIPE_SZ, PipeBytes);
-            if (nextOut_ >= 0)
-                ::close(nextOut_);
+            nextPath_ = path;
             nextOut_ = fd;
             nextSong_ = song;
             heardWord();
@@ -120,7 +102,6 @@ public:
         }
         stopThread();
         std::lock_guard lk(m_);
-        takeNextLocked();
         startLocked();
     }
 
@@ -222,9 +203,11 @@ private:
         shared_->titleLength.store(int32_t(length));
     }
 
-    // Caller holds m_, no render thread runs; out_ is the pipe.
+    // Caller holds m_, no render thread runs; out_ is the pipe, or -1 when
+    // the module to follow is to start.
     void startLocked() {
-        fcntl(out_, F_SETPIPE_SZ, PipeBytes);
+        if (out_ >= 0)
+            fcntl(out_, F_SETPIPE_SZ, PipeBytes);
         playing_ = true;
         stopping_ = false;
         threadEnded_ = false;
@@ -278,22 +261,44 @@ private:
         if (nextOut_ >= 0)
             ::close(nextOut_);
         nextOut_ = -1;
-        nextLoaded_ = false;
-        next().unload();
+        nextPath_.clear();
     }
 
-    // Caller holds m_. The prepared module becomes the one that plays.
-    void takeNextLocked() {
+    // Render thread, m_ held by lk: the module to follow is loaded into the
+    // other slot (the file read without the lock) and becomes the one that
+    // plays. False when it does not load (its pipe is closed unwritten) or
+    // was withdrawn or replaced meanwhile, and on stop.
+    bool takeNext(std::unique_lock<std::mutex>& lk) {
+        const std::string path = nextPath_;
+        const uint32_t song = nextSong_;
+        shared_->renderSinceMs.store(monotonicMs());  // a hang here is seen as one
+        lk.unlock();
+        std::vector<char> data;
+        const bool read = readModule(path, data);
+        lk.lock();
+        shared_->renderSinceMs.store(0);
+        if (stopping_ || nextOut_ < 0 || nextSong_ != song)
+            return false;
+        hangs_[1 - cur_] = hangsOnRender(path);
+        if (!read || !next().load(data.data(), data.size())) {
+            next().unload();
+            dropNextLocked();
+            shared_->failedSong.store(song);
+            return false;
+        }
+        publishTitle(next().name());
+        shared_->loaded.store(1);
         cur_ = 1 - cur_;
         next().unload();
         out_ = nextOut_;
         nextOut_ = -1;
-        song_ = nextSong_;
-        nextLoaded_ = false;
+        nextPath_.clear();
+        song_ = song;
         endAtEnd_ = false;
         word_ = false;
         frames_ = 0;
         publish();
+        return true;
     }
 
     // Caller holds m_. Pattern and row from frames_ on.
@@ -346,8 +351,8 @@ private:
                 wake_.wait(lk, [&] { return stopping_ || (!paused_ && (out_ >= 0 || nextOut_ >= 0)); });
                 if (stopping_)
                     break;
-                if (out_ < 0)
-                    takeNextLocked();
+                if (out_ < 0 && !takeNext(lk))
+                    continue;
                 shared_->renderSinceMs.store(monotonicMs());
                 if (hangs_[cur_] && frames_ >= ModCore::SampleRate / 2)
                     for (;;)
@@ -356,7 +361,6 @@ private:
                 shared_->renderSinceMs.store(0);
                 if (!awaitWord(lk))
                     break;
-
                 if (core().ended() && (endAtEnd_ || nextOut_ >= 0)) {
                     last = true;
                     bytes = size_t(own) * ModCore::BytesPerFrame;
@@ -388,7 +392,7 @@ private:
     bool paused_ = false;
     bool hangs_[2] = {false, false};  // test hook
     bool endAtEnd_ = false;
-    bool nextLoaded_ = false;
+    std::string nextPath_;  // the module to follow, while nextOut_ is open
     bool word_ = false;       // the player has said what follows the module that plays
     bool wordsUsed_ = false;  // it says so after every start
     uint64_t frames_ = 0;

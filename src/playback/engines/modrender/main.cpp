@@ -116,15 +116,12 @@ int main(int argc, char** argv) {
             r.play(pipeFd, uint32_t(c.arg));
             pipeFd = -1;
             break;
-        case Op::LoadNext: {
+        case Op::Next: {
             const size_t len = std::min<size_t>(c.pathLength, size_t(n) - sizeof c);
-            sendReply(sock, c.seq, r.loadNext(std::string(msg.data() + sizeof c, len)));
-            break;
-        }
-        case Op::PlayNext:
-            r.playNext(pipeFd, uint32_t(c.arg));
+            r.queueNext(std::string(msg.data() + sizeof c, len), pipeFd, uint32_t(c.arg));
             pipeFd = -1;
             break;
+        }
         case Op::Follow:
             r.follow(c.arg != 0);
             break;
