@@ -49,6 +49,14 @@ void PlaybackController::prepareContinuation() {
     if (moduleSong == 1) k.s.modules.endStreamAtEnd(follows);
 }
 
+void PlaybackController::forgetPrepared() {
+    // A module prepared while a media song plays already renders.
+    if (preparedModule) k.s.modules.prepareNext(QString());
+    preparedSong.clear();
+    preparedModule = false;
+    offered = false;
+}
+
 void PlaybackController::joinContinuation(MediaHandle joined) {
     joinedHandle = joined;
     MusNext();

@@ -183,14 +183,6 @@ bool PlaybackController::LiedBestimmen(const QString& path) {
     return true;
 }
 
-void PlaybackController::forgetPrepared() {
-    // A module prepared while a media song plays already renders.
-    if (preparedModule) k.s.modules.prepareNext(QString());
-    preparedSong.clear();
-    preparedModule = false;
-    offered = false;
-}
-
 void PlaybackController::releaseMedia() {
     forgetPrepared();
     k.s.media.stop();

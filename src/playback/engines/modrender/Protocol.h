@@ -85,8 +85,10 @@ struct Shared {
     // before the answer to Load, and before a module to follow plays.
     std::atomic<int32_t> titleLength;
     char title[128];
-    // The song number of the last module to follow that did not load.
+    // The song number of the last module to follow that did not load, and
+    // of the one the render thread loads now (0 while none).
     std::atomic<uint32_t> failedSong;
+    std::atomic<uint32_t> loadingSong;
 };
 static_assert(std::atomic<int32_t>::is_always_lock_free);
 static_assert(std::atomic<int64_t>::is_always_lock_free);

@@ -271,12 +271,14 @@ private:
     bool takeNext(std::unique_lock<std::mutex>& lk) {
         const std::string path = nextPath_;
         const uint32_t song = nextSong_;
+        shared_->loadingSong.store(song);
         shared_->renderSinceMs.store(monotonicMs());  // a hang here is seen as one
         lk.unlock();
         std::vector<char> data;
         const bool read = readModule(path, data);
         lk.lock();
         shared_->renderSinceMs.store(0);
+        shared_->loadingSong.store(0);
         if (stopping_ || nextOut_ < 0 || nextSong_ != song)
             return false;
         hangs_[1 - cur_] = hangsOnRender(path);
