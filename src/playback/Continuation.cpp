@@ -42,8 +42,12 @@ void PlaybackController::prepareContinuation() {
     preparedModule = !next.isEmpty() && songKind(next) == 1;
     if (!next.isEmpty() && probePath(next) == PathKind::Silent) next.clear();
     // The renderer ends the module heard with its last sample itself.
-    if (preparedModule && !next.isEmpty() && k.s.modules.prepareNext(next)) return;
+    if (preparedModule && !next.isEmpty() && k.s.modules.prepareNext(next)) {
+        output.prepareNext(next);
+        return;
+    }
     const bool follows = !preparedModule && k.s.media.prepareNext(next) && !next.isEmpty();
+    if (follows) output.prepareNext(next);
     // Every engine hears what follows, or that nothing does.
     if (preparedModule) k.s.media.prepareNext(QString());
     if (moduleSong == 1) k.s.modules.endStreamAtEnd(follows);

@@ -33,6 +33,8 @@ double OutputStage::prepareSong(const QString& path) {
     return gain_;
 }
 
+void OutputStage::prepareNext(const QString& path) { media.setNextGain(ask(path)); }
+
 void OutputStage::refreshGain() {
     if (!song_.isEmpty())
         applyGain(ask(song_));

@@ -25,6 +25,10 @@ public:
     // Asks the provider for path and tells both engines, before path loads
     // into one of them. Returns the gain applied.
     double prepareSong(const QString& path);
+    // Asks the provider for the song just offered to follow the one heard
+    // and tells the media engine (the stage both kinds of song play on), so
+    // that gain holds from the song's first sample.
+    void prepareNext(const QString& path);
     // Asks the provider again for the song prepared last (the one heard) and
     // applies the answer at once; nothing when no song was prepared.
     void refreshGain();

@@ -277,6 +277,52 @@ TEST_F(JoinedSongs, ModulesJoinAndAreJoinedWithoutAHole) {
     EXPECT_TRUE(logs.isEmpty()) << logs.join('\n').toStdString();
 }
 
+// A joined song has its own loudness gain from its first sample: the quiet
+// song (1000) plays at gain 1, the loud one (3000) that follows at 0.5, so
+// every sample heard reads 1000 or 1500; none of the loud song at its full
+// level (its gain set late), none of the quiet one at half (set early).
+TEST_F(JoinedSongs, AJoinedSongHasItsGainFromItsFirstSample) {
+    useSink("pulsesink");
+    const QString quiet = song(1, 1.0), loud = song(3, 1.0);
+    const QString recording = dir.filePath("gain.raw");
+    ASSERT_TRUE(server.record(recording));
+    engine.prepareNext(QString());
+    ASSERT_NE(engine.load(quiet), 0);
+    ASSERT_TRUE(engine.prepareNext(loud));
+    engine.setNextGain(0.5);
+    engine.play();
+    MediaHandle joined = 0;
+    for (int t = 0; t < 5000 && !joined; t += 10) {
+        sleepMs(10);
+        joined = engine.takeJoined();
+    }
+    ASSERT_NE(joined, 0);
+    engine.setGain(0.5);  // as the player does once the join is heard
+    engine.prepareNext(QString());
+    for (qint64 last = -1;;) {  // to its end
+        sleepMs(100);
+        const qint64 now = engine.position(joined);
+        if (now == last) break;
+        last = now;
+    }
+    engine.release();
+    sleepMs(300);
+    server.stopRecording();
+    const QByteArray rec = readAll(recording);
+    int full = 0, half = 0, second = 0;
+    for (int i = 0; i < rec.size() / 2; ++i) {
+        const int v = qFromLittleEndian<qint16>(rec.constData() + 2 * i);
+        full += v > 1700;
+        half += v > 400 && v < 600;
+        second += v > 1450 && v < 1550;
+    }
+    std::printf("samples of the loud song at full level: %d, of the quiet one at half: %d, at its gain: %d\n", full, half, second);
+    // The resampler's ripple where the songs meet lasts a few samples.
+    EXPECT_LE(full, 8);
+    EXPECT_LE(half, 8);
+    EXPECT_GT(second, fixtures::PulseServer::RecordRate * 9 / 10) << "the loud song heard at its gain";
+}
+
 // A module to follow that crashes the renderer as it loads costs nothing of
 // the module heard: the renderer loads it only once that one is rendered
 // whole, so it plays to its last sample, and the one that crashed is never

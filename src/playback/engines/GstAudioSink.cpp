@@ -32,10 +32,11 @@ GstElement* makeGstAudioSink() {
         return nullptr;
     GstElement* bin = gst_bin_new("output");
     GstElement* convert = gst_element_factory_make("audioconvert", nullptr);
+    GstElement* gain = gst_element_factory_make("volume", GainElementName);
     GstElement* resample = gst_element_factory_make("audioresample", nullptr);
     GstElement* format = gst_element_factory_make("capsfilter", nullptr);
-    if (!convert || !resample || !format) {
-        for (GstElement* e : {bin, convert, resample, format, device})
+    if (!convert || !gain || !resample || !format) {
+        for (GstElement* e : {bin, convert, gain, resample, format, device})
             if (e)
                 gst_object_unref(e);
         return nullptr;
@@ -45,8 +46,8 @@ GstElement* makeGstAudioSink() {
                                         G_TYPE_STRING, "interleaved", nullptr);
     g_object_set(format, "caps", caps, nullptr);
     gst_caps_unref(caps);
-    gst_bin_add_many(GST_BIN(bin), convert, resample, format, device, nullptr);
-    gst_element_link_many(convert, resample, format, device, nullptr);
+    gst_bin_add_many(GST_BIN(bin), convert, gain, resample, format, device, nullptr);
+    gst_element_link_many(convert, gain, resample, format, device, nullptr);
     GstPad* in = gst_element_get_static_pad(convert, "sink");
     gst_element_add_pad(bin, gst_ghost_pad_new("sink", in));
     gst_object_unref(in);

@@ -8,8 +8,13 @@ typedef struct _GstElement GstElement;
 constexpr int OutputRate = 44100;
 constexpr int OutputChannels = 2;
 
-// A new audio sink (floating reference) that takes any raw audio and plays
-// it in the output's format on the device: KALVO2_AUDIO_SINK in gst-launch
+// The sink's `volume` element that scales each song by its loudness gain:
+// set in the streaming thread when a joined song's stream starts, it holds
+// from that song's first sample.
+constexpr const char* GainElementName = "gain";
+
+// A new audio sink (floating reference) that takes any raw audio, scales it
+// by the gain element and plays it in the output's format on the device: KALVO2_AUDIO_SINK in gst-launch
 // syntax when set and valid (a bad one is logged), else autoaudiosink. Null
 // when neither can be made.
 GstElement* makeGstAudioSink();

@@ -73,6 +73,7 @@ public:
     void setGain(double gain) override;
     SongTags tags() override;
     bool prepareNext(const QString& path) override;
+    void setNextGain(double gain) override;
     MediaHandle takeJoined() override;
 
     bool outputOpens() override;
@@ -127,6 +128,7 @@ private:
     GstElement* playbin_ = nullptr;
     GstBus* bus_ = nullptr;
     GstElement* sink_ = nullptr;  // the audio sink, owned by playbin_
+    GstElement* gainElement_ = nullptr;  // inside sink_
     QString path_;
     MediaHandle handle_ = 0;
     MediaHandle nextHandle_ = 1;
@@ -158,6 +160,7 @@ private:
     QByteArray nextUri_;   // guarded: offered, not taken yet
     QString nextPath_;     // guarded
     int nextFeedFd_ = -1;  // guarded: the pipe of an offered feed
+    double nextGain_ = -1;  // guarded: of the offered song, -1 while none
     QString takenPath_;    // guarded: the stream has taken it, its start not seen
     bool takenFeed_ = false;  // guarded: what it took is a feed
     bool awaitingOffer_ = false;  // guarded: nothing offered since the song loaded or was taken
@@ -174,4 +177,7 @@ private:
     // time of the first sample after the latest stream start (ns), or -1
     // while it has not arrived.
     std::atomic<qint64> streamStartRunningTime_{-1};
+    // The gain of the song the stream took, set on the gain element by the
+    // probe when its stream starts; -1 while none waits.
+    std::atomic<double> pendingGain_{-1};
 };
