@@ -32,7 +32,7 @@ GstElement* makeGstAudioSink() {
         return nullptr;
     GstElement* bin = gst_bin_new("output");
     GstElement* convert = gst_element_factory_make("audioconvert", nullptr);
-    GstElement* gain = gst_element_factory_make("volume", GainElementName);
+    GstElement* gain = gst_element_factory_make("audioamplify", GainElementName);
     GstElement* resample = gst_element_factory_make("audioresample", nullptr);
     GstElement* format = gst_element_factory_make("capsfilter", nullptr);
     if (!convert || !gain || !resample || !format) {

@@ -8,9 +8,11 @@ typedef struct _GstElement GstElement;
 constexpr int OutputRate = 44100;
 constexpr int OutputChannels = 2;
 
-// The sink's `volume` element that scales each song by its loudness gain:
-// set in the streaming thread when a joined song's stream starts, it holds
-// from that song's first sample.
+// The sink's element (audioamplify, "amplification", clipping at full
+// scale) that scales each song by its loudness gain: set in the streaming
+// thread when a joined song's stream starts, it holds from that song's first
+// sample. Not a `volume` element: playbin would take that one for its own
+// volume.
 constexpr const char* GainElementName = "gain";
 
 // A new audio sink (floating reference) that takes any raw audio, scales it

@@ -214,7 +214,7 @@ void GstMediaEngine::applyVolume() {
     if (!playbin_)
         return;
     if (gainElement_)
-        g_object_set(gainElement_, "volume", gain_, nullptr);
+        g_object_set(gainElement_, "amplification", float(gain_), nullptr);
     g_object_set(playbin_, "volume", volume * level_ * (gainElement_ ? 1.0 : gain_), nullptr);
 }
 

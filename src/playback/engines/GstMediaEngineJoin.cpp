@@ -171,7 +171,7 @@ GstPadProbeReturn watchSinkPadProbe(GstPad*, GstPadProbeInfo* info, gpointer dat
             // A joined song's gain, ahead of its first sample in this thread.
             const double gain = w->pendingGain->exchange(-1);
             if (gain >= 0 && w->gain)
-                g_object_set(w->gain, "volume", gain, nullptr);
+                g_object_set(w->gain, "amplification", float(gain), nullptr);
         } else if (GST_EVENT_TYPE(e) == GST_EVENT_SEGMENT) {
             const GstSegment* s = nullptr;
             gst_event_parse_segment(e, &s);
