@@ -7,7 +7,10 @@
 #include "playback/engines/MediaEngine.h"
 #include "playback/engines/ModuleEngine.h"
 
-void OutputStage::setGainProvider(GainProvider provider) { provider_ = std::move(provider); }
+void OutputStage::setGainProvider(GainProvider provider) {
+    provider_ = std::move(provider);
+    nextSong_.clear();  // its gain came from the provider before
+}
 
 double OutputStage::ask(const QString& path) const {
     if (!provider_)
@@ -28,17 +31,32 @@ void OutputStage::applyGain(double gain) {
 }
 
 double OutputStage::prepareSong(const QString& path) {
+    // The song offered to follow was asked for when it was offered.
+    const bool known = !path.isEmpty() && path == nextSong_;
     song_ = path;
-    applyGain(ask(path));
+    applyGain(known ? nextGain_ : ask(path));
+    nextSong_.clear();
     return gain_;
+}
+
+void OutputStage::prepareNext(const QString& path) {
+    nextSong_ = path;
+    nextGain_ = path.isEmpty() ? 1.0 : path == song_ ? gain_ : ask(path);
+    if (!path.isEmpty())
+        media.setNextGain(nextGain_);
 }
 
 void OutputStage::refreshGain() {
     if (!song_.isEmpty())
         applyGain(ask(song_));
+    if (!nextSong_.isEmpty())
+        prepareNext(nextSong_);
 }
 
-void OutputStage::forgetSong() { song_.clear(); }
+void OutputStage::forgetSong() {
+    song_.clear();
+    nextSong_.clear();
+}
 
 void OutputStage::setLevel(double level) {
     level_ = std::isfinite(level) ? std::clamp(level, 0.0, 1.0) : 1.0;

@@ -25,8 +25,14 @@ public:
     // Asks the provider for path and tells both engines, before path loads
     // into one of them. Returns the gain applied.
     double prepareSong(const QString& path);
+    // Asks the provider for the song just offered to follow the one heard
+    // (the same song as the one heard keeps its gain) and tells the media
+    // engine (the stage both kinds of song play on), so that gain holds from
+    // the song's first sample; prepareSong of that song then asks nothing.
+    void prepareNext(const QString& path);
     // Asks the provider again for the song prepared last (the one heard) and
-    // applies the answer at once; nothing when no song was prepared.
+    // applies the answer at once, and for the one offered to follow it;
+    // nothing when no song was prepared.
     void refreshGain();
     // No song any more: the next one starts from its own gain.
     void forgetSong();
@@ -45,5 +51,7 @@ private:
     GainProvider provider_;
     QString song_;
     double gain_ = 1.0;
+    QString nextSong_;  // offered to follow song_
+    double nextGain_ = 1.0;
     double level_ = 1.0;
 };

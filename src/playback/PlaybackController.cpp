@@ -184,8 +184,7 @@ bool PlaybackController::LiedBestimmen(const QString& path) {
 }
 
 void PlaybackController::releaseMedia() {
-    preparedSong.clear();
-    offered = false;
+    forgetPrepared();
     k.s.media.stop();
     k.s.media.release();
     mediaHandle = 0;
@@ -243,7 +242,11 @@ bool PlaybackController::Spielen(const QString& path) {
         return false;
     }
 
+    // The song the stream has already joined keeps playing as it is, when
+    // it is the one started now.
     const MediaHandle joinedStream = std::exchange(joinedHandle, 0);
+    const bool joined = joinedStream != 0 && !preparedSong.isEmpty() && currentSong == preparedSong &&
+                        preparedModule == (moduleSong == 1);
     if (moduleSong == 1 && k.s.media.isLoaded()) releaseMedia();
     if (moduleSong == 0 && k.s.modules.isLoaded()) releaseModule();
 
@@ -256,24 +259,24 @@ bool PlaybackController::Spielen(const QString& path) {
     if (silent) {
         k.shell.LogLine(QStringLiteral("Spielen: Verzeichnis antwortet nicht: ") + folderPart(currentSong));
     } else if (moduleSong == 1) {
-        if (k.s.modules.load(currentSong)) {
+        const bool adopted = joined && k.s.modules.adoptNext(currentSong);
+        forgetPrepared();
+        if (adopted || k.s.modules.load(currentSong)) {
             Lautstaerke(0);
-            k.s.modules.play();
+            if (!adopted) k.s.modules.play();
             ok = true;
         }
     } else {
-        // A song the stream has already joined keeps playing as it is.
-        const bool joined = joinedStream != 0 && currentSong == preparedSong && k.s.media.isLoaded();
-        if (!joined && k.s.media.isLoaded()) releaseMedia();
-        preparedSong.clear();
-        offered = false;
-        if (!joined) k.s.media.prepareNext(QString());  // an offer follows the load
-        const MediaHandle h = joined ? joinedStream : k.s.media.load(currentSong);
+        const bool adopted = joined && k.s.media.isLoaded();
+        if (!adopted && k.s.media.isLoaded()) releaseMedia();
+        forgetPrepared();
+        if (!adopted) k.s.media.prepareNext(QString());  // an offer follows the load
+        const MediaHandle h = adopted ? joinedStream : k.s.media.load(currentSong);
         if (h != 0) {
             k.s.media.setTimeUnit(h);
             mediaHandle = h;
             Lautstaerke(0);
-            if (!joined) k.s.media.play();
+            if (!adopted) k.s.media.play();
             mediaLength = k.s.media.length(h);
             k.s.view.setTimeText(timeText(mediaLength / MediaUnitsPerSecond));
             ok = true;
@@ -299,9 +302,9 @@ bool PlaybackController::Spielen(const QString& path) {
 
     loadedPath = currentSong;
     halted = false;
-    // The engine hears at once whether a song follows in its stream: a short
-    // song may be decoded whole already.
-    if (moduleSong == 0) prepareContinuation();
+    // The engines hear at once whether a song follows in the stream: a short
+    // song may be decoded or rendered whole already.
+    prepareContinuation();
     infoSong.clear();
     takeTags();
     k.selection.LiedauswahlMarkieren();

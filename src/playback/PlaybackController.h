@@ -101,10 +101,11 @@ public:
     void Lautstaerke(int32_t delta);
     // The deletion sound, or the notice beep when it is missing.
     void LoeschTon();
-    // Continuous play ahead of a media song's end: offers the media engine
-    // the song MusNext would start then, and withdraws it when that changes
+    // Continuous play ahead of a song's end: offers the engine of the song
+    // MusNext would start then (a module to the module engine, a media song
+    // to the media engine) that song, and withdraws it when that changes
     // (the list, the order, Repeat, the song's presence). The tick calls it
-    // on every look at a playing media song.
+    // on every look at a playing song.
     void prepareContinuation();
     // The song the engine joined has become audible: it is made current as
     // MusNext would make it, keeping the stream that plays it. When MusNext
@@ -137,12 +138,16 @@ private:
     // nothing follows); offered tells whether anything was offered since the
     // song started, as the engine waits for a word after each join.
     QString preparedSong;
+    bool preparedModule = false;  // preparedSong was offered to the module engine
     bool offered = false;
     MediaHandle joinedHandle = 0;  // a start takes this stream instead of loading
     QString continuationSong() const;
+    // 1 for a module, 0 for a media song, -1 for neither, by the patterns.
+    int songKind(const QString& path) const;
     quint32 tagRevision = 0;  // of the media engine's tags in songInfo
     bool repeatEndStand();
     int presentCount() const;
+    void forgetPrepared();
     void releaseMedia();
     void releaseModule();
     void releaseAll();

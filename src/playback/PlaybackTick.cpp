@@ -109,6 +109,12 @@ void PlaybackTick::periodicSave() {
 
 void PlaybackTick::moduleStep(int32_t age) {
     PlaybackController& pb = k.playback;
+    if (const MediaHandle joined = k.s.media.takeJoined()) {
+        // The song that follows in the output's stream is heard now.
+        pb.joinContinuation(joined);
+        return;
+    }
+    pb.prepareContinuation();
     ModuleEngine& engine = k.s.modules;
     const int32_t pattern = engine.currentPattern();
     const int32_t row = engine.currentRow();

@@ -1,12 +1,14 @@
 // The real player on a real PulseAudio server of the test's own, heard from
 // the server's null sink: continuous play over short songs plays each to its
-// end, and a server killed under a song is told as the output's fault and
-// plays the next song once it is back.
+// end, modules and media songs follow each other without a hole, and a
+// server killed under a song is told as the output's fault and plays the
+// next song once it is back.
 #include <gtest/gtest.h>
 
 #include <cstdio>
 
 #include "e2e/RemotePlayer.h"
+#include "fixtures/Fixtures.h"
 #include "fixtures/PulseServer.h"
 
 using namespace xsession;
@@ -91,6 +93,41 @@ TEST(SoundServerPlay, ContinuousPlayPlaysEverySongToItsEnd) {
     }
     EXPECT_LE(heard.size(), listen / seconds + 1);
     EXPECT_FALSE(p.log().contains("MediaEngine")) << p.log().toStdString();
+}
+
+// A media song, two modules and a media song, played by continuous play:
+// the only silence between the first sound and the last is the modules' own
+// last milliseconds, and the songs after the first last exactly as long as
+// they are.
+TEST(SoundServerPlay, ModulesAndMediaSongsFollowEachOtherWithoutAHole) {
+    if (!available()) GTEST_SKIP() << "no X display";
+    ServerPlayer p;
+    if (!p.prepare(0, 1, false, "pulsesink")) GTEST_SKIP() << "PulseAudio cannot start here: " << p.why.toStdString();
+    writeFile(p.music + "lied1.wav", constantSong(1, 1));
+    writeFile(p.music + "lied2.mod", fixtures::protrackerSteps(1, 16, 3));
+    writeFile(p.music + "lied3.mod", fixtures::protrackerSteps(1, 16, 3));
+    writeFile(p.music + "lied4.wav", constantSong(4, 1));
+    ASSERT_TRUE(p.server.record(p.recording(1)));
+    ASSERT_TRUE(p.up());
+    p.play();
+    QThread::msleep(6000);
+    p.quit();
+    p.server.stopRecording();
+
+    QFile f(p.recording(1));
+    const QByteArray rec = f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    const int rate = fixtures::PulseServer::RecordRate;
+    const fixtures::HeardSound sound = fixtures::heardSound(rec, rate);
+    for (const auto& q : sound.silences) {
+        std::printf("silence at %.3f s: %.1f ms\n", q.atSeconds, q.ms);
+        EXPECT_LT(q.ms, fixtures::OneStepModuleTailMs + 5.0) << "a hole at " << q.atSeconds << " s";
+    }
+    int second = sound.first + rate / 100;  // past the first song, whose start the server may cut
+    while (second < sound.end && std::abs(qFromLittleEndian<qint16>(rec.constData() + 2 * second) - 1000) < 100) ++second;
+    const double heard = double(sound.end - second) / rate;
+    std::printf("the songs after the first heard for %.4f s\n", heard);
+    EXPECT_NEAR(heard, 2 * fixtures::OneStepModuleSeconds + 1.0, 0.005) << "every song heard whole, once";
+    EXPECT_FALSE(p.log().contains("Engine")) << p.log().toStdString();
 }
 
 TEST(SoundServerPlay, AServerKilledUnderASongIsTheOutputsFaultAndTheNextSongPlaysWhenItIsBack) {

@@ -1,7 +1,8 @@
 // Continuous play through a real PulseAudio server of the test's own,
 // recorded from its null sink: a song joined to the one heard follows it
-// without a hole, each is heard whole, and the engine reports the join
-// when the new song is heard, not when it was decoded.
+// without a hole, media songs and modules alike, each is heard whole, and
+// the engine reports the join when the new song is heard, not when it was
+// decoded.
 #include <gtest/gtest.h>
 
 #include <QElapsedTimer>
@@ -197,66 +198,175 @@ TEST_F(JoinedSongs, WithoutJoiningTheSilenceBetweenSongsIsPrinted) {
         std::printf("unjoined: silence between song %d and %d: %.2f ms\n", i + 1, i + 2, gapMs(h, i));
 }
 
-// The silence where a module meets a media song or another module, started
-// as the tick starts them: a media song has ended when its position stands
-// still at a look every 100 ms, a module when its row has stood still for
-// 20 looks. Printed, not asserted: these changes are not joined yet.
-TEST_F(JoinedSongs, ChangesWithModulesLeaveTheseSilences) {
-    const QString module = dir.filePath("step.mod");
-    ASSERT_TRUE(fixtures::writeFixture(module, fixtures::protrackerSteps(1, 16, 3)));
-    const QString first = song(1, 1.0), last = song(2, 1.0);
-    RendererModuleEngine modules;
+// Where modules meet media songs and each other, joined as continuous play
+// joins them (each next song offered to the engine that plays it, the join
+// taken when heard): no hole at any change, at both latencies, and every
+// song heard whole (the sound lasts exactly as long as the four songs).
+TEST_F(JoinedSongs, ModulesJoinAndAreJoinedWithoutAHole) {
+    QVector<QString> order{song(1, 1.0)};
+    for (const char* name : {"a.mod", "b.mod"}) {
+        order << dir.filePath(name);
+        ASSERT_TRUE(fixtures::writeFixture(order.last(), fixtures::protrackerSteps(1, 16, 3)));
+    }
+    order << song(2, 1.0);
+    const auto isModule = [&](int i) { return order[i].endsWith(".mod"); };
+    RendererModuleEngine modules(engine);
     modules.rendererPath = rendererPath();
     modules.logger = engine.logger;
+    // As the player offers the song to follow song i.
+    const auto offer = [&](int i) {
+        const bool last = i + 1 >= order.size();
+        if (!last && isModule(i + 1)) {
+            EXPECT_TRUE(modules.prepareNext(order[i + 1]));
+            return;
+        }
+        const bool follows = engine.prepareNext(last ? QString() : order[i + 1]) && !last;
+        if (isModule(i)) modules.endStreamAtEnd(follows);
+    };
     for (const QString sink : {QStringLiteral("pulsesink"), QStringLiteral("pulsesink buffer-time=1000000 latency-time=50000")}) {
+        SCOPED_TRACE(sink.toStdString());
         useSink(sink);
         const QString recording = dir.filePath(QStringLiteral("mixed%1.raw").arg(sink.size()));
         ASSERT_TRUE(server.record(recording));
-        for (const QString& path : {first, module, module, last}) {
-            const bool isModule = path == module;
-            MediaHandle h = 0;
-            if (isModule) {
-                engine.release();
-                ASSERT_TRUE(modules.load(path));
-                modules.play();
-            } else {
-                modules.release();
-                h = engine.load(path);
-                ASSERT_NE(h, 0);
-                engine.play();
+        engine.prepareNext(QString());  // offers will follow
+        MediaHandle h = engine.load(order[0]);
+        ASSERT_NE(h, 0);
+        offer(0);
+        engine.play();
+        int current = 0;
+        qint64 last = -1;
+        QElapsedTimer sincePlay;
+        sincePlay.start();
+        for (int poll = 0; sincePlay.elapsed() < 10000; ++poll) {
+            sleepMs(10);
+            if (const MediaHandle joined = engine.takeJoined()) {
+                ++current;
+                if (isModule(current)) {
+                    EXPECT_TRUE(modules.adoptNext(order[current]));
+                } else {
+                    h = joined;
+                    modules.release();  // the stream plays on
+                }
+                offer(current);
+                continue;
             }
-            qint64 last = -1;
-            for (int still = 0; still <= (isModule ? 20 : 0);) {
-                sleepMs(100);
-                const qint64 now = isModule ? qint64(modules.currentPattern()) << 16 | modules.currentRow() : engine.position(h);
-                still = now == last ? still + 1 : 0;
-                last = now;
-            }
+            if (current + 1 < order.size() || poll % 10) continue;
+            const qint64 pos = engine.position(h);
+            if (pos == last) break;  // the last song has ended
+            last = pos;
         }
+        EXPECT_EQ(current, order.size() - 1) << "every change joined";
         modules.release();
         engine.release();
         sleepMs(300);
         server.stopRecording();
-        // Silences of 1 ms or more between the first and the last sound.
         const QByteArray rec = readAll(recording);
-        const int n = int(rec.size() / 2);
-        const auto quiet = [&](int i) { return std::abs(qFromLittleEndian<qint16>(rec.constData() + 2 * i)) <= 2; };
-        int begin = 0, end = n;
-        while (begin < n && quiet(begin)) ++begin;
-        while (end > begin && quiet(end - 1)) --end;
-        const char* names[] = {"media -> module", "module -> module", "module -> media"};
-        int change = 0;
-        for (int i = begin; i < end;) {
-            if (!quiet(i)) { ++i; continue; }
-            int j = i;
-            while (j < end && quiet(j)) ++j;
-            if (j - i >= fixtures::PulseServer::RecordRate / 1000 && change < 3)
-                std::printf("%s: silence %s: %.1f ms\n", qPrintable(sink), names[change++],
-                            1000.0 * (j - i) / fixtures::PulseServer::RecordRate);
-            i = j;
+        const fixtures::HeardSound sound = fixtures::heardSound(rec, fixtures::PulseServer::RecordRate);
+        for (const auto& q : sound.silences) {
+            std::printf("%s: silence at %.3f s: %.1f ms\n", qPrintable(sink), q.atSeconds, q.ms);
+            EXPECT_LT(q.ms, fixtures::OneStepModuleTailMs + 5.0) << "a hole at " << q.atSeconds << " s";
         }
-        EXPECT_EQ(change, 3) << "each change is heard";
+        // From the end of the first song (whose start the server may cut)
+        // to the end of the last.
+        int second = sound.first + fixtures::PulseServer::RecordRate / 100;
+        while (second < sound.end && std::abs(qFromLittleEndian<qint16>(rec.constData() + 2 * second) - 1000) < 100) ++second;
+        const double heard = double(sound.end - second) / fixtures::PulseServer::RecordRate;
+        std::printf("%s: the songs after the first heard for %.4f s\n", qPrintable(sink), heard);
+        EXPECT_NEAR(heard, 2 * fixtures::OneStepModuleSeconds + 1.0, 0.005) << "every song heard whole";
     }
+    EXPECT_TRUE(logs.isEmpty()) << logs.join('\n').toStdString();
+}
+
+// A joined song has its own loudness gain from its first sample: the quiet
+// song (1000) plays at gain 1, the loud one (3000) that follows at 0.5, so
+// every sample heard reads 1000 or 1500; none of the loud song at its full
+// level (its gain set late), none of the quiet one at half (set early).
+TEST_F(JoinedSongs, AJoinedSongHasItsGainFromItsFirstSample) {
+    useSink("pulsesink");
+    const QString quiet = song(1, 1.0), loud = song(3, 1.0);
+    const QString recording = dir.filePath("gain.raw");
+    ASSERT_TRUE(server.record(recording));
+    engine.prepareNext(QString());
+    ASSERT_NE(engine.load(quiet), 0);
+    ASSERT_TRUE(engine.prepareNext(loud));
+    engine.setNextGain(0.5);
+    engine.play();
+    MediaHandle joined = 0;
+    for (int t = 0; t < 5000 && !joined; t += 10) {
+        sleepMs(10);
+        joined = engine.takeJoined();
+    }
+    ASSERT_NE(joined, 0);
+    engine.setGain(0.5);  // as the player does once the join is heard
+    engine.prepareNext(QString());
+    for (qint64 last = -1;;) {  // to its end
+        sleepMs(100);
+        const qint64 now = engine.position(joined);
+        if (now == last) break;
+        last = now;
+    }
+    engine.release();
+    sleepMs(300);
+    server.stopRecording();
+    const QByteArray rec = readAll(recording);
+    int full = 0, half = 0, second = 0;
+    for (int i = 0; i < rec.size() / 2; ++i) {
+        const int v = qFromLittleEndian<qint16>(rec.constData() + 2 * i);
+        full += v > 1700;
+        half += v > 400 && v < 600;
+        second += v > 1450 && v < 1550;
+    }
+    std::printf("samples of the loud song at full level: %d, of the quiet one at half: %d, at its gain: %d\n", full, half, second);
+    // The resampler's ripple where the songs meet lasts a few samples.
+    EXPECT_LE(full, 8);
+    EXPECT_LE(half, 8);
+    EXPECT_GT(second, fixtures::PulseServer::RecordRate * 9 / 10) << "the loud song heard at its gain";
+}
+
+// A module to follow that crashes the renderer as it loads costs nothing of
+// the module heard: the renderer loads it only once that one is rendered
+// whole, so it plays to its last sample, and the one that crashed is never
+// joined.
+TEST_F(JoinedSongs, AModuleToFollowThatCrashesTheRendererCostsNothingOfTheOneHeard) {
+    qputenv("KALVO2_MODRENDER_CRASH_ON", "crash");
+    const QString first = song(1, 1.0), heard = dir.filePath("a.mod"), damaged = dir.filePath("crash.mod");
+    for (const QString& path : {heard, damaged})
+        ASSERT_TRUE(fixtures::writeFixture(path, fixtures::protrackerSteps(1, 16, 3)));
+    RendererModuleEngine modules(engine);
+    modules.rendererPath = rendererPath();
+    modules.logger = engine.logger;
+    useSink("pulsesink");
+    const QString recording = dir.filePath("crash.raw");
+    ASSERT_TRUE(server.record(recording));
+    engine.prepareNext(QString());
+    ASSERT_NE(engine.load(first), 0);
+    EXPECT_TRUE(modules.prepareNext(heard));
+    engine.play();
+    int joins = 0;
+    for (int t = 0; t < 4000; t += 10) {
+        sleepMs(10);
+        if (engine.takeJoined() == 0) continue;
+        // The module is heard; the damaged one is offered to follow it.
+        if (++joins == 1) {
+            EXPECT_TRUE(modules.adoptNext(heard));
+            EXPECT_TRUE(modules.prepareNext(damaged));
+        }
+    }
+    EXPECT_EQ(joins, 1) << "the damaged module is never joined";
+    EXPECT_FALSE(modules.adoptNext(damaged));
+    modules.release();
+    engine.release();
+    sleepMs(300);
+    server.stopRecording();
+    qunsetenv("KALVO2_MODRENDER_CRASH_ON");
+    const QByteArray rec = readAll(recording);
+    const fixtures::HeardSound sound = fixtures::heardSound(rec, fixtures::PulseServer::RecordRate);
+    int second = sound.first + fixtures::PulseServer::RecordRate / 100;
+    while (second < sound.end && std::abs(qFromLittleEndian<qint16>(rec.constData() + 2 * second) - 1000) < 100) ++second;
+    const double seconds = double(sound.end - second) / fixtures::PulseServer::RecordRate;
+    std::printf("the module before the damaged one heard for %.4f s\n", seconds);
+    EXPECT_NEAR(seconds, fixtures::OneStepModuleSeconds - fixtures::OneStepModuleTailMs / 1000, 0.005);
+    EXPECT_TRUE(logs.join('\n').contains("renderer died")) << logs.join('\n').toStdString();
 }
 
 }  // namespace

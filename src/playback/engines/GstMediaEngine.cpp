@@ -105,6 +105,10 @@ MediaHandle GstMediaEngine::loadUri(const QByteArray& uri, const QString& path, 
     g_signal_connect(pb, "source-setup", G_CALLBACK(&GstMediaEngine::sourceSetup), this);
     playbin_ = pb;
     sink_ = sink;
+    gainElement_ = GST_IS_BIN(sink) ? gst_bin_get_by_name(GST_BIN(sink), GainElementName) : nullptr;
+    if (gainElement_)
+        gst_object_unref(gainElement_);  // the bin keeps it
+    pendingGain_.store(-1);
     applyVolume();
     watchSinkPad();
     bus_ = gst_element_get_bus(pb);
@@ -207,8 +211,11 @@ void GstMediaEngine::setGain(double gain) {
 
 void GstMediaEngine::applyVolume() {
     const double volume = feed_ ? feedVolume_ / 100.0 : linearVolume(volume_);
-    if (playbin_)
-        g_object_set(playbin_, "volume", volume * level_ * gain_, nullptr);
+    if (!playbin_)
+        return;
+    if (gainElement_)
+        g_object_set(gainElement_, "amplification", float(gain_), nullptr);
+    g_object_set(playbin_, "volume", volume * level_ * (gainElement_ ? 1.0 : gain_), nullptr);
 }
 
 SongTags GstMediaEngine::tags() {
@@ -235,7 +242,9 @@ void GstMediaEngine::pollBus() {
             if (!takenPath_.isEmpty()) {
                 // The taken song's stream has reached the sink.
                 joinPath_ = takenPath_;
+                joinFeed_ = takenFeed_;
                 takenPath_.clear();
+                takenFeed_ = false;
                 joinPending_ = true;
             }
         }
@@ -430,6 +439,7 @@ void GstMediaEngine::release() {
     playbin_ = nullptr;
     bus_ = nullptr;
     sink_ = nullptr;
+    gainElement_ = nullptr;
     if (imageSample_)
         gst_sample_unref(imageSample_);
     imageSample_ = nullptr;

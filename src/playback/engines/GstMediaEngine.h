@@ -48,8 +48,8 @@ typedef struct _GstSample GstSample;
 //
 // It is also the output stage of the module engine: a renderer's PCM feed
 // plays in the same way (an appsrc:// URI whose source reads the pipe),
-// under the module volume, the level and the gain. While it holds a feed it
-// counts as holding no media song.
+// under the module volume, the level and the gain, and joins and is joined
+// as a file is. While it holds a feed it counts as holding no media song.
 class GstMediaEngine : public MediaEngine, public PcmStage {
 public:
     GstMediaEngine();
@@ -73,10 +73,12 @@ public:
     void setGain(double gain) override;
     SongTags tags() override;
     bool prepareNext(const QString& path) override;
+    void setNextGain(double gain) override;
     MediaHandle takeJoined() override;
 
     bool outputOpens() override;
     bool startFeed(int fd, const QString& name) override;
+    bool offerFeed(int fd, const QString& name) override;
     void pauseFeed() override;
     void resumeFeed() override;
     void stopFeed() override;
@@ -119,12 +121,14 @@ private:
     void forgetJoin();
     void endOfferWait();  // before the pipeline stops: no decoding thread waits
     bool joining();  // the stream has taken the next song, not heard yet
+    bool offer(const QByteArray& uri, const QString& path, int feedFd);
     void watchSinkPad();
     bool firstSampleHeard();  // of the stream that started last at the sink
 
     GstElement* playbin_ = nullptr;
     GstBus* bus_ = nullptr;
     GstElement* sink_ = nullptr;  // the audio sink, owned by playbin_
+    GstElement* gainElement_ = nullptr;  // inside sink_
     QString path_;
     MediaHandle handle_ = 0;
     MediaHandle nextHandle_ = 1;
@@ -143,11 +147,11 @@ private:
     // The module engine's feed: its pipe, read by the source's streaming
     // thread until feedStopping_ is set.
     bool feed_ = false;
-    int feedFd_ = -1;
+    int feedFd_ = -1;   // guarded by joinMutex_: until the source takes it
     int feedVolume_ = 100;
+    qint64 feedFramesHeard_ = -1;  // the last answer, kept while a join is pending
     bool feedFailed_ = false;
     std::atomic<bool> feedStopping_{false};
-    std::atomic<quint64> feedBytes_{0};
     SongTags tags_;
     GstSample* imageSample_ = nullptr;  // the sample tags_.image was taken from
 
@@ -155,7 +159,10 @@ private:
     std::mutex joinMutex_;
     QByteArray nextUri_;   // guarded: offered, not taken yet
     QString nextPath_;     // guarded
+    int nextFeedFd_ = -1;  // guarded: the pipe of an offered feed
+    double nextGain_ = -1;  // guarded: of the offered song, -1 while none
     QString takenPath_;    // guarded: the stream has taken it, its start not seen
+    bool takenFeed_ = false;  // guarded: what it took is a feed
     bool awaitingOffer_ = false;  // guarded: nothing offered since the song loaded or was taken
     bool offersUsed_ = false;     // guarded: the caller offers songs
     quint64 offers_ = 0;   // guarded: prepareNext calls so far
@@ -163,10 +170,14 @@ private:
     std::condition_variable offered_;
     QString joinPath_;     // its stream has started at the sink, not heard yet
     bool joinPending_ = false;
+    bool joinFeed_ = false;  // the joining song is a feed
     SongTags joinTags_;    // of the joining song, until it is heard
     GstSample* joinImage_ = nullptr;
     // Written by the sink pad's probe in the streaming thread: the running
     // time of the first sample after the latest stream start (ns), or -1
     // while it has not arrived.
     std::atomic<qint64> streamStartRunningTime_{-1};
+    // The gain of the song the stream took, set on the gain element by the
+    // probe when its stream starts; -1 while none waits.
+    std::atomic<double> pendingGain_{-1};
 };

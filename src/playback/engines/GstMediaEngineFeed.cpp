@@ -4,6 +4,7 @@
 #include "playback/engines/GstAudioSink.h"
 
 #include <algorithm>
+#include <utility>
 #include <cerrno>
 #include <gst/app/gstappsrc.h>
 #include <gst/gst.h>
@@ -16,10 +17,12 @@ namespace {
 // is small: a jump or a stop in the renderer is heard soon.
 constexpr gsize FeedBlockBytes = 1024 * PcmStage::BytesPerFrame;
 
+// What the source reads from; it owns the pipe, which closes with it.
 struct FeedSource {
     int fd;
     std::atomic<bool>* stopping;
-    std::atomic<quint64>* bytes;
+    quint64 bytes = 0;
+    ~FeedSource() { ::close(fd); }
 };
 
 // Streaming thread of the source: reads one block from the pipe, waiting
@@ -57,8 +60,8 @@ void feedNeedData(GstAppSrc* src, guint, gpointer data) {
         return;
     }
     gst_buffer_set_size(b, got);
-    const quint64 before = f->bytes->fetch_add(got);
-    const quint64 frames = before / PcmStage::BytesPerFrame;
+    const quint64 frames = f->bytes / PcmStage::BytesPerFrame;
+    f->bytes += got;
     GST_BUFFER_PTS(b) = gst_util_uint64_scale(frames, GST_SECOND, PcmStage::Rate);
     GST_BUFFER_DURATION(b) = gst_util_uint64_scale(got / PcmStage::BytesPerFrame, GST_SECOND, PcmStage::Rate);
     gst_app_src_push_buffer(src, b);
@@ -70,7 +73,15 @@ void feedNeedData(GstAppSrc* src, guint, gpointer data) {
 
 void GstMediaEngine::sourceSetup(GstElement*, GstElement* source, void* self) {
     auto* e = static_cast<GstMediaEngine*>(self);
-    if (!GST_IS_APP_SRC(source) || e->feedFd_ < 0)
+    if (!GST_IS_APP_SRC(source))
+        return;
+    // The pipe of the feed started, or of the one the stream took to follow.
+    int fd = -1;
+    {
+        std::lock_guard lock(e->joinMutex_);
+        fd = std::exchange(e->feedFd_, -1);
+    }
+    if (fd < 0)
         return;
     GstCaps* caps = gst_caps_new_simple("audio/x-raw", "format", G_TYPE_STRING, "S16LE", "rate", G_TYPE_INT,
                                         PcmStage::Rate, "channels", G_TYPE_INT, PcmStage::Channels, "layout",
@@ -78,10 +89,9 @@ void GstMediaEngine::sourceSetup(GstElement*, GstElement* source, void* self) {
     g_object_set(source, "caps", caps, "format", GST_FORMAT_TIME, "is-live", FALSE, "block", FALSE,
                  "max-bytes", guint64(2 * FeedBlockBytes), nullptr);
     gst_caps_unref(caps);
-    e->feedBytes_ = 0;
     GstAppSrcCallbacks cb{};
     cb.need_data = &feedNeedData;
-    auto* f = new FeedSource{e->feedFd_, &e->feedStopping_, &e->feedBytes_};
+    auto* f = new FeedSource{fd, &e->feedStopping_};
     gst_app_src_set_callbacks(GST_APP_SRC(source), &cb, f, [](gpointer p) { delete static_cast<FeedSource*>(p); });
 }
 
@@ -97,7 +107,11 @@ bool GstMediaEngine::startFeed(int fd, const QString& name) {
         return false;
     }
     feed_ = true;
-    feedFd_ = fd;
+    {
+        std::lock_guard lock(joinMutex_);
+        feedFd_ = fd;
+    }
+    feedFramesHeard_ = -1;
     feedFailed_ = false;
     feedStopping_ = false;
     // The renderer's samples flow at once: no preroll on its own first.
@@ -134,10 +148,24 @@ bool GstMediaEngine::feedFailed() {
 qint64 GstMediaEngine::feedFramesHeard() {
     if (!feeding())
         return -1;
+    // Once the stream has taken what follows, the position may be that of
+    // the song to come, while the feed's end is still heard.
+    if (joining())
+        return feedFramesHeard_;
     gint64 pos = 0;
     if (!gst_element_query_position(playbin_, GST_FORMAT_TIME, &pos) || pos < 0)
         return -1;
-    return qint64(gst_util_uint64_scale(guint64(pos), PcmStage::Rate, GST_SECOND));
+    feedFramesHeard_ = qint64(gst_util_uint64_scale(guint64(pos), PcmStage::Rate, GST_SECOND));
+    return feedFramesHeard_;
+}
+
+bool GstMediaEngine::offerFeed(int fd, const QString& name) {
+    if (!playbin_) {
+        if (fd >= 0)
+            ::close(fd);
+        return false;
+    }
+    return offer(fd >= 0 ? QByteArray("appsrc://") : QByteArray(), name, fd);
 }
 
 void GstMediaEngine::setFeedVolume(int volume) {
@@ -146,9 +174,12 @@ void GstMediaEngine::setFeedVolume(int volume) {
 }
 
 void GstMediaEngine::releaseFeed() {
-    if (feedFd_ >= 0)
-        ::close(feedFd_);
-    feedFd_ = -1;
+    {
+        std::lock_guard lock(joinMutex_);
+        if (feedFd_ >= 0)
+            ::close(feedFd_);
+        feedFd_ = -1;
+    }
     feed_ = false;
     feedStopping_ = false;
 }

@@ -4,7 +4,11 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <algorithm>
 #include <chrono>
+#include <cmath>
+#include <unistd.h>
+#include <utility>
 #include <gst/gst.h>
 
 #include "playback/engines/GstTagReader.h"
@@ -45,6 +49,16 @@ void GstMediaEngine::aboutToFinish(GstElement* playbin, void* self) {
     }
     if (e->nextUri_.isEmpty() || e->stopping_)
         return;  // the stream ends
+    // A feed's source takes its pipe when the stream sets it up.
+    e->takenFeed_ = e->nextFeedFd_ >= 0;
+    if (e->takenFeed_) {
+        if (e->feedFd_ >= 0)
+            ::close(e->feedFd_);
+        e->feedFd_ = std::exchange(e->nextFeedFd_, -1);
+    }
+    // Its gain is set when its stream reaches the sink.
+    e->pendingGain_.store(e->nextGain_);
+    e->nextGain_ = -1;
     g_object_set(playbin, "uri", e->nextUri_.constData(), nullptr);
     e->takenPath_ = e->nextPath_;
     e->awaitingOffer_ = true;
@@ -71,16 +85,30 @@ bool GstMediaEngine::prepareNext(const QString& path) {
         uri = u;
         g_free(u);
     }
+    return offer(uri, path, -1);
+}
+
+bool GstMediaEngine::offer(const QByteArray& uri, const QString& path, int feedFd) {
     {
         std::lock_guard lock(joinMutex_);
+        if (nextFeedFd_ >= 0)
+            ::close(nextFeedFd_);
+        nextFeedFd_ = uri.isEmpty() ? -1 : feedFd;
         nextUri_ = uri;
         nextPath_ = uri.isEmpty() ? QString() : path;
+        nextGain_ = -1;
         ++offers_;
         offersUsed_ = true;
         awaitingOffer_ = false;
     }
     offered_.notify_all();
     return true;
+}
+
+void GstMediaEngine::setNextGain(double gain) {
+    std::lock_guard lock(joinMutex_);
+    if (!nextUri_.isEmpty())
+        nextGain_ = std::isfinite(gain) && gain >= 0 ? std::min(gain, 8.0) : -1;
 }
 
 MediaHandle GstMediaEngine::takeJoined() {
@@ -97,6 +125,12 @@ MediaHandle GstMediaEngine::takeJoined() {
     joinPending_ = false;
     path_ = joinPath_;
     joinPath_.clear();
+    // The stage now holds what joined: a feed or a file.
+    feed_ = joinFeed_;
+    joinFeed_ = false;
+    feedFailed_ = false;
+    feedFramesHeard_ = -1;
+    applyVolume();
     handle_ = nextHandle_++;
     if (nextHandle_ <= 0)
         nextHandle_ = 1;
@@ -121,6 +155,8 @@ namespace {
 // Streaming thread state of the sink pad's probe.
 struct SinkPadWatch {
     std::atomic<qint64>* startRunningTime;
+    std::atomic<double>* pendingGain;
+    GstElement* gain;  // may be null
     GstSegment segment;
     bool awaitingFirst = false;
 };
@@ -132,6 +168,10 @@ GstPadProbeReturn watchSinkPadProbe(GstPad*, GstPadProbeInfo* info, gpointer dat
         if (GST_EVENT_TYPE(e) == GST_EVENT_STREAM_START) {
             w->awaitingFirst = true;
             w->startRunningTime->store(-1);
+            // A joined song's gain, ahead of its first sample in this thread.
+            const double gain = w->pendingGain->exchange(-1);
+            if (gain >= 0 && w->gain)
+                g_object_set(w->gain, "amplification", float(gain), nullptr);
         } else if (GST_EVENT_TYPE(e) == GST_EVENT_SEGMENT) {
             const GstSegment* s = nullptr;
             gst_event_parse_segment(e, &s);
@@ -167,7 +207,7 @@ void GstMediaEngine::watchSinkPad() {
     GstPad* pad = gst_element_get_static_pad(sink_, "sink");
     if (!pad)
         return;
-    auto* w = new SinkPadWatch{&streamStartRunningTime_, {}, false};
+    auto* w = new SinkPadWatch{&streamStartRunningTime_, &pendingGain_, gainElement_, {}, false};
     gst_segment_init(&w->segment, GST_FORMAT_UNDEFINED);
     gst_pad_add_probe(pad,
                       GstPadProbeType(GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM | GST_PAD_PROBE_TYPE_BUFFER |
@@ -202,12 +242,17 @@ void GstMediaEngine::forgetJoin() {
         std::lock_guard lock(joinMutex_);
         nextUri_.clear();
         nextPath_.clear();
+        if (nextFeedFd_ >= 0)
+            ::close(nextFeedFd_);
+        nextFeedFd_ = -1;
         takenPath_.clear();
+        takenFeed_ = false;
         awaitingOffer_ = true;
         stopping_ = false;
     }
     joinPath_.clear();
     joinPending_ = false;
+    joinFeed_ = false;
     joinTags_ = SongTags{};
     if (joinImage_)
         gst_sample_unref(joinImage_);

@@ -55,6 +55,10 @@ public:
     // level. Set before a load, it holds from the song's first sample; set
     // while a song plays, at once. Kept across loads.
     virtual void setGain(double gain) { (void)gain; }
+    // The loudness gain of the song offered to follow (prepareNext, or a
+    // module's feed), to hold from its first sample; set after the offer,
+    // it lasts until the next one. Negative: none.
+    virtual void setNextGain(double gain) { (void)gain; }
     // Continuous play: the song at path is to follow the loaded one in the
     // same stream, its first sample right after the last one of the song
     // heard. False when the engine cannot join it (nothing loaded, the file

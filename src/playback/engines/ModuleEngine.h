@@ -48,6 +48,22 @@ public:
     // play, it holds from the module's first sample; set while it plays, at
     // once. Kept across loads.
     virtual void setGain(double gain) { (void)gain; }
+    // Continuous play. The module at path is to follow the song heard (a
+    // module or a media song) in the output's stream, its first sample
+    // right after that song's last; it replaces a module prepared before,
+    // and an empty path withdraws that. False when it cannot be offered;
+    // whether it loads is known only when it is due, so it may never be
+    // heard (and then never adopted). Never waits for the file.
+    virtual bool prepareNext(const QString& path) { (void)path; return false; }
+    // Whether a media song is to follow the module that plays: its stream
+    // then ends with its last sample, so the song the media engine was
+    // offered follows it. Nothing when no module plays.
+    virtual void endStreamAtEnd(bool mediaFollows) { (void)mediaFollows; }
+    // The prepared module at path has become audible (the media engine's
+    // takeJoined said so): the engine holds it from now on, playing, and
+    // the module before is gone. False, changing nothing, when path is not
+    // the one prepared or it did not load.
+    virtual bool adoptNext(const QString& path) { (void)path; return false; }
     // The loaded module's own title as stored in the file (often not
     // UTF-8); empty when it has none or nothing is loaded. Never blocks.
     virtual QByteArray moduleName() const { return {}; }

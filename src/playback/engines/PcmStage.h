@@ -21,6 +21,14 @@ public:
     // Blocks until the first samples play; false when the output fails (the
     // stage has logged why, naming `name`).
     virtual bool startFeed(int fd, const QString& name) = 0;
+    // Continuous play: the feed whose pipe's read end is fd (closed by the
+    // stage in every case) is to follow the song heard in the same stream,
+    // its first sample right after that song's last, as
+    // MediaEngine::prepareNext offers a file; it replaces what was offered
+    // before, and fd -1 withdraws that. The join is reported by the media
+    // engine's takeJoined, after which the stage holds the feed. False when
+    // nothing plays that it could follow. Never blocks.
+    virtual bool offerFeed(int fd, const QString& name) = 0;
     // Holds and resumes the feed's output where it is; the sink keeps what
     // it holds, so nothing is lost or heard twice.
     virtual void pauseFeed() = 0;

@@ -290,7 +290,8 @@ bool RendererModuleEngine::startOutput() {
         log("ModuleEngine: cannot create the sound pipe");
         return false;
     }
-    const bool sent = send(quint32(Op::Play), 0, {}, nullptr, ends[1]);
+    song_ = newSong();
+    const bool sent = send(quint32(Op::Play), int(song_), {}, nullptr, ends[1]);
     ::close(ends[1]);
     if (!sent) {
         ::close(ends[0]);
@@ -307,7 +308,10 @@ void RendererModuleEngine::dropHungRenderer() {
     const qint64 since = shared_->renderSinceMs.load();
     if (since == 0 || monotonicMs() - since < renderHangMs)
         return;
-    dropRenderer(QString("ModuleEngine: renderer hung while playing %1; stopped it").arg(loadedPath_));
+    // It may hang loading the module to follow rather than playing.
+    const bool loadingNext = !nextPath_.isEmpty() && shared_->loadingSong.load() == nextSong_;
+    dropRenderer(loadingNext ? QString("ModuleEngine: renderer hung while loading %1; stopped it").arg(nextPath_)
+                             : QString("ModuleEngine: renderer hung while playing %1; stopped it").arg(loadedPath_));
 }
 
 bool RendererModuleEngine::loadOnce(const QByteArray& path, const QString& what) {
@@ -329,6 +333,7 @@ bool RendererModuleEngine::loadOnce(const QByteArray& path, const QString& what)
 bool RendererModuleEngine::load(const QString& path) {
     if (loaded_)
         stage_->stopFeed();
+    nextPath_.clear();  // the renderer lets go of it with the load
     loaded_ = false;
     paused_ = false;
     dropHungRenderer();
@@ -405,13 +410,18 @@ std::pair<int, int> RendererModuleEngine::heardPatternRow() const {
     const uint32_t count = shared_->playedCount.load();
     if (heard < 0 || count == 0)
         return {shared_->pattern.load(), shared_->row.load()};
+    // Of the module heard only: the one to follow may be rendered already.
     const uint32_t oldest = count > PlayedRows ? count - PlayedRows : 0;
+    const PlayedRow* first = nullptr;
     for (uint32_t i = count; i > oldest; --i) {
         const PlayedRow& r = shared_->played[(i - 1) % PlayedRows];
-        if (qint64(r.frame.load()) <= heard || i - 1 == oldest)
+        if (r.song.load() != song_)
+            continue;
+        if (qint64(r.frame.load()) <= heard)
             return {r.pattern.load(), r.row.load()};
+        first = &r;
     }
-    return {0, 0};
+    return first ? std::pair{int(first->pattern.load()), int(first->row.load())} : std::pair{0, 0};
 }
 
 int RendererModuleEngine::currentPattern() const { return heardPatternRow().first; }
@@ -420,6 +430,7 @@ int RendererModuleEngine::currentRow() const { return heardPatternRow().second; 
 
 void RendererModuleEngine::stop() {
     paused_ = false;
+    nextPath_.clear();  // the renderer lets go of it with the stop
     if (loaded_)
         stage_->stopFeed();
     dropHungRenderer();
@@ -429,6 +440,7 @@ void RendererModuleEngine::stop() {
 
 void RendererModuleEngine::release() {
     paused_ = false;
+    nextPath_.clear();
     if (loaded_)
         stage_->stopFeed();
     dropHungRenderer();

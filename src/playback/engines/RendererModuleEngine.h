@@ -25,7 +25,12 @@ class PcmStage;
 // waits on it: the renderer is killed at once and the module it played is
 // named in the log. A renderer that dies mid-song, or a sound output that
 // fails, leaves a stopped module: still loaded, pattern and row 0, so the
-// player's end rule ends the song. pattern/row/isLoaded read shared memory
+// player's end rule ends the song. A module prepared to follow the song
+// heard is handed to the renderer, which loads it into its second slot once
+// the module before is rendered whole (a module that crashes or hangs the
+// renderer then costs nothing of the one heard, and nothing here waits for
+// its file) and renders it into a pipe of its own that the stage joins to
+// its stream. pattern/row/isLoaded read shared memory
 // and never wait for the renderer. A pause holds the renderer and the
 // stage where they are (the module and its position kept); pause waits for
 // the renderer's answer, as stop does; a renderer that dies while paused
@@ -53,6 +58,9 @@ public:
     void setOutputLevel(double level) override;
     void setGain(double gain) override;
     QByteArray moduleName() const override;
+    bool prepareNext(const QString& path) override;
+    void endStreamAtEnd(bool mediaFollows) override;
+    bool adoptNext(const QString& path) override;
 
     // Receives one line for every renderer failure (start, crash, hang).
     // Default: qWarning.
@@ -77,6 +85,8 @@ private:
     void noteOutputFailure() const;
     std::pair<int, int> heardPatternRow() const;
     bool startOutput();
+    void withdrawNext();
+    quint32 newSong();
     bool alive() const;  // reaps a renderer that died; never blocks
     void dropRenderer(const QString& why) const;
     bool send(quint32 op, int arg, const QByteArray& payload = {}, quint32* seq = nullptr, int fd = -1);
@@ -93,6 +103,15 @@ private:
     mutable QString loadedPath_;   // the module of the running renderer
     quint32 seq_ = 0;
     QByteArray title_;    // of the loaded module
+    // Each start and each prepared module gets a number of its own, so the
+    // rows rendered for one are never taken for another's.
+    quint32 song_ = 0;
+    quint32 songs_ = 0;
+    // The module prepared to follow: given to the renderer, which loads it
+    // into its second slot once the module that plays is rendered whole,
+    // and offered to the stage.
+    QString nextPath_;
+    quint32 nextSong_ = 0;
     std::unique_ptr<PcmStage> ownStage_;
     PcmStage* stage_;
 };

@@ -92,7 +92,7 @@ int ModCore::render(int16_t* out, int frames) {
         }
     }
     renderedLevel_ = int(to);
-    return frames;
+    return got / BytesPerFrame;
 }
 
 void ModCore::setLevel(int level) { level_ = std::clamp(level, 0, 10000); }

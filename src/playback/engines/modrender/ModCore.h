@@ -28,7 +28,9 @@ public:
 
     // Renders `frames` stereo S16 frames into `out`. After the natural end the
     // rest is silence and ended() turns true; pattern and row keep the values
-    // they had before the end. Returns frames written (always `frames`).
+    // they had before the end. Returns how many of the frames are the
+    // module's own: `frames` before its end, fewer in the block that reaches
+    // it, 0 after it.
     int render(int16_t* out, int frames);
     bool ended() const { return ended_; }
 
