@@ -243,10 +243,11 @@ bool PlaybackController::Spielen(const QString& path) {
     }
 
     // The song the stream has already joined keeps playing as it is, when
-    // it is the one started now.
+    // it is the one started now (the offer may have changed after the
+    // stream took it).
     const MediaHandle joinedStream = std::exchange(joinedHandle, 0);
     const bool joined = joinedStream != 0 && !preparedSong.isEmpty() && currentSong == preparedSong &&
-                        preparedModule == (moduleSong == 1);
+                        preparedModule == (moduleSong == 1) && k.s.media.heldPath() == currentSong;
     if (moduleSong == 1 && k.s.media.isLoaded()) releaseMedia();
     if (moduleSong == 0 && k.s.modules.isLoaded()) releaseModule();
 

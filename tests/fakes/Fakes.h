@@ -262,6 +262,7 @@ public:
     bool outputDown = false;
     bool requireFiles = false;
     bool initOk = true;
+    QString heldPath() const override { return loaded ? loadedPath : QString(); }
     bool loaded = false;
     QString loadedPath;
     int nextHandle = 1;

@@ -104,6 +104,20 @@ TEST_F(Continuation, AChangeBeforeTheJoinStartsTheSongMusNextPicksThen) {
     EXPECT_EQ(pb.currentSong, "/m/b.mp3");
     EXPECT_EQ(t.media.loadedPath, "/m/b.mp3");
     EXPECT_EQ(count(t.media.calls, "load /m/b.mp3"), 1);
+
+    // The stream takes c, then, before c is heard, the list changes and a
+    // look offers the new song to follow: heard, c is not taken for it.
+    add("/m/c.mp3");
+    play();
+    ASSERT_EQ(t.media.prepared, "/m/c.mp3");
+    t.media.join();
+    songs.select(1);
+    songs.add()->filePath = "/m/d.mp3";
+    songs.at(2).presence = 1000;
+    pb.prepareContinuation();
+    play();
+    EXPECT_EQ(pb.currentSong, "/m/d.mp3");
+    EXPECT_EQ(t.media.loadedPath, "/m/d.mp3") << "what is heard is what the field names";
 }
 
 TEST_F(Continuation, AJoinThatNothingFollowsEndsTheSongAsBefore) {

@@ -75,6 +75,7 @@ public:
     bool prepareNext(const QString& path) override;
     void setNextGain(double gain) override;
     MediaHandle takeJoined() override;
+    QString heldPath() const override { return playbin_ ? path_ : QString(); }
 
     bool outputOpens() override;
     bool startFeed(int fd, const QString& name) override;

@@ -70,6 +70,10 @@ public:
     // holds it, the song before is gone), and 0 at every other call. Its
     // position, length and tags start afresh. Never blocks.
     virtual MediaHandle takeJoined() { return 0; }
+    // The path of the song the stream holds (after a join, the one joined;
+    // a feed by the name it was started or offered under); empty when none.
+    // Never blocks.
+    virtual QString heldPath() const { return {}; }
     // The tags of the loaded song, as far as its streams delivered them:
     // while it loaded, and later tag events seen by the queries. Empty when
     // nothing is loaded. Never blocks.
