@@ -2,6 +2,7 @@
 
 #include <execinfo.h>
 #include <link.h>
+#include <pthread.h>
 #include <signal.h>
 #include <sys/syscall.h>
 #include <ucontext.h>
@@ -53,6 +54,8 @@ struct Ranges {
     int count = 0;
 };
 uintptr_t gLoadBase = 0;
+// The lowest address of the main thread's stack; 0 when unknown.
+uintptr_t gStackLow = 0;
 Ranges gExec;
 alignas(16) char gAltStack[128 * 1024];
 std::atomic<int> gHandling{0};
@@ -121,7 +124,10 @@ void onFault(int sig, siginfo_t* info, void* context) {
         if (i < n) pc = uintptr_t(frames[i]) - 1;  // a return address: step back into the call
     }
     const uintptr_t fa = uintptr_t(info->si_addr);
-    const bool stackFault = sig == SIGSEGV && fa <= sp + 256 && fa + 65536 >= sp;
+    // A fault next to the stack pointer, or in the guard area below the main
+    // thread's stack (a frame may move the pointer far before it touches it).
+    const bool nearStackLimit = gStackLow != 0 && fa + (1u << 20) >= gStackLow && fa <= gStackLow + 65536;
+    const bool stackFault = sig == SIGSEGV && ((fa <= sp + 256 && fa + 65536 >= sp) || nearStackLimit);
     const uint32_t code = uint32_t(faultCodeForSignal(sig, info->si_code, stackFault));
 
     char codeText[24], addrText[24];
@@ -164,6 +170,13 @@ void InstallErrorReport(const char* programPath) {
     {
         void* warm[2];
         backtrace(warm, 2);  // loads the unwinder now, not inside the handler
+    }
+    pthread_attr_t attr;
+    if (pthread_getattr_np(pthread_self(), &attr) == 0) {
+        void* low = nullptr;
+        size_t size = 0;
+        if (pthread_attr_getstack(&attr, &low, &size) == 0) gStackLow = uintptr_t(low);
+        pthread_attr_destroy(&attr);
     }
     stack_t ss{};
     ss.ss_sp = gAltStack;
