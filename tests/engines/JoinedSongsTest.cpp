@@ -260,17 +260,12 @@ TEST_F(JoinedSongs, ModulesJoinAndAreJoinedWithoutAHole) {
         engine.release();
         sleepMs(300);
         server.stopRecording();
-        const QByteArray rec = readAll(recording);
-        const fixtures::HeardSound sound = fixtures::heardSound(rec, fixtures::PulseServer::RecordRate);
+        const fixtures::HeardSound sound = fixtures::heardSound(readAll(recording), fixtures::PulseServer::RecordRate);
         for (const auto& q : sound.silences) {
             std::printf("%s: silence at %.3f s: %.1f ms\n", qPrintable(sink), q.atSeconds, q.ms);
             EXPECT_LT(q.ms, fixtures::OneStepModuleTailMs + 5.0) << "a hole at " << q.atSeconds << " s";
         }
-        // From the end of the first song (whose start the server may cut)
-        // to the end of the last.
-        int second = sound.first + fixtures::PulseServer::RecordRate / 100;
-        while (second < sound.end && std::abs(qFromLittleEndian<qint16>(rec.constData() + 2 * second) - 1000) < 100) ++second;
-        const double heard = double(sound.end - second) / fixtures::PulseServer::RecordRate;
+        const double heard = sound.afterFirstSong;
         std::printf("%s: the songs after the first heard for %.4f s\n", qPrintable(sink), heard);
         EXPECT_NEAR(heard, 2 * fixtures::OneStepModuleSeconds + 1.0, 0.005) << "every song heard whole";
     }
@@ -359,11 +354,8 @@ TEST_F(JoinedSongs, AModuleToFollowThatCrashesTheRendererCostsNothingOfTheOneHea
     sleepMs(300);
     server.stopRecording();
     qunsetenv("KALVO2_MODRENDER_CRASH_ON");
-    const QByteArray rec = readAll(recording);
-    const fixtures::HeardSound sound = fixtures::heardSound(rec, fixtures::PulseServer::RecordRate);
-    int second = sound.first + fixtures::PulseServer::RecordRate / 100;
-    while (second < sound.end && std::abs(qFromLittleEndian<qint16>(rec.constData() + 2 * second) - 1000) < 100) ++second;
-    const double seconds = double(sound.end - second) / fixtures::PulseServer::RecordRate;
+    const double seconds =
+        fixtures::heardSound(readAll(recording), fixtures::PulseServer::RecordRate).afterFirstSong;
     std::printf("the module before the damaged one heard for %.4f s\n", seconds);
     EXPECT_NEAR(seconds, fixtures::OneStepModuleSeconds - fixtures::OneStepModuleTailMs / 1000, 0.005);
     EXPECT_TRUE(logs.join('\n').contains("renderer died")) << logs.join('\n').toStdString();
